@@ -1,0 +1,164 @@
+// Our MEX and mx functions: real double matrices and strings, call-scoped
+// memory, errors that unwind to the host's call boundary, and error dialogs
+// recorded instead of shown in a window.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/mex.h"
+#include "host/mex_session.h"
+
+#define ORVANE_EXPORT extern "C" __attribute__((visibility("default")))
+
+struct mxArray_tag {
+    bool isString = false;
+    size_t rows = 0;
+    size_t columns = 0;
+    std::vector<double> real;
+    std::string text;
+};
+
+namespace {
+
+struct Arena {
+    std::vector<void*> blocks;
+    std::vector<mxArray*> arrays;
+
+    void release() {
+        for (void* p : blocks) std::free(p);
+        for (mxArray* a : arrays) delete a;
+        blocks.clear();
+        arrays.clear();
+    }
+    ~Arena() { release(); }
+};
+
+Arena& processArena() {
+    static Arena arena;
+    return arena;
+}
+
+std::vector<Arena*>& scopeStack() {
+    static std::vector<Arena*> stack;
+    return stack;
+}
+
+Arena& currentArena() { return scopeStack().empty() ? processArena() : *scopeStack().back(); }
+
+std::vector<ErrorDialog>& dialogs() {
+    static std::vector<ErrorDialog> recorded;
+    return recorded;
+}
+
+bool gDialogEcho = true;
+
+std::string textOf(const mxArray* a) {
+    if (a == nullptr) return {};
+    return a->isString ? a->text : std::string();
+}
+
+}  // namespace
+
+MexCallScope::MexCallScope() { scopeStack().push_back(new Arena()); }
+
+MexCallScope::~MexCallScope() {
+    Arena* arena = scopeStack().back();
+    scopeStack().pop_back();
+    delete arena;
+}
+
+const std::vector<ErrorDialog>& recordedDialogs() { return dialogs(); }
+void clearRecordedDialogs() { dialogs().clear(); }
+void setDialogEcho(bool on) { gDialogEcho = on; }
+
+ORVANE_EXPORT double* mxGetPr(const mxArray* a) {
+    if (a == nullptr || a->isString || a->real.empty()) return nullptr;
+    return const_cast<double*>(a->real.data());
+}
+
+ORVANE_EXPORT size_t mxGetM(const mxArray* a) { return a == nullptr ? 0 : a->rows; }
+ORVANE_EXPORT size_t mxGetN(const mxArray* a) { return a == nullptr ? 0 : a->columns; }
+ORVANE_EXPORT bool mxIsComplex(const mxArray* a) { (void)a; return false; }
+ORVANE_EXPORT bool mxIsNumeric(const mxArray* a) { return a != nullptr && !a->isString; }
+
+ORVANE_EXPORT mxArray* mxCreateDoubleMatrix_700(size_t m, size_t n, mxComplexity complexity) {
+    (void)complexity;
+    auto* a = new mxArray();
+    a->rows = m;
+    a->columns = n;
+    a->real.assign(m * n, 0.0);
+    currentArena().arrays.push_back(a);
+    return a;
+}
+
+ORVANE_EXPORT mxArray* mxCreateString(const char* text) {
+    auto* a = new mxArray();
+    a->isString = true;
+    a->text = text == nullptr ? "" : text;
+    a->rows = a->text.empty() ? 0 : 1;
+    a->columns = a->text.size();
+    currentArena().arrays.push_back(a);
+    return a;
+}
+
+ORVANE_EXPORT void* mxCalloc(size_t count, size_t size) {
+    void* p = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
+    if (p != nullptr) currentArena().blocks.push_back(p);
+    return p;
+}
+
+ORVANE_EXPORT void mxFree(void* p) {
+    if (p == nullptr) return;
+    for (Arena* arena : scopeStack()) {
+        for (void*& block : arena->blocks) {
+            if (block == p) {
+                std::free(p);
+                block = nullptr;
+                return;
+            }
+        }
+    }
+    for (void*& block : processArena().blocks) {
+        if (block == p) {
+            std::free(p);
+            block = nullptr;
+            return;
+        }
+    }
+}
+
+ORVANE_EXPORT void mxDestroyArray(mxArray* a) {
+    if (a == nullptr) return;
+    auto forget = [a](Arena& arena) {
+        for (mxArray*& owned : arena.arrays) {
+            if (owned == a) {
+                delete a;
+                owned = nullptr;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (Arena* arena : scopeStack()) {
+        if (forget(*arena)) return;
+    }
+    forget(processArena());
+}
+
+ORVANE_EXPORT void mexErrMsgTxt(const char* message) { throw MexError(message == nullptr ? "" : message); }
+
+ORVANE_EXPORT int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* functionName) {
+    (void)nlhs;
+    (void)plhs;
+    if (functionName == nullptr || std::strcmp(functionName, "errordlg") != 0) return 1;
+    ErrorDialog dialog;
+    if (nrhs > 0) dialog.text = textOf(prhs[0]);
+    if (nrhs > 1) dialog.title = textOf(prhs[1]);
+    if (nrhs > 2) dialog.mode = textOf(prhs[2]);
+    if (gDialogEcho) std::fprintf(stderr, "%s (%s): %s\n", dialog.title.c_str(), dialog.mode.c_str(), dialog.text.c_str());
+    dialogs().push_back(std::move(dialog));
+    return 0;
+}

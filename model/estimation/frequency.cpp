@@ -1,0 +1,140 @@
+// Frequency from each channel's filtered products: a detector angle that
+// advances by 2*pi*f*Ts per sample whatever the tuning, its per-sample step
+// as a raw frequency, and a one-period moving average of that (the smoother)
+// built from two staggered running sums that a free-running pulse restarts.
+// Then ROCOF, the reported frequency and, after the outputs, the tracked
+// frequency that retunes a restarting channel.
+#include <cmath>
+#include <cstdint>
+
+#include "model/estimation/boxcar_stage.h"
+#include "model/estimation/estimation_steps.h"
+#include "model/estimation/non_finite.h"
+#include "model/estimation/sequence.h"
+#include "model/work_vectors.h"
+
+namespace ORVANE_MODEL_NS {
+
+void computePositiveSequence(est::StepContext& ctx);
+
+namespace {
+
+constexpr double kLowestFactor = 0.7;
+constexpr double kHighestFactor = 1.3;
+constexpr double kLongestWindow = 0.04;
+constexpr int32_t kLowestSmoothingDelay = 1;
+
+double clampToRange(double value, double nominal) {
+    if (kLowestFactor * nominal > value) value = kLowestFactor * nominal;
+    return kHighestFactor * nominal < value ? kHighestFactor * nominal : value;
+}
+
+double detectorAngle(const est::FilteredProducts& fp, double sinTheta, double cosTheta) {
+    double w[3];
+    double u[3];
+    for (int ph = 0; ph < 3; ++ph) {
+        u[ph] = cosTheta * fp.cosine[ph] + sinTheta * fp.sine[ph];
+        w[ph] = cosTheta * fp.sine[ph] - sinTheta * fp.cosine[ph];
+    }
+    const est::Complex v = est::positiveSequence(w, u);
+    return atan2Safe(v.im, v.re);
+}
+
+struct ChannelSetup {
+    const SmootherEntries& entries;
+    const SmootherVectors& vectors;
+    const est::FilteredProducts& filtered;
+    double sinTheta;
+    double cosTheta;
+    bool restart;
+    double period;
+    double nominal;
+};
+
+// Detector, raw frequency and smoother of one channel; returns its window W.
+double runChannel(SimStruct* S, BlockSignals* sig, const ChannelSetup& c) {
+    double* B = sig->B;
+    const SmootherEntries& e = c.entries;
+    const SmootherVectors& v = c.vectors;
+
+    B[e.detectorAngle] = detectorAngle(c.filtered, c.sinTheta, c.cosTheta);
+    const double step = est::wrapAngle(B[e.detectorAngle] - *dworkReal(S, v.prevDetectorAngle));
+    B[e.rawFrequency] = clampToRange(kBuild.fsOverTwoPi * step, c.nominal);
+    const double raw = B[e.rawFrequency];
+
+    B[e.stageFactor] = c.restart ? 1.0 : *dworkReal(S, v.prevStageFactor);
+    const double window = B[e.stageFactor] * c.period;
+
+    // Free-running pulse: true for H samples, false for the next H.
+    int32_t* counter = dworkInt(S, v.pulseCounter);
+    const int32_t count = *counter;
+    const bool pulse = 0 <= count && count <= kBuild.pulseHalfCycle - 1;
+    sig->BB[e.pulsePhase] = pulse;
+    *counter = count < 2 * kBuild.pulseHalfCycle - 1 ? count + 1 : 0;
+
+    // Sum A restarts where the pulse turns false, sum B where it turns true.
+    const bool prevPulse = *dworkBool(S, v.prevPulsePhase);
+    const bool prevNotPulse = *dworkBool(S, v.prevNotPulsePhase);
+    B[e.sumA] = (pulse || !prevPulse) ? (raw + *dworkReal(S, v.prevRawForSumA)) + *dworkReal(S, v.prevSumA) : 0.0;
+
+    const double samples = kBuild.fs * window;
+    const est::WholeWindow whole = est::wholeWindow(samples, kLowestSmoothingDelay, kBuild.delayLineLength);
+    B[e.windowCeilPrep] = whole.ceilPrep;
+    sig->BI[e.wholeWindow] = whole.whole;
+    sig->BI[e.delay] = whole.delay;
+    const int32_t n = whole.delay;
+
+    const int32_t length = kBuild.delayLineLength;
+    const est::DelayLine lineA = {dworkReal(S, v.lineSumA), dworkInt(S, v.lineSumA + dw::kWriteIndexOffset), length};
+    B[e.delayedSumA] = lineA.slots[est::delayLineWrite(lineA, B[e.sumA], n)];
+
+    B[e.sumB] = (pulse && prevNotPulse) ? 0.0 : (raw + *dworkReal(S, v.prevRawForSumB)) + *dworkReal(S, v.prevSumB);
+    const est::DelayLine lineB = {dworkReal(S, v.lineSumB), dworkInt(S, v.lineSumB + dw::kWriteIndexOffset), length};
+    B[e.delayedSumB] = lineB.slots[est::delayLineWrite(lineB, B[e.sumB], n)];
+
+    const est::DelayLine lineRaw = {dworkReal(S, v.lineRaw), dworkInt(S, v.lineRaw + dw::kWriteIndexOffset), length};
+    const int32_t j = est::delayLineWrite(lineRaw, raw, n);
+    B[e.delayedRaw0] = lineRaw.slots[j];
+    B[e.delayedRaw1] = lineRaw.slots[est::delayLineNext(lineRaw, j)];
+
+    // Each sum is read only in the half-cycle after the one it restarted in,
+    // so its window never reaches back past its restart.
+    double mean;
+    if (B[e.stageFactor] > 0.0 && window >= 1e-9) {
+        const double u = static_cast<double>(n) - samples;
+        const double twice = pulse ? B[e.sumA] - B[e.delayedSumA] : B[e.sumB] - B[e.delayedSumB];
+        const double capped = kLongestWindow < window ? kLongestWindow : window;
+        mean = ((twice - est::edgeCorrection(B[e.delayedRaw0], B[e.delayedRaw1], u)) * (1.0 / capped)) * kBuild.halfTs;
+    } else {
+        mean = raw;
+    }
+    B[e.smoothed] = clampToRange(mean, c.nominal);
+    return window;
+}
+
+}  // namespace
+
+void runPhasorAndFrequency(est::StepContext& ctx) {
+    SimStruct* S = ctx.S;
+    BlockSignals* sig = ctx.sig;
+    double* B = sig->B;
+
+    computePositiveSequence(ctx);
+
+    const double window1 = runChannel(S, sig,
+                                      {kSmootherCh1, kSmootherVectorsCh1, ctx.filteredCh1, ctx.sinCh1, ctx.cosCh1,
+                                       ctx.restartCh1, ctx.periodCh1, B[sig::kNominalFrequencyCh1]});
+    const double window2 = runChannel(S, sig,
+                                      {kSmootherCh2, kSmootherVectorsCh2, ctx.filteredCh2, ctx.sinCh2, ctx.cosCh2,
+                                       ctx.restartCh2, ctx.periodCh2, B[sig::kNominalFrequencyCh2]});
+
+    const double d1 = (B[kSmootherCh1.smoothed] - *dworkReal(S, dw::kPrevSmoothedCh1)) * kBuild.fs;
+    const double d2 = (B[kSmootherCh2.smoothed] - *dworkReal(S, dw::kPrevSmoothedCh2)) * kBuild.fs;
+    const bool channel1Active = sig->BB[sig::kChannel1Active];
+    B[sig::kRocof] = channel1Active ? d1 : d2;
+    // The average lags by half its window; advance it along its slope.
+    B[sig::kReportedFrequency] = channel1Active ? (0.5 * window1) * d1 + B[kSmootherCh1.smoothed]
+                                                : (0.5 * window2) * d2 + B[kSmootherCh2.smoothed];
+}
+
+}  // namespace ORVANE_MODEL_NS

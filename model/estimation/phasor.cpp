@@ -1,0 +1,61 @@
+// The correction factor of the active channel and its positive-sequence
+// phasor: calibration gain and phase offset (polynomials in the previous
+// frequency estimate), the droop compensation of the two boxcar stages, and
+// the rotation that ties the phasor to the absolute time base.
+#include <cmath>
+
+#include "model/estimation/estimation_steps.h"
+#include "model/estimation/non_finite.h"
+#include "model/estimation/numeric.h"
+#include "model/estimation/sequence.h"
+#include "model/work_vectors.h"
+
+namespace ORVANE_MODEL_NS {
+
+void runCorrectionTerms(est::StepContext& ctx) {
+    const double* B = ctx.sig->B;
+    const bool channel1Active = ctx.sig->BB[sig::kChannel1Active];
+    const double f = *dworkReal(ctx.S, dw::kPrevActiveRawFrequency);
+
+    const double* c = ctx.in.magnitudeCoeffs;
+    const double* p = ctx.in.phaseCoeffs;
+    ctx.calibrationGain = (f * f) * c[0] + f * c[1] + c[2];
+    ctx.phaseOffset = (f * f) * p[0] + f * p[1] + p[2];
+
+    const double tuning = channel1Active ? B[sig::kTuningFrequencyCh1] : B[sig::kTuningFrequencyCh2];
+    const double period = channel1Active ? ctx.periodCh1 : ctx.periodCh2;
+    const double oscillator = channel1Active ? B[sig::kOscillatorPhaseCh1] : B[sig::kOscillatorPhaseCh2];
+    const double reference = channel1Active ? ctx.refPhaseCh1 : ctx.refPhaseCh2;
+
+    // A boxcar of one period has gain sin(x)/x at the offset from its tuning;
+    // two stages of it are divided out by D*D.
+    const double x = (std::fabs(f - tuning) * period) * est::kPi;
+    if (x < 1e-6) {
+        ctx.droop = 1.0;
+    } else {
+        ctx.droop = (1.0 / est::maxWithConstant(std::sin(x), 1e-9)) * x;
+    }
+
+    const double alignment = ((oscillator - est::kHalfPi) - (tuning * period) * est::kTwoPi) - reference;
+    const double gain = (ctx.droop * ctx.droop) * ctx.calibrationGain;
+    ctx.correctionRe = gain * std::cos(alignment + ctx.phaseOffset);
+    ctx.correctionIm = gain * std::sin(alignment + ctx.phaseOffset);
+}
+
+void computePositiveSequence(est::StepContext& ctx) {
+    const est::FilteredProducts& fp = ctx.sig->BB[sig::kChannel1Active] ? ctx.filteredCh1 : ctx.filteredCh2;
+    const double kc = ctx.correctionRe;
+    const double ks = ctx.correctionIm;
+    double re[3];
+    double im[3];
+    for (int ph = 0; ph < 3; ++ph) {
+        re[ph] = kc * fp.sine[ph] - ks * fp.cosine[ph];
+        im[ph] = kc * fp.cosine[ph] + ks * fp.sine[ph];
+    }
+    const est::Complex v = est::positiveSequence(re, im);
+    ctx.positiveSeqRe = v.re;
+    ctx.positiveSeqIm = v.im;
+    ctx.sig->B[sig::kMagnitude] = std::sqrt(v.re * v.re + v.im * v.im);
+}
+
+}  // namespace ORVANE_MODEL_NS

@@ -1,0 +1,9 @@
+#include "sfunction/fatal_report.h"
+
+#include "host/mex.h"
+
+void reportFatalError(SimStruct* S, const char* text) {
+    (void)S;
+    mxArray* args[3] = {mxCreateString(text), mxCreateString("Fatal Error"), mxCreateString("modal")};
+    mexCallMATLAB(0, nullptr, 3, args, "errordlg");
+}
