@@ -1,0 +1,34 @@
+# Thin wrapper around CMake. Everything builds into build/.
+BUILD_DIR ?= build
+SAN_DIR ?= build-sanitize
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure demo test sanitize bench clean
+
+all: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@test -f $(BUILD_DIR)/CMakeCache.txt || cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+demo: all
+	@bash scripts/demo.sh $(BUILD_DIR)
+
+test: all
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@test -f $(SAN_DIR)/CMakeCache.txt || cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BUILD_BENCH=OFF
+	cmake --build $(SAN_DIR) -j $(JOBS)
+	cd $(SAN_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: all
+	$(BUILD_DIR)/orvane_bench
+
+clean:
+	rm -rf $(BUILD_DIR) $(SAN_DIR)

@@ -1,0 +1,1 @@
+// Keeps the io library non-empty until its first format lands.

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build and the tests need. As root it
+# installs them with apt-get; otherwise it names what is missing and leaves
+# the rest to the build (tests that cannot run say so as skipped).
+set -euo pipefail
+
+packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq >/dev/null || true
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+else
+  echo "Not root; please install these Debian packages: ${missing[*]}" >&2
+fi
