@@ -1,0 +1,26 @@
+// Which block driver a command runs the measurement model with.
+#ifndef ORVANE_CLI_DRIVER_FACTORY_H
+#define ORVANE_CLI_DRIVER_FACTORY_H
+
+#include <memory>
+#include <string>
+
+#include "builds/sample_rate_build.h"
+#include "host/block_driver.h"
+
+// The build with this tag ("10k", "14p4k" or "4k"), or null.
+const SampleRateBuild* buildByTag(const std::string& tag);
+
+struct DriverChoice {
+    std::string buildTag = "10k";
+    // A deliverable to load instead of the built one of the build's rate.
+    std::string deliverablePath;
+    // Run the model's methods linked into the tool instead of a deliverable.
+    bool inProcess = false;
+};
+
+// Null, with `error` set, when the driver cannot be made (unknown build,
+// deliverable that does not load).
+std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error);
+
+#endif  // ORVANE_CLI_DRIVER_FACTORY_H
