@@ -61,7 +61,16 @@ public:
     };
     Reference reference(double t, double nominalFrequency) const;
 
+    const ThreePhaseSignalSpec& spec() const { return spec_; }
+
 private:
+    double rampDuration() const;
+    double timeIntoRamp(double t) const;
+    // Total phase of phase a's fundamental (rad) and its peak amplitude at
+    // t, with ramp, modulation and steps applied.
+    double fundamentalPhase(double t) const;
+    double fundamentalAmplitude(double t) const;
+
     ThreePhaseSignalSpec spec_;
     uint64_t rngState_;
 };
