@@ -1,1 +1,0 @@
-// Keeps the io library non-empty until its first format lands.
