@@ -1,0 +1,176 @@
+// The method road: Simulink calls mexFunction with a negative left-hand
+// count, the SimStruct in plhs[1] and the method flag in prhs[3]. Every
+// failure here is reported through the error status with a static text; the
+// frame never stops the call early and keeps no state.
+#include "host/mex.h"
+#include "sfunction/int32_truncation.h"
+#include "sfunction/sfunction_entry.h"
+
+namespace {
+
+constexpr const char* kInvalidFlag = "Invalid flag encountered in simulink";
+
+// The posted port-index int doubles as the constant-task marker for
+// mdlOutputs.
+constexpr int kConstantTaskId = -2;
+
+bool dimsMethodsFlag(const SimStruct* S) { return (S->sizes[kSizesFlags] & kSizesFlagDimsMethods) != 0; }
+
+// Calls a slot of S that takes (S) or reports the slot as empty.
+void callVoidSlot(SimStruct* S, mdlVoidFcn slot, const char* emptyMessage) {
+    if (slot == nullptr) {
+        ssSetErrorStatus(S, emptyMessage);
+        return;
+    }
+    slot(S);
+}
+
+// Calls a slot of S that takes (S, posted port index, posted value).
+void callPortIntSlot(SimStruct* S, mdlPortIntFcn slot, const char* emptyMessage) {
+    if (slot == nullptr) {
+        ssSetErrorStatus(S, emptyMessage);
+        return;
+    }
+    slot(S, S->posted.portIndex, S->posted.proposedInt);
+}
+
+void callPortTimeSlot(SimStruct* S, mdlPortTimeFcn slot, const char* emptyMessage) {
+    if (slot == nullptr) {
+        ssSetErrorStatus(S, emptyMessage);
+        return;
+    }
+    slot(S, S->posted.portIndex, S->posted.proposedSampleTime, S->posted.proposedOffsetTime);
+}
+
+// The width methods share their slot with the dimension-info methods; the
+// dimensions-method flag says which kind the slot holds, and a call of the
+// other kind is unexpected whatever the slot holds.
+void callWidthSlot(SimStruct* S, const SsPortSizeSlot& slot, const char* emptyMessage) {
+    if (dimsMethodsFlag(S)) {
+        ssSetErrorStatus(S, emptyMessage);
+        return;
+    }
+    callPortIntSlot(S, slot.width, emptyMessage);
+}
+
+void callDimsSlot(SimStruct* S, const SsPortSizeSlot& slot, const char* emptyMessage) {
+    if (!dimsMethodsFlag(S) || slot.dims == nullptr) {
+        ssSetErrorStatus(S, emptyMessage);
+        return;
+    }
+    slot.dims(S, S->posted.portIndex, S->posted.proposedDims);
+}
+
+// An optional lifecycle method runs when the block has it and the host's
+// slot for it is filled; the frame calls its own function, not the slot.
+void callOwnIfSlotFilled(SimStruct* S, bool slotFilled, mdlVoidFcn own, const char* emptyMessage) {
+    if (!slotFilled) {
+        ssSetErrorStatus(S, emptyMessage);
+        return;
+    }
+    own(S);
+}
+
+// The flag as an int, truncated toward zero (104.9 selects 104). A value no
+// int can hold (NaN, infinities, beyond the int32 range) selects no method.
+int methodFlag(int nrhs, const mxArray* prhs[]) {
+    if (nrhs < 4 || prhs == nullptr || prhs[3] == nullptr) return 0;
+    const double* value = mxGetPr(prhs[3]);
+    if (value == nullptr || !truncatesIntoInt32(*value)) return 0;
+    return static_cast<int>(*value);
+}
+
+}  // namespace
+
+void variableHitStub(SimStruct* S) {
+    ssSetErrorStatus(S,
+                     "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
+                     "mdlGetTimeOfNextVarHit routine");
+}
+
+void zeroCrossingStub(SimStruct* S) {
+    ssSetErrorStatus(S,
+                     "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a "
+                     "mdlZeroCrossings routine");
+}
+
+void dispatchMethod(const SfunctionBlock& block, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    // The host hands the SimStruct itself in place of an array.
+    if (plhs == nullptr || plhs[1] == nullptr) return;
+    SimStruct* S = reinterpret_cast<SimStruct*>(plhs[1]);
+    SsMethods& slots = S->methods;
+
+    switch (methodFlag(nrhs, prhs)) {
+        case 101: block.initializeSampleTimes(S); return;
+        case 102:
+            if (block.initializeConditions == nullptr) break;
+            callOwnIfSlotFilled(S, slots.mdlInitializeConditions != nullptr, block.initializeConditions,
+                                "Unexpected call to mdlInitializeConditions");
+            return;
+        case 103: variableHitStub(S); return;
+        case 104: block.outputs(S, S->posted.portIndex == kConstantTaskId ? kConstantTaskId : 0); return;
+        case 105:
+            if (block.update == nullptr) break;
+            if (slots.mdlUpdate == nullptr) {
+                ssSetErrorStatus(S, "Unexpected call to mdlUpdate");
+                return;
+            }
+            block.update(S, 0);
+            return;
+        case 107: block.terminate(S); return;
+        case 108: zeroCrossingStub(S); return;
+        case 111: callVoidSlot(S, slots.mdlSetWorkWidths, "Unexpected call to mdlSetWorkWidths"); return;
+        case 112: callVoidSlot(S, slots.mdlCheckParameters, "Unexpected call to mdlCheckParameters"); return;
+        case 113:
+            callPortIntSlot(S, slots.mdlSetInputPortDataType, "Unexpected call to mdlSetInputPortDataType");
+            return;
+        case 114:
+            callPortIntSlot(S, slots.mdlSetOutputPortDataType, "Unexpected call to mdlSetOutputPortDataType");
+            return;
+        case 115: callWidthSlot(S, slots.inputPortSize, "Unexpected call to mdlSetInputPortWidth"); return;
+        case 116: callWidthSlot(S, slots.outputPortSize, "Unexpected call to mdlSetOutputPortWidth"); return;
+        case 117:
+            if (block.start == nullptr) break;
+            callOwnIfSlotFilled(S, slots.mdlStart != nullptr, block.start, "Unexpected call to mdlStart");
+            return;
+        case 120:
+            callPortIntSlot(S, slots.mdlSetInputPortComplexSignal, "Unexpected call to mdlSetInputPortComplexSignal");
+            return;
+        case 121:
+            callPortIntSlot(S, slots.mdlSetOutputPortComplexSignal,
+                            "Unexpected call to mdlSetOutputPortComplexSignal");
+            return;
+        case 122:
+            callPortTimeSlot(S, slots.mdlSetInputPortSampleTime, "Unexpected call to mdlSetInputPortSampleTime");
+            return;
+        case 123:
+            callPortTimeSlot(S, slots.mdlSetOutputPortSampleTime, "Unexpected call to mdlSetOutputPortSampleTime");
+            return;
+        case 126: callDimsSlot(S, slots.inputPortSize, "Unexpected call to mdlSetInputPortDimensionInfo"); return;
+        case 127: callDimsSlot(S, slots.outputPortSize, "Unexpected call to mdlSetOutputPortDimensionInfo"); return;
+        case 128:
+            callPortIntSlot(S, slots.mdlSetInputPortFrameData, "Unexpected call to mdlSetInputPortFrameData");
+            return;
+        case 131:
+            callVoidSlot(S, slots.mdlSetDefaultPortDimensionInfo, "Unexpected call to mdlSetDefaultPortDimensionInfo");
+            return;
+        case 132:
+            callVoidSlot(S, slots.mdlSetDefaultPortDataTypes, "Unexpected call to mdlSetDefaultPortDataTypes");
+            return;
+        case 133:
+            callVoidSlot(S, slots.mdlSetDefaultPortComplexSignals,
+                         "Unexpected call to mdlSetDefaultPortComplexSignals");
+            return;
+        case 142:
+            if (slots.mdlInitializePropagationPass_ == nullptr) {
+                ssSetErrorStatus(S, "Unexpected call to mdlInitializePropagationPass");
+                return;
+            }
+            slots.mdlInitializePropagationPass_(S, S->posted.portIndex, 0);
+            return;
+        case 144: ssSetErrorStatus(S, "Unexpected call to mdlGetSimState (MDL_SIM_STATE not defined)"); return;
+        case 145: ssSetErrorStatus(S, "Unexpected call to mdlSetSimState (MDL_SIM_STATE not defined)"); return;
+        default: break;
+    }
+    ssSetErrorStatus(S, kInvalidFlag);
+}
