@@ -1,0 +1,27 @@
+// Runs the samples of one source through a started block into one sink.
+#ifndef ORVANE_CLI_RUN_LOOP_H
+#define ORVANE_CLI_RUN_LOOP_H
+
+#include <cstdint>
+#include <string>
+
+#include "host/block_driver.h"
+#include "io/output_sink.h"
+#include "io/sample_source.h"
+
+class ProgressMeter;
+
+struct RunOutcome {
+    // 0 success, 1 the block or the output failed, 2 the samples were bad.
+    int exitStatus = 0;
+    std::string error;
+    uint64_t samples = 0;
+};
+
+// Steps `driver` (already started) once per sample and hands each sample's
+// outputs to `sink`, then finishes the driver and, when every sample went
+// through, the sink. On any failure the sink is not finished, so a file sink
+// leaves nothing behind. `progress` may be null.
+RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, ProgressMeter* progress);
+
+#endif  // ORVANE_CLI_RUN_LOOP_H

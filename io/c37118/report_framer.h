@@ -1,0 +1,90 @@
+// Turns the measurement block's reports into the frames of one PMU stream:
+// one PMU block with one positive-sequence phasor in floating-point polar
+// form (RMS magnitude, angle in rad), frequency and ROCOF as floats.
+//
+// The block reports the PEAK magnitude; frames carry RMS, so the magnitude
+// is divided by sqrt(2).
+//
+// Configuration changes: the block only changes its report rate when a
+// channel hands over, some milliseconds after the requested rate changed.
+// The framer follows the block's active rate; when it differs from the rate
+// of the configuration, CFGCNT is incremented and the configuration takes
+// the new rate. STAT's configuration-change bit is set while a change is
+// pending (requested rate differs from the active one) and, after it took
+// effect, on the frames for a recipient that has not yet been sent the new
+// configuration, for at most a minute.
+#ifndef ORVANE_IO_C37118_REPORT_FRAMER_H
+#define ORVANE_IO_C37118_REPORT_FRAMER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/port_values.h"
+#include "io/c37118/command_frame.h"
+#include "io/c37118/config_frame.h"
+#include "io/c37118/data_frame.h"
+
+struct StreamSettings {
+    uint16_t idCode = 1;
+    std::string station = "ORVANE";
+    std::string phasorName = "V1 POS SEQ";
+    double nominalFrequency = 50.0;  // Hz; frames can only say 50 or 60
+    // The block's active rate before its first channel hand-over.
+    int32_t initialReportRate = 50;
+    uint32_t timeBase = 1000000;  // FRACSEC counts microseconds
+    std::string headerText;
+};
+
+// How long after a configuration change the STAT bit stays set for a
+// recipient that has not asked for the new configuration.
+inline constexpr double kConfigChangeFlagSeconds = 60.0;
+
+class ReportFramer {
+public:
+    // False, with a message for the user, when the settings cannot be
+    // carried: a nominal frequency other than 50 or 60 Hz, IDCODE 0 or
+    // 65535, a TIME_BASE outside 1..16777215.
+    bool configure(const StreamSettings& settings, std::string& error);
+
+    // Takes one report (a sample whose ReportStrobe is set). `requestedRate`
+    // is the block's ReportRate input of that sample and `nominalFrequency`
+    // its NominalFrequency input. Returns true when the configuration
+    // changed with this report. False in `ok`, with `error` set, when the
+    // nominal frequency became one that frames cannot carry.
+    bool takeReport(const ModelOutputs& report, int32_t requestedRate, double nominalFrequency, bool& ok,
+                    std::string& error);
+
+    // The last report as a data frame; `configChangeFlag` sets STAT bit 10.
+    void encodeData(bool configChangeFlag, std::vector<uint8_t>& out);
+    // Whether a recipient whose latest configuration frame carried CFGCNT
+    // `recipientConfigCount` should see the configuration-change bit.
+    bool configChangeFlagFor(uint16_t recipientConfigCount) const;
+
+    // CFG-1, CFG-2 or CFG-3 of the current configuration, or the header.
+    void encodeConfig(FrameType type, std::vector<uint8_t>& out);
+    void encodeHeader(std::vector<uint8_t>& out);
+
+    const ConfigFrame& config() const { return config_; }
+    uint16_t configCount() const { return config_.pmus[0].configCount; }
+    uint16_t idCode() const { return config_.idCode; }
+    uint32_t timeBase() const { return config_.timeBase; }
+    // The frame time of the last report.
+    const FrameTime& time() const { return data_.time; }
+
+private:
+    void applyNominal(int nominal);
+
+    StreamSettings settings_;
+    ConfigFrame config_;
+    DataFrame data_;
+    bool changePending_ = false;
+    double lastTimestamp_ = 0.0;
+    double changeTimestamp_ = 0.0;
+};
+
+// Message refusing a nominal frequency that frames cannot carry; empty
+// when `nominalFrequency` is 50 or 60.
+std::string nominalFrequencyProblem(double nominalFrequency);
+
+#endif  // ORVANE_IO_C37118_REPORT_FRAMER_H

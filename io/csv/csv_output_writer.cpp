@@ -1,0 +1,45 @@
+#include "io/csv/csv_output_writer.h"
+
+#include "io/csv/csv_columns.h"
+#include "io/csv/csv_numbers.h"
+
+size_t formatCsvOutputRow(const ModelOutputs& out, char* row) {
+    char* p = row;
+    p = formatCsvDouble(p, out.timestamp);
+    *p++ = ',';
+    p = formatCsvDouble(p, out.magnitude);
+    *p++ = ',';
+    p = formatCsvDouble(p, out.angle);
+    *p++ = ',';
+    p = formatCsvDouble(p, out.frequency);
+    *p++ = ',';
+    p = formatCsvDouble(p, out.rocof);
+    *p++ = ',';
+    *p++ = out.reportStrobe ? '1' : '0';
+    *p++ = ',';
+    p = formatCsvInt32(p, out.activeReportRate);
+    *p++ = '\n';
+    return static_cast<size_t>(p - row);
+}
+
+CsvOutputWriter::CsvOutputWriter(const std::string& path, bool reportsOnly) : path_(path), reportsOnly_(reportsOnly) {}
+
+bool CsvOutputWriter::open() {
+    if (!file_.open(path_, error_)) return false;
+    std::string header;
+    for (std::string_view column : kOutputColumns) {
+        if (!header.empty()) header += ',';
+        header += column;
+    }
+    header += '\n';
+    return file_.write(header.data(), header.size(), error_);
+}
+
+bool CsvOutputWriter::write(const ModelInputs&, const ModelOutputs& out) {
+    if (reportsOnly_ && !out.reportStrobe) return true;
+    char row[kMaxCsvOutputRow];
+    const size_t length = formatCsvOutputRow(out, row);
+    return file_.write(row, length, error_);
+}
+
+bool CsvOutputWriter::finish() { return file_.commit(error_); }
