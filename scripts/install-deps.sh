@@ -4,7 +4,7 @@
 # the rest to the build (tests that cannot run say so as skipped).
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev)
+packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tshark)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "io/c37118/frame_time.h"
-
 C37118FileSink::C37118FileSink(const std::string& path, const StreamSettings& settings)
     : path_(path), settings_(settings) {}
 
@@ -25,11 +23,51 @@ bool C37118FileSink::writeFrame() {
 
 bool C37118FileSink::start(const ModelInputs& in) {
     settings_.nominalFrequency = in.nominalFrequency;
-    if (!framer_.configure(settings_, error_)) return refuseNominal(in, error_);
+    std::string problem;
+    if (!framer_.configure(settings_, problem)) return refuseNominal(in, problem);
     started_ = true;
     lastNominal_ = in.nominalFrequency;
+    // The first configuration frame carries the time of the first sample.
+    framer_.setTime(in.time);
     framer_.encodeConfig(FrameType::Config2, frame_);
-    // The configuration frame carries the time of the first sample.
-    frameTimeFromSeconds(in.time, framer_.timeBase(), *reinterpret_cast<FrameTime*>(&frame_[0] + 0) = FrameTime{}, false);
     return writeFrame();
+}
+
+bool C37118FileSink::write(const ModelInputs& in, const ModelOutputs& out) {
+    ++samples_;
+    if (!started_) {
+        if (!start(in)) return false;
+    } else if (in.nominalFrequency != lastNominal_) {
+        // Checked on every sample, not only on reports: a nominal frequency
+        // the frames cannot carry is refused wherever it appears.
+        const std::string problem = nominalFrequencyProblem(in.nominalFrequency);
+        if (!problem.empty()) return refuseNominal(in, problem);
+        lastNominal_ = in.nominalFrequency;
+    }
+    if (!out.reportStrobe) return true;
+    bool ok = true;
+    std::string problem;
+    const bool changed = framer_.takeReport(out, in.reportRate, in.nominalFrequency, ok, problem);
+    if (!ok) return refuseNominal(in, problem);
+    if (changed) {
+        framer_.encodeConfig(FrameType::Config2, frame_);
+        if (!writeFrame()) return false;
+    }
+    // The file's reader always holds the latest configuration, so the
+    // change bit only marks a change that is still pending.
+    framer_.encodeData(framer_.configChangeFlagFor(framer_.configCount()), frame_);
+    return writeFrame();
+}
+
+bool C37118FileSink::finish() {
+    if (!started_) {
+        // A run without samples still leaves a readable file: the
+        // configuration alone.
+        settings_.nominalFrequency = settings_.nominalFrequency == 60.0 ? 60.0 : 50.0;
+        if (!framer_.configure(settings_, error_)) return false;
+        framer_.encodeConfig(FrameType::Config2, frame_);
+        if (!writeFrame()) return false;
+        started_ = true;
+    }
+    return file_.commit(error_);
 }

@@ -107,6 +107,8 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
     return changed;
 }
 
+void ReportFramer::setTime(double seconds) { frameTimeFromSeconds(seconds, config_.timeBase, data_.time); }
+
 bool ReportFramer::configChangeFlagFor(uint16_t recipientConfigCount) const {
     if (changePending_) return true;
     return recipientConfigCount != configCount() && lastTimestamp_ - changeTimestamp_ < kConfigChangeFlagSeconds;

@@ -69,8 +69,10 @@ public:
     uint16_t configCount() const { return config_.pmus[0].configCount; }
     uint16_t idCode() const { return config_.idCode; }
     uint32_t timeBase() const { return config_.timeBase; }
-    // The frame time of the last report.
+    // The time that configuration and header frames carry: the last
+    // report's, until setTime moves it (before the first report, say).
     const FrameTime& time() const { return data_.time; }
+    void setTime(double seconds);
 
 private:
     void applyNominal(int nominal);
