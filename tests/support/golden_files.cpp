@@ -29,7 +29,7 @@ uint64_t bitsOf(double v) {
 
 std::vector<std::vector<std::string>> readGoldenRows(const std::string& fileName) {
     std::vector<std::vector<std::string>> rows;
-    const std::string command = "xz -dc 'tests/data/golden/" + fileName + ".xz'";
+    const std::string command = std::string("xz -dc '") + ORVANE_SOURCE_DIR + "/tests/data/golden/" + fileName + ".xz'";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return rows;
     std::string line;
