@@ -1,6 +1,10 @@
 #include "cli/driver_factory.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "host/in_process_driver.h"
+#include "host/mex_driver.h"
 #include "model/model_entry.h"
 
 namespace {
@@ -19,12 +23,26 @@ const SampleRateBuild* buildByTag(const std::string& tag) {
     return entry == nullptr ? nullptr : entry->build;
 }
 
+std::string builtDeliverablePath(const std::string& fileName) {
+    std::error_code failure;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", failure);
+    if (failure) return fileName;
+    return (executable.parent_path() / fileName).string();
+}
+
 std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error) {
     const ModelEntry* entry = entryByTag(choice.buildTag);
     if (entry == nullptr) {
         error = "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)";
         return nullptr;
     }
-    // Until the deliverables can be loaded, every road runs in-process.
-    return std::make_unique<InProcessDriver>(entry->installMethods, entry->build->sfunctionName);
+    if (choice.inProcess) {
+        return std::make_unique<InProcessDriver>(entry->installMethods, entry->build->sfunctionName);
+    }
+    // The shipping road: the deliverable loaded from its file and driven
+    // through mexFunction alone.
+    const std::string path = choice.deliverablePath.empty()
+                                 ? builtDeliverablePath(std::string(entry->build->sfunctionName) + ".mexa64")
+                                 : choice.deliverablePath;
+    return MexDriver::open(path, error);
 }

@@ -19,6 +19,10 @@ struct DriverChoice {
     bool inProcess = false;
 };
 
+// The built deliverable with this file name, found next to the orvane
+// executable (both land in the build directory).
+std::string builtDeliverablePath(const std::string& fileName);
+
 // Null, with `error` set, when the driver cannot be made (unknown build,
 // deliverable that does not load).
 std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error);

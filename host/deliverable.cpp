@@ -11,7 +11,10 @@
 std::shared_ptr<Deliverable> Deliverable::open(const std::string& path, std::string& error) {
     // RTLD_NOW: a host lacking one of the mx/mex functions is reported here,
     // not in the middle of a run.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare file name means the file in the current directory, not a
+    // library on the loader's search path.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
         error = "cannot load deliverable '" + path + "': " + (reason != nullptr ? reason : "unknown reason");
