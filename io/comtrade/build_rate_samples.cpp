@@ -1,0 +1,98 @@
+#include "io/comtrade/build_rate_samples.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "io/comtrade/comtrade_error.h"
+
+namespace {
+
+constexpr std::size_t kFeedFrames = 8192;
+
+}  // namespace
+
+BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sampleRate)
+    : rec_(recording), fs_(sampleRate) {
+    for (const SampleSection& s : rec_.sections) {
+        if (atRate(s)) {
+            total_ += s.count;
+            continue;
+        }
+        passesThrough_ = false;
+        total_ += Resampler::outputFramesFor(s.count, s.rate, fs_);
+        for (std::size_t p = 0; p < 3; ++p) {
+            const std::vector<double>& v = rec_.phases[p];
+            for (std::size_t i = s.first; i < s.first + s.count; ++i) {
+                if (std::isnan(v[i])) {
+                    const AnalogChannel& c = rec_.config.analogs[static_cast<std::size_t>(rec_.phaseChannels[p])];
+                    throw ComtradeError(rec_.dataPath, 0, 0, "",
+                                        "sample " + std::to_string(i + 1) + " of channel '" + c.id +
+                                            "' is missing; a recording with gaps cannot be resampled");
+                }
+            }
+        }
+    }
+    openSection();
+}
+
+bool BuildRateSamples::atRate(const SampleSection& s) const { return std::fabs(s.rate - fs_) <= 1e-9 * fs_; }
+
+void BuildRateSamples::openSection() {
+    index_ = 0;
+    resampler_.reset();
+    ready_.clear();
+    readyAt_ = 0;
+    fed_ = 0;
+    if (section_ >= rec_.sections.size()) return;
+    const SampleSection& s = rec_.sections[section_];
+    if (atRate(s)) {
+        expected_ = s.count;
+        return;
+    }
+    expected_ = Resampler::outputFramesFor(s.count, s.rate, fs_);
+    resampler_ = std::make_unique<Resampler>(s.rate, fs_, 3);
+}
+
+void BuildRateSamples::refill() {
+    const SampleSection& s = rec_.sections[section_];
+    ready_.erase(ready_.begin(), ready_.begin() + static_cast<std::ptrdiff_t>(readyAt_));
+    readyAt_ = 0;
+    while (ready_.size() < 3 && fed_ < s.count) {
+        const std::size_t frames = std::min(kFeedFrames, s.count - fed_);
+        staging_.resize(frames * 3);
+        for (std::size_t i = 0; i < frames; ++i) {
+            for (std::size_t p = 0; p < 3; ++p) staging_[i * 3 + p] = rec_.phases[p][s.first + fed_ + i];
+        }
+        fed_ += frames;
+        resampler_->push(staging_.data(), frames, ready_);
+        if (fed_ == s.count) resampler_->finish(ready_);
+    }
+}
+
+bool BuildRateSamples::next(double phase[3], double& time) {
+    while (section_ < rec_.sections.size()) {
+        const SampleSection& s = rec_.sections[section_];
+        if (index_ < expected_) {
+            if (!resampler_) {
+                const std::size_t i = s.first + index_;
+                for (std::size_t p = 0; p < 3; ++p) phase[p] = rec_.phases[p][i];
+                time = rec_.timeOf(i);
+                ++index_;
+                return true;
+            }
+            if (readyAt_ + 3 > ready_.size()) refill();
+            if (readyAt_ + 3 <= ready_.size()) {
+                for (std::size_t p = 0; p < 3; ++p) phase[p] = ready_[readyAt_ + p];
+                readyAt_ += 3;
+                time = rec_.origin.timeOf(s.startElapsed + static_cast<double>(index_) / fs_);
+                ++index_;
+                return true;
+            }
+            // The resampler ended early: the section is shorter than planned.
+            total_ -= expected_ - index_;
+        }
+        ++section_;
+        openSection();
+    }
+    return false;
+}

@@ -1,0 +1,55 @@
+// A COMTRADE recording read for the measurement block: the three phase
+// channels as scaled values, the time of every sample, the sampling-rate
+// sections and the time origin. Opens a .cfg with its .dat, or a .cff.
+#ifndef ORVANE_IO_COMTRADE_COMTRADE_RECORDING_H
+#define ORVANE_IO_COMTRADE_COMTRADE_RECORDING_H
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "io/comtrade/comtrade_config.h"
+#include "io/comtrade/comtrade_time.h"
+
+enum class ValueSide { Primary, Secondary };
+
+struct ComtradeReadOptions {
+    // Channel names or 1-based numbers of phases a, b, c; empty for the
+    // default choice (see selectPhases).
+    std::vector<std::string> phases;
+    // Values on the transformer's primary or secondary side.
+    ValueSide side = ValueSide::Primary;
+};
+
+// A run of samples at one rate.
+struct SampleSection {
+    std::size_t first = 0;  // index of its first sample
+    std::size_t count = 0;
+    double rate = 0.0;          // Hz
+    double startElapsed = 0.0;  // s from the first sample of the recording
+};
+
+struct ComtradeRecording {
+    std::string path;
+    std::string dataPath;  // the .dat file, or the .cff itself
+    ComtradeConfig config;
+    std::array<int, 3> phaseChannels{};  // 0-based analog positions of a, b, c
+    // Scaled values a*raw + b of phases a, b, c, on the chosen side; NaN
+    // where the file marks a value missing.
+    std::array<std::vector<double>, 3> phases;
+    std::vector<SampleSection> sections;
+    TimeOrigin origin;
+
+    std::size_t size() const { return phases[0].size(); }
+    // The highest sampling rate of the recording, Hz.
+    double maxRate() const;
+    // The block's `Time` of sample i.
+    double timeOf(std::size_t i) const;
+};
+
+// Throws ComtradeError for any file that cannot be read or is malformed;
+// nothing is returned half-read.
+ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options);
+
+#endif  // ORVANE_IO_COMTRADE_COMTRADE_RECORDING_H

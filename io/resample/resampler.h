@@ -1,0 +1,35 @@
+// Sample-rate conversion of interleaved multi-channel signals with libsoxr at
+// its high-quality setting (linear phase, the filter's delay removed, so the
+// first output sample belongs to the time of the first input sample).
+#ifndef ORVANE_IO_RESAMPLE_RESAMPLER_H
+#define ORVANE_IO_RESAMPLE_RESAMPLER_H
+
+#include <cstddef>
+#include <vector>
+
+class Resampler {
+public:
+    // Throws std::runtime_error when libsoxr refuses the rates.
+    Resampler(double inputRate, double outputRate, unsigned channels);
+    ~Resampler();
+    Resampler(const Resampler&) = delete;
+    Resampler& operator=(const Resampler&) = delete;
+
+    // Feeds `frames` interleaved input frames and appends what is ready to
+    // `out` (interleaved).
+    void push(const double* in, std::size_t frames, std::vector<double>& out);
+    // Ends the input and appends the remaining output.
+    void finish(std::vector<double>& out);
+
+    // Output frames that cover `inputFrames` input frames: every output
+    // instant before the end of the last input sample period.
+    static std::size_t outputFramesFor(std::size_t inputFrames, double inputRate, double outputRate);
+
+private:
+    void drain(const double* in, std::size_t frames, std::vector<double>& out);
+
+    void* soxr_;
+    unsigned channels_;
+};
+
+#endif  // ORVANE_IO_RESAMPLE_RESAMPLER_H
