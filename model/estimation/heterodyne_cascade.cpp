@@ -45,27 +45,38 @@ est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, i
     return w;
 }
 
-est::StageMemory stageMemory(SimStruct* S, int stage) {
-    const int sumsLine = stageSumsLineVector(stage);
-    const int inputsLine = stageInputsLineVector(stage);
-    est::StageMemory m{};
-    m.prevInput = dworkReal(S, stagePrevInputVector(stage));
-    m.prevSum = dworkReal(S, stagePrevSumVector(stage));
-    m.sums = {dworkReal(S, sumsLine), dworkInt(S, sumsLine + dw::kWriteIndexOffset), kBuild.delayLineLength};
-    m.inputs = {dworkReal(S, inputsLine), dworkInt(S, inputsLine + dw::kWriteIndexOffset), kBuild.delayLineLength};
-    return m;
+// Stage `Stage` (0-based) on its input entry, recording its values; the
+// stage's entries and work vectors are compile-time constants, so each
+// sample resolves them without tables.
+template <int Stage>
+inline __attribute__((always_inline)) double runStage(SimStruct* S, double* B, const est::StageWindow& w) {
+    constexpr StageEntries e = kStageEntries[Stage];
+    constexpr int sumsLine = stageSumsLineVector(Stage);
+    constexpr int inputsLine = stageInputsLineVector(Stage);
+    const est::StageMemory mem = {
+        dworkReal(S, stagePrevInputVector(Stage)),
+        dworkReal(S, stagePrevSumVector(Stage)),
+        {dworkReal(S, sumsLine), dworkInt(S, sumsLine + dw::kWriteIndexOffset), kBuild.delayLineLength},
+        {dworkReal(S, inputsLine), dworkInt(S, inputsLine + dw::kWriteIndexOffset), kBuild.delayLineLength},
+    };
+    const est::StageResult r = est::boxcarStep(mem, w, B[e.input]);
+    B[e.sum] = r.sum;
+    B[e.delayedSum] = r.delayedSum;
+    B[e.delayedInput0] = r.delayedInput0;
+    B[e.delayedInput1] = r.delayedInput1;
+    if constexpr (e.output >= 0) B[e.output] = r.output;
+    return r.output;
 }
 
-// Runs stage `stage` (0-based) on its input entry and records its values.
-double runStage(SimStruct* S, BlockSignals* sig, int stage, const est::StageWindow& w) {
-    const StageEntries& e = kStageEntries[stage];
-    const est::StageResult r = est::boxcarStep(stageMemory(S, stage), w, sig->B[e.input]);
-    sig->B[e.sum] = r.sum;
-    sig->B[e.delayedSum] = r.delayedSum;
-    sig->B[e.delayedInput0] = r.delayedInput0;
-    sig->B[e.delayedInput1] = r.delayedInput1;
-    if (e.output >= 0) sig->B[e.output] = r.output;
-    return r.output;
+// The four stages of one product pair: both stages of channel 1, then both
+// of channel 2. Returns the two second-stage outputs.
+template <int First>
+inline __attribute__((always_inline)) void runProductPair(SimStruct* S, double* B, const est::StageWindow& w1,
+                                                          const est::StageWindow& w2, double& out1, double& out2) {
+    runStage<First>(S, B, w1);
+    out1 = runStage<First + 1>(S, B, w1);
+    runStage<First + 2>(S, B, w2);
+    out2 = runStage<First + 3>(S, B, w2);
 }
 
 // Product entries: sine products of a, b, c for channels 1 and 2, then the
@@ -108,20 +119,12 @@ void runHeterodyneCascade(est::StepContext& ctx) {
 
     // Stages 4p..4p+3 filter the products of phase p, channel 1 then 2;
     // sines in stages 0..11, cosines in 12..23.
-    for (int ph = 0; ph < 3; ++ph) {
-        const int sineStage = 4 * ph;
-        runStage(S, sig, sineStage, w1);
-        ctx.filteredCh1.sine[ph] = runStage(S, sig, sineStage + 1, w1);
-        runStage(S, sig, sineStage + 2, w2);
-        ctx.filteredCh2.sine[ph] = runStage(S, sig, sineStage + 3, w2);
-    }
-    for (int ph = 0; ph < 3; ++ph) {
-        const int cosineStage = 12 + 4 * ph;
-        runStage(S, sig, cosineStage, w1);
-        ctx.filteredCh1.cosine[ph] = runStage(S, sig, cosineStage + 1, w1);
-        runStage(S, sig, cosineStage + 2, w2);
-        ctx.filteredCh2.cosine[ph] = runStage(S, sig, cosineStage + 3, w2);
-    }
+    runProductPair<0>(S, B, w1, w2, ctx.filteredCh1.sine[0], ctx.filteredCh2.sine[0]);
+    runProductPair<4>(S, B, w1, w2, ctx.filteredCh1.sine[1], ctx.filteredCh2.sine[1]);
+    runProductPair<8>(S, B, w1, w2, ctx.filteredCh1.sine[2], ctx.filteredCh2.sine[2]);
+    runProductPair<12>(S, B, w1, w2, ctx.filteredCh1.cosine[0], ctx.filteredCh2.cosine[0]);
+    runProductPair<16>(S, B, w1, w2, ctx.filteredCh1.cosine[1], ctx.filteredCh2.cosine[1]);
+    runProductPair<20>(S, B, w1, w2, ctx.filteredCh1.cosine[2], ctx.filteredCh2.cosine[2]);
 }
 
 }  // namespace ORVANE_MODEL_NS
