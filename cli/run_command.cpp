@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/built_in_signals.h"
+#include "cli/c37118_output.h"
 #include "cli/command_options.h"
 #include "cli/command_registry.h"
 #include "cli/driver_factory.h"
@@ -33,6 +34,9 @@ constexpr const char* kUsage =
     "  --output FILE       where the output CSV goes (default: standard output);\n"
     "                      written only when the whole run succeeds\n"
     "  --reports-only      only the rows whose report strobe is 1\n"
+    "  --c37118 FILE       also write the reports as IEEE C37.118.2 frames: CFG-2, then\n"
+    "                      one data frame per report (magnitude as RMS = peak/sqrt(2))\n"
+    "  --idcode N          IDCODE of those frames, 1..65534 (default 1)\n"
     "  --deliverable PATH  drive this deliverable instead of the build's own\n"
     "  --in-process        call the model's methods linked into the tool\n"
     "  --help              this text\n"
@@ -60,6 +64,7 @@ int runCommand(const std::vector<std::string>& args) {
     std::vector<OptionSpec> accepted = {
         {"build", true},        {"input", true},       {"signal", true},     {"output", true},
         {"reports-only", false}, {"deliverable", true}, {"in-process", false},
+        {"c37118", true},       {"idcode", true},
     };
     for (const OptionSpec& spec : signalOptionSpecs()) accepted.push_back(spec);
 
@@ -104,13 +109,19 @@ int runCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvane run: %s\n", writer.error().c_str());
         return 2;
     }
+    std::unique_ptr<OutputSink> sinks;
+    OutputSink* sink = withC37118Output(options, *build, writer, sinks, error);
+    if (sink == nullptr) {
+        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+        return 2;
+    }
     if (!driver->start()) {
         std::fprintf(stderr, "orvane run: the block did not start: %s\n", driver->error().c_str());
         return 1;
     }
 
     ProgressMeter progress("orvane run: " + source->name());
-    const RunOutcome outcome = runSamples(*source, *driver, writer, &progress);
+    const RunOutcome outcome = runSamples(*source, *driver, *sink, &progress);
     progress.done();
     if (outcome.exitStatus != 0) std::fprintf(stderr, "orvane run: %s\n", outcome.error.c_str());
     return outcome.exitStatus;

@@ -1,0 +1,28 @@
+// What the tool's synchrophasor outputs share: the stream's identity and
+// header text for a build, and the `--c37118 FILE` option of `orvane run`,
+// which writes the reports as frames beside the CSV output.
+#ifndef ORVANE_CLI_C37118_OUTPUT_H
+#define ORVANE_CLI_C37118_OUTPUT_H
+
+#include <memory>
+#include <string>
+
+#include "builds/sample_rate_build.h"
+#include "cli/command_options.h"
+#include "io/c37118/report_framer.h"
+#include "io/output_sink.h"
+
+// Station name, phasor name and header text of the stream of `build`.
+StreamSettings streamSettingsFor(const SampleRateBuild& build, uint16_t idCode);
+
+// The IDCODE option ("--idcode N", default 1); false, with `error` set, for
+// a value outside 1..65534.
+bool readIdCode(const CommandOptions& options, uint16_t& idCode, std::string& error);
+
+// `primary` itself when the options hold no --c37118; otherwise a sink that
+// hands every sample to `primary` and to a frame file, kept in `holder`.
+// Null, with `error` set, when the frame file cannot be created.
+OutputSink* withC37118Output(const CommandOptions& options, const SampleRateBuild& build, OutputSink& primary,
+                             std::unique_ptr<OutputSink>& holder, std::string& error);
+
+#endif  // ORVANE_CLI_C37118_OUTPUT_H
