@@ -111,6 +111,7 @@ SampleSource::Status CsvSampleReader::fail(size_t column, const std::string& wha
 
 bool CsvSampleReader::checkHeader() {
     if (!readLine()) {
+        lineNumber_ = 1;
         if (!failed_) fail(1, "the file is empty; expected the header '" + expectedHeader() + "'");
         return false;
     }
