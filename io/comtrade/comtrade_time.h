@@ -33,7 +33,7 @@ struct TimeOrigin {
     int64_t firstSampleNanos = 0;    // and the fraction, in ns
     // The block's `Time` of a sample `elapsed` seconds after the first one.
     double timeOf(double elapsed) const {
-        return static_cast<double>(firstSampleSecond) + (static_cast<double>(firstSampleNanos) * 1e-9 + elapsed);
+        return static_cast<double>(firstSampleSecond) + (static_cast<double>(firstSampleNanos) / 1e9 + elapsed);
     }
     // Seconds since 1970-01-01 UTC of the origin, for absolute timestamps.
     int64_t epochSecondsOfOrigin() const { return utcDay * 86400; }
