@@ -1,0 +1,31 @@
+// Runs every case of a plan, one after the other on one thread, and
+// summarises the results.
+#ifndef ORVANE_COMPLIANCE_PLAN_RUNNER_H
+#define ORVANE_COMPLIANCE_PLAN_RUNNER_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "compliance/case_evaluation.h"
+#include "compliance/case_runner.h"
+#include "compliance/plan_summary.h"
+#include "compliance/test_plan.h"
+
+struct PlanResult {
+    TestPlan plan;
+    std::vector<CaseResult> cases;
+    PlanSummary summary;
+    long long samples = 0;       // fed in all cases
+    double elapsedSeconds = 0.0;  // wall-clock time of the run
+};
+
+// Hears the samples fed since its last call and the case being run.
+using PlanProgress = std::function<void(long long samples, const PlanCase& current)>;
+
+// False with `error` set when a case cannot be run; `result` then holds the
+// cases run so far but no summary.
+bool runPlan(const TestPlan& plan, const DriverFactory& makeDriver, bool runModel, bool runReference,
+             const PlanProgress& progress, PlanResult& result, std::string& error);
+
+#endif  // ORVANE_COMPLIANCE_PLAN_RUNNER_H
