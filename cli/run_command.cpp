@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch_runner.h"
 #include "cli/built_in_signals.h"
 #include "cli/c37118_output.h"
 #include "cli/command_options.h"
@@ -20,6 +21,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
     "                  [--output FILE.csv] [--reports-only] [--deliverable PATH | --in-process]\n"
+    "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"
+    "                  [--output-dir DIR] [--phases A,B,C] [--primary | --secondary]\n"
     "\n"
     "Runs samples through the measurement model and writes one CSV row of its\n"
     "seven outputs per sample:\n"
@@ -46,6 +49,7 @@ constexpr const char* kUsage =
 
 void printUsage(FILE* out) {
     std::fputs(kUsage, out);
+    std::fputs(kBatchRunHelp, out);
     std::fputs(signalHelp().c_str(), out);
 }
 
@@ -61,6 +65,7 @@ int runCommand(const std::vector<std::string>& args) {
             return 0;
         }
     }
+    if (isBatchRun(args)) return runBatch(args);
     std::vector<OptionSpec> accepted = {
         {"build", true},        {"input", true},       {"signal", true},     {"output", true},
         {"reports-only", false}, {"deliverable", true}, {"in-process", false},

@@ -24,7 +24,7 @@ BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sa
             const std::vector<double>& v = rec_.phases[p];
             for (std::size_t i = s.first; i < s.first + s.count; ++i) {
                 if (std::isnan(v[i])) {
-                    const AnalogChannel& c = rec_.config.analogs[static_cast<std::size_t>(rec_.phaseChannels[p])];
+                    const ComtradeAnalogChannel& c = rec_.config.analogs[static_cast<std::size_t>(rec_.phaseChannels[p])];
                     throw ComtradeError(rec_.dataPath, 0, 0, "",
                                         "sample " + std::to_string(i + 1) + " of channel '" + c.id +
                                             "' is missing; a recording with gaps cannot be resampled");

@@ -110,12 +110,12 @@ int64_t channelCount(CfgReader& in, const std::vector<std::string_view>& fields,
     return *count;
 }
 
-AnalogChannel parseAnalog(CfgReader& in, int revision, int expectedNumber) {
+ComtradeAnalogChannel parseAnalog(CfgReader& in, int revision, int expectedNumber) {
     const std::string what = "analog channel " + std::to_string(expectedNumber);
     const auto f = in.nextRecord("the line of " + what);
     const std::size_t needed = revision == 1991 ? 10 : 13;
     in.requireFields(f, needed, "the line of " + what);
-    AnalogChannel c;
+    ComtradeAnalogChannel c;
     c.line = in.currentLine();
     c.number = static_cast<int>(in.integer(f, 0, "An"));
     if (c.number != expectedNumber)
@@ -143,12 +143,12 @@ AnalogChannel parseAnalog(CfgReader& in, int revision, int expectedNumber) {
     return c;
 }
 
-DigitalChannel parseDigital(CfgReader& in, int revision, int expectedNumber) {
+ComtradeDigitalChannel parseDigital(CfgReader& in, int revision, int expectedNumber) {
     const std::string what = "status channel " + std::to_string(expectedNumber);
     const auto f = in.nextRecord("the line of " + what);
     const bool old = revision == 1991 && f.size() < 5;
     in.requireFields(f, old ? 3 : 5, "the line of " + what);
-    DigitalChannel c;
+    ComtradeDigitalChannel c;
     c.number = static_cast<int>(in.integer(f, 0, "Dn"));
     if (c.number != expectedNumber)
         in.fail(0, "Dn", "channel number " + std::to_string(c.number) + " where " + std::to_string(expectedNumber) +

@@ -13,7 +13,7 @@ enum class DataFormat { Ascii, Binary, Binary32, Float32 };
 
 const char* dataFormatName(DataFormat format);
 
-struct AnalogChannel {
+struct ComtradeAnalogChannel {
     int number = 0;  // An, 1-based position among the analog channels
     std::string id;
     std::string phase;
@@ -30,7 +30,7 @@ struct AnalogChannel {
     int line = 0;  // where the channel is described in the configuration
 };
 
-struct DigitalChannel {
+struct ComtradeDigitalChannel {
     int number = 0;
     std::string id;
     std::string phase;
@@ -57,8 +57,8 @@ struct ComtradeConfig {
     std::string station;
     std::string device;
     int revision = 1991;
-    std::vector<AnalogChannel> analogs;
-    std::vector<DigitalChannel> digitals;
+    std::vector<ComtradeAnalogChannel> analogs;
+    std::vector<ComtradeDigitalChannel> digitals;
     double lineFrequency = std::numeric_limits<double>::quiet_NaN();  // Hz; NaN when not given
     // One entry per sampling-rate section; a single entry with rate 0 when
     // the samples are timed by their timestamps.

@@ -159,7 +159,7 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
     rec.origin = timeOriginOf(cfg);
 
     for (std::size_t p = 0; p < 3; ++p) {
-        const AnalogChannel& c = cfg.analogs[static_cast<std::size_t>(rec.phaseChannels[p])];
+        const ComtradeAnalogChannel& c = cfg.analogs[static_cast<std::size_t>(rec.phaseChannels[p])];
         double factor = 1.0;
         const bool toPrimary = options.side == ValueSide::Primary && c.scaling == 'S';
         const bool toSecondary = options.side == ValueSide::Secondary && c.scaling == 'P';

@@ -89,7 +89,7 @@ std::string formatCfg(const ComtradeConfig& cfg) {
          std::to_string(cfg.digitals.size()) + "D");
     const bool integerRaw = cfg.format == DataFormat::Binary || cfg.format == DataFormat::Ascii;
     const char* rawLimit = cfg.format == DataFormat::Binary ? "32767" : (integerRaw ? "99999" : "2147483647");
-    for (const AnalogChannel& c : cfg.analogs) {
+    for (const ComtradeAnalogChannel& c : cfg.analogs) {
         std::string text = std::to_string(c.number) + "," + c.id + "," + c.phase + "," + c.circuit + "," + c.unit +
                            "," + shortest(c.a) + "," + shortest(c.b) + "," + shortest(c.skewMicroseconds) + ",-" +
                            rawLimit + "," + rawLimit;
@@ -98,7 +98,7 @@ std::string formatCfg(const ComtradeConfig& cfg) {
         }
         line(text);
     }
-    for (const DigitalChannel& c : cfg.digitals) {
+    for (const ComtradeDigitalChannel& c : cfg.digitals) {
         if (cfg.revision == 1991) {
             line(std::to_string(c.number) + "," + c.id + "," + std::to_string(c.normalState));
         } else {

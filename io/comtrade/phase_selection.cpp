@@ -15,7 +15,7 @@ bool isVoltageUnit(const std::string& unit) {
 std::string channelList(const ComtradeConfig& config, const std::vector<int>& indices) {
     std::string list;
     for (int i : indices) {
-        const AnalogChannel& c = config.analogs[static_cast<std::size_t>(i)];
+        const ComtradeAnalogChannel& c = config.analogs[static_cast<std::size_t>(i)];
         if (!list.empty()) list += ", ";
         list += std::to_string(c.number) + " '" + c.id + "' [" + c.unit + "]";
     }

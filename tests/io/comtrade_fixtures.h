@@ -42,7 +42,7 @@ inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, st
     // that a reader that skips the scaling for FLOAT32 is caught.
     const bool floats = format == DataFormat::Float32;
     for (int k = 0; k < 4; ++k) {
-        AnalogChannel a;
+        ComtradeAnalogChannel a;
         a.number = k + 1;
         a.id = names[k];
         a.phase = phases[k];
@@ -54,7 +54,7 @@ inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, st
         a.scaling = 'P';
         c.analogs.push_back(a);
     }
-    c.digitals = {DigitalChannel{1, "TRIP", "", "", 0}, DigitalChannel{2, "CB OPEN", "", "", 1}};
+    c.digitals = {ComtradeDigitalChannel{1, "TRIP", "", "", 0}, ComtradeDigitalChannel{2, "CB OPEN", "", "", 1}};
 
     const double phaseA = 0.3;
     const double twoPi = 6.283185307179586;
@@ -66,7 +66,7 @@ inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, st
         for (int k = 0; k < 4; ++k) {
             const double shift = k < 3 ? -twoPi / 3.0 * k : -0.5;
             const double v = amplitude * std::cos(twoPi * 50.0 * t + phaseA + shift);
-            const AnalogChannel& a = c.analogs[static_cast<std::size_t>(k)];
+            const ComtradeAnalogChannel& a = c.analogs[static_cast<std::size_t>(k)];
             const double raw = (v - a.b) / a.a;
             r.data.analogRaw[static_cast<std::size_t>(k)][i] =
                 floats ? static_cast<double>(static_cast<float>(raw)) : std::round(raw);
@@ -75,22 +75,22 @@ inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, st
         r.data.status[1][i] = 1;
     }
     for (std::size_t p = 0; p < 3; ++p) {
-        const AnalogChannel& a = c.analogs[p];
+        const ComtradeAnalogChannel& a = c.analogs[p];
         for (double raw : r.data.analogRaw[p]) r.scaled[p].push_back(a.a * raw + a.b);
     }
     return r;
 }
 
 // A fresh directory for one test's files, removed with the object.
-class ScratchDirectory {
+class ScratchFolder {
 public:
-    explicit ScratchDirectory(const std::string& name)
+    explicit ScratchFolder(const std::string& name)
         : path_(std::filesystem::temp_directory_path() /
                 ("orvane-" + name + "-" + std::to_string(static_cast<long>(::getpid())))) {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
-    ~ScratchDirectory() {
+    ~ScratchFolder() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }

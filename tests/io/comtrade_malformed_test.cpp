@@ -79,7 +79,7 @@ class MalformedRecording : public testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedRecording, ReportsFileLineAndField) {
     const MalformedCase& c = GetParam();
-    ScratchDirectory scratch("malformed");
+    ScratchFolder scratch("malformed");
     std::string cfg = kCfg;
     std::string dat = kDat;
     std::string& target = c.inDat ? dat : cfg;
@@ -99,7 +99,7 @@ TEST_P(MalformedRecording, ReportsFileLineAndField) {
 INSTANTIATE_TEST_SUITE_P(Cases, MalformedRecording, testing::ValuesIn(kCases), caseName);
 
 TEST(MalformedRecording, TheUntouchedBaseReads) {
-    ScratchDirectory scratch("base");
+    ScratchFolder scratch("base");
     writeText(scratch.file("base.cfg"), kCfg);
     writeText(scratch.file("base.dat"), kDat);
     const ComtradeRecording rec = readComtrade(scratch.file("base.cfg"), {});
@@ -117,7 +117,7 @@ std::string errorOf(const std::string& path, const ComtradeReadOptions& options 
 }
 
 TEST(MalformedBinary, TruncatedRecordIsNamedWithItsByteOffset) {
-    ScratchDirectory scratch("binary");
+    ScratchFolder scratch("binary");
     const SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 1000.0, 10);
     const std::string stem = scratch.file("rec");
     ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
@@ -129,7 +129,7 @@ TEST(MalformedBinary, TruncatedRecordIsNamedWithItsByteOffset) {
 }
 
 TEST(MalformedSingleFile, SectionFaultsAreNamed) {
-    ScratchDirectory scratch("cff");
+    ScratchFolder scratch("cff");
     const SyntheticRecording r = threePhaseRecording(DataFormat::Float32, 1000.0, 10);
     const std::string path = scratch.file("rec.cff");
     const std::string cfg = formatCfg(r.config);
@@ -154,7 +154,7 @@ TEST(MalformedSingleFile, SectionFaultsAreNamed) {
 }
 
 TEST(MalformedChoice, PhasesThatCannotBeFoundOrTold) {
-    ScratchDirectory scratch("choice");
+    ScratchFolder scratch("choice");
     writeText(scratch.file("base.cfg"), kCfg);
     writeText(scratch.file("base.dat"), kDat);
     const std::string cfg = scratch.file("base.cfg");

@@ -68,7 +68,7 @@ std::vector<Report> reportsOf(NextSample nextSample) {
 class ResampledRecording : public testing::TestWithParam<DataFormat> {};
 
 TEST_P(ResampledRecording, MeasuresLikeTheSignalAtTheBuildRate) {
-    ScratchDirectory scratch("resampled");
+    ScratchFolder scratch("resampled");
     const double seconds = 1.0;
     const SyntheticRecording r = threePhaseRecording(GetParam(), 4800.0, static_cast<std::size_t>(4800 * seconds));
     ASSERT_TRUE(writeComtrade(scratch.file("rec"), r.config, r.data));
@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, ResampledRecording,
                          [](const testing::TestParamInfo<DataFormat>& info) { return dataFormatName(info.param); });
 
 TEST(ResampledRecording, GapsAreRefusedRatherThanSmeared) {
-    ScratchDirectory scratch("gap");
+    ScratchFolder scratch("gap");
     SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 4800.0, 100);
     r.data.analogRaw[2][40] = std::nan("");
     ASSERT_TRUE(writeComtrade(scratch.file("rec"), r.config, r.data));

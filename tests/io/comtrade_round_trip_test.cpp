@@ -36,7 +36,7 @@ protected:
         return readComtrade(stem + ".cfg", options);
     }
 
-    ScratchDirectory scratch_{"roundtrip"};
+    ScratchFolder scratch_{"roundtrip"};
 };
 
 TEST_P(ComtradeRoundTrip, ScaledValuesComeBackBitForBit) {
@@ -76,7 +76,7 @@ TEST_P(ComtradeRoundTrip, PhasesChosenByNameOrNumberAndScaledToSecondary) {
     const ComtradeRecording rec = writeAndRead(r, options);
     EXPECT_EQ(rec.phaseChannels, (std::array<int, 3>{2, 1, 0}));
     // Primary values times secondary/primary (0.1/400).
-    const AnalogChannel& c = r.config.analogs[2];
+    const ComtradeAnalogChannel& c = r.config.analogs[2];
     EXPECT_DOUBLE_EQ(rec.phases[0][7], (c.a * r.data.analogRaw[2][7] + c.b) * (0.1 / 400.0));
 }
 
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, ComtradeRoundTrip,
                          caseName);
 
 TEST(ComtradeMissingValues, MarkedValuesReadAsNaNInEveryFormat) {
-    ScratchDirectory scratch("missing");
+    ScratchFolder scratch("missing");
     for (DataFormat format : {DataFormat::Ascii, DataFormat::Binary, DataFormat::Binary32, DataFormat::Float32}) {
         SyntheticRecording r = threePhaseRecording(format, 1000.0, 10);
         r.data.analogRaw[1][4] = std::nan("");

@@ -87,7 +87,7 @@ TEST(TimeOrigin, ReportInstantsStayOnWholeFractionsOfASecond) {
 }
 
 TEST(TimestampTiming, RateComesFromEvenTimestamps) {
-    ScratchDirectory scratch("timestamps");
+    ScratchFolder scratch("timestamps");
     // 4800 Hz in whole microseconds: steps of 208 and 209 µs.
     SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 4800.0, 480);
     r.config.rates = {{0.0, 480}};

@@ -1,0 +1,46 @@
+// A COMTRADE recording as the samples of a run: the three phase channels at
+// the build's sample rate (resampled when the recording is at another rate),
+// `Time` in seconds since UTC midnight of the recording's start day, and
+// the configuration ports the same in every sample.
+#ifndef ORVANE_IO_COMTRADE_COMTRADE_SAMPLE_SOURCE_H
+#define ORVANE_IO_COMTRADE_COMTRADE_SAMPLE_SOURCE_H
+
+#include <memory>
+#include <string>
+
+#include "io/comtrade/build_rate_samples.h"
+#include "io/comtrade/comtrade_recording.h"
+#include "io/sample_source.h"
+
+class ComtradeSampleSource : public SampleSource {
+public:
+    // Reads and checks the whole recording before any sample is handed out.
+    // Null, with `error` set ("FILE:LINE: field N (NAME): what"), when it
+    // cannot be read.
+    static std::unique_ptr<ComtradeSampleSource> open(const std::string& path, const ComtradeReadOptions& options,
+                                                      std::string& error);
+
+    // Fixes the build's sample rate and the configuration ports (`ports`'
+    // phases and time are replaced per sample). False, with `error` set,
+    // when the recording cannot be brought to that rate.
+    bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
+
+    const ComtradeRecording& recording() const { return recording_; }
+
+    const std::string& name() const override { return recording_.path; }
+    std::optional<uint64_t> sampleCount() const override;
+    std::optional<double> fractionConsumed() const override;
+    Status next(ModelInputs& in) override;
+    const std::string& error() const override { return error_; }
+
+private:
+    explicit ComtradeSampleSource(ComtradeRecording recording) : recording_(std::move(recording)) {}
+
+    ComtradeRecording recording_;
+    std::unique_ptr<BuildRateSamples> samples_;
+    ModelInputs ports_;
+    uint64_t delivered_ = 0;
+    std::string error_;
+};
+
+#endif  // ORVANE_IO_COMTRADE_COMTRADE_SAMPLE_SOURCE_H
