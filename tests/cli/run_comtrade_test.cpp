@@ -1,0 +1,106 @@
+// `orvane run --comtrade`: the same output as for the same samples fed as
+// CSV, malformed recordings refused with their place, and several files at
+// once where a failed one leaves the others intact.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "io/comtrade/comtrade_recording.h"
+#include "io/comtrade/comtrade_writer.h"
+#include "tests/cli/tool_process.h"
+#include "tests/io/comtrade_fixtures.h"
+
+namespace {
+
+// The recording's samples as a sample CSV: scaled values and times exactly,
+// the configuration ports at the run's defaults.
+void writeSampleCsv(const ComtradeRecording& rec, const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n");
+    for (std::size_t i = 0; i < rec.size(); ++i) {
+        std::fprintf(f, "%.17g,%.17g,%.17g,%.17g,50,0,0,1,0,0,0,50,1\n", rec.timeOf(i), rec.phases[0][i],
+                     rec.phases[1][i], rec.phases[2][i]);
+    }
+    std::fclose(f);
+}
+
+TEST(RunComtrade, AtTheBuildRateEveryFormatGivesTheCsvRunsOutput) {
+    ScratchDirectory scratch("comtrade_exact");
+    for (DataFormat format : {DataFormat::Ascii, DataFormat::Binary, DataFormat::Binary32, DataFormat::Float32}) {
+        const SyntheticRecording r = threePhaseRecording(format, 10000.0, 3000);
+        const std::string stem = scratch.file(dataFormatName(format));
+        ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+        writeSampleCsv(readComtrade(stem + ".cfg", {}), stem + ".csv");
+        const ToolResult fromComtrade = runTool("run --in-process --comtrade '" + stem + ".cfg'", scratch);
+        const ToolResult fromCsv = runTool("run --in-process --input '" + stem + ".csv'", scratch);
+        ASSERT_EQ(fromComtrade.status, 0) << fromComtrade.err;
+        ASSERT_EQ(fromCsv.status, 0) << fromCsv.err;
+        EXPECT_EQ(std::count(fromComtrade.out.begin(), fromComtrade.out.end(), '\n'), 3001);
+        EXPECT_TRUE(fromComtrade.out == fromCsv.out) << dataFormatName(format);
+    }
+}
+
+TEST(RunComtrade, MalformedRecordingStopsWithItsPlaceAndNoOutput) {
+    ScratchDirectory scratch("comtrade_bad");
+    const SyntheticRecording r = threePhaseRecording(DataFormat::Ascii, 10000.0, 100);
+    const std::string stem = scratch.file("bad");
+    ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+    std::filesystem::resize_file(stem + ".dat", std::filesystem::file_size(stem + ".dat") - 40);
+    const ToolResult result = runTool("run --comtrade '" + stem + ".cfg' --output '" + stem + ".out.csv'", scratch);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("bad.dat:100: expected 8 fields"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(stem + ".out.csv"));
+}
+
+TEST(RunComtrade, SeveralFilesOneFailingLeavesTheOthersWhole) {
+    ScratchDirectory scratch("comtrade_batch");
+    const SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 4800.0, 2400);
+    ASSERT_TRUE(writeComtrade(scratch.file("one"), r.config, r.data));
+    ASSERT_TRUE(writeCff(scratch.file("two.cff"), r.config, r.data));
+    std::ofstream(scratch.file("broken.cfg")) << "station,dev,2013\r\n3,3A\r\n";
+    std::filesystem::create_directories(scratch.file("out"));
+    const std::string files = " --comtrade '" + scratch.file("one.cfg") + "' --comtrade '" + scratch.file("broken.cfg") +
+                              "' --comtrade '" + scratch.file("two.cff") + "'";
+    const ToolResult batch =
+        runTool("run --build auto --jobs 2 --output-dir '" + scratch.file("out") + "'" + files, scratch);
+    EXPECT_EQ(batch.status, 2);
+    EXPECT_NE(batch.err.find("broken.cfg: FAILED (exit 2): "), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("broken.cfg:2: the channel count line needs 3"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("one.cfg: done, 5000 samples at the 10k build"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("2 of 3 files done; failed: " + scratch.file("broken.cfg")), std::string::npos)
+        << batch.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("out/broken.out.csv")));
+
+    // Each output is what a run of that file alone writes.
+    const ToolResult alone = runTool("run --build auto --comtrade '" + scratch.file("one.cfg") + "'", scratch);
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    EXPECT_TRUE(readWholeFile(scratch.file("out/one.out.csv")) == alone.out);
+    EXPECT_TRUE(readWholeFile(scratch.file("out/two.out.csv")) == alone.out);
+}
+
+TEST(RunComtrade, UsageFaults) {
+    ScratchDirectory scratch("comtrade_usage");
+    const struct {
+        const char* arguments;
+        const char* says;
+    } cases[] = {
+        {"run --comtrade a.cfg --comtrade b.cfg --output x.csv", "give --output-dir DIR, not --output"},
+        {"run --comtrade a.cfg --build 8k", "unknown build '8k'"},
+        {"run --comtrade a.cfg --primary --secondary", "give either --primary or --secondary"},
+        {"run --comtrade a.cfg --phases VA,VB", "--phases needs three channels"},
+        {"run --comtrade a.cfg --jobs 0", "jobs"},
+        {"run --jobs 2", "give an input file"},
+        {"run --input a.csv --build auto", "--build auto needs a COMTRADE recording"},
+    };
+    for (const auto& c : cases) {
+        const ToolResult result = runTool(c.arguments, scratch);
+        EXPECT_EQ(result.status, 2) << c.arguments;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << c.arguments << ": " << result.err;
+    }
+}
+
+}  // namespace

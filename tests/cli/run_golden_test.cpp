@@ -1,0 +1,75 @@
+// The golden runs through `orvane run`, file in, file out, on both roads to
+// the model: every output value must have the golden bits.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/tool_process.h"
+#include "tests/support/golden_files.h"
+
+namespace {
+
+const std::string kOutputHeader = "timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate";
+
+struct GoldenRun {
+    const char* signal;
+    const char* build;
+};
+
+class RunGoldenTest : public ::testing::TestWithParam<GoldenRun> {};
+
+std::vector<std::vector<std::string>> csvRows(const std::string& text, std::string& header) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, header);
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        std::string field;
+        while (std::getline(in, field, ',')) fields.push_back(field);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+TEST_P(RunGoldenTest, OutputHasTheGoldenBits) {
+    const GoldenRun run = GetParam();
+    const std::string name = std::string(run.signal) + "_" + run.build;
+    ScratchDirectory scratch("golden_" + name);
+    const std::string input = scratch.file("in.csv");
+    const std::string decompress = "xz -dc '" + std::string(ORVANE_SOURCE_DIR) + "/tests/data/golden/" + name +
+                                   ".in.csv.xz' > '" + input + "'";
+    ASSERT_EQ(std::system(decompress.c_str()), 0);
+    const std::vector<std::vector<std::string>> golden = readGoldenRows(name + ".out.csv");
+    ASSERT_FALSE(golden.empty());
+
+    for (const char* road : {"", "--in-process"}) {
+        const std::string output = scratch.file("out.csv");
+        const ToolResult result = runTool("run --build " + std::string(run.build) + " --input '" + input +
+                                              "' --output '" + output + "' " + road,
+                                          scratch);
+        ASSERT_EQ(result.status, 0) << road << ": " << result.err;
+        std::string header;
+        const auto rows = csvRows(readWholeFile(output), header);
+        EXPECT_EQ(header, kOutputHeader);
+        ASSERT_EQ(rows.size(), golden.size()) << road;
+        for (size_t k = 0; k < rows.size(); ++k) {
+            ASSERT_EQ(rows[k].size(), 7u) << road << " row " << k + 1;
+            const std::string difference = compareOutputs(outputsFromRow(golden[k]), outputsFromRow(rows[k]));
+            ASSERT_EQ(difference, "") << road << " sample " << k + 1;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryGoldenRun, RunGoldenTest,
+                         ::testing::Values(GoldenRun{"steady50", "10k"}, GoldenRun{"steady50", "14p4k"},
+                                           GoldenRun{"steady50", "4k"}, GoldenRun{"ramp", "10k"},
+                                           GoldenRun{"ramp", "14p4k"}, GoldenRun{"ramp", "4k"},
+                                           GoldenRun{"stress", "10k"}, GoldenRun{"stress", "14p4k"},
+                                           GoldenRun{"stress", "4k"}),
+                         [](const auto& info) { return std::string(info.param.signal) + "_" + info.param.build; });
+
+}  // namespace
