@@ -49,7 +49,7 @@ TEST(RunComtrade, MalformedRecordingStopsWithItsPlaceAndNoOutput) {
     const SyntheticRecording r = threePhaseRecording(DataFormat::Ascii, 10000.0, 100);
     const std::string stem = scratch.file("bad");
     ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
-    std::filesystem::resize_file(stem + ".dat", std::filesystem::file_size(stem + ".dat") - 40);
+    std::filesystem::resize_file(stem + ".dat", std::filesystem::file_size(stem + ".dat") - 6);
     const ToolResult result = runTool("run --comtrade '" + stem + ".cfg' --output '" + stem + ".out.csv'", scratch);
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("bad.dat:100: expected 8 fields"), std::string::npos) << result.err;
@@ -94,7 +94,7 @@ TEST(RunComtrade, UsageFaults) {
         {"run --comtrade a.cfg --phases VA,VB", "--phases needs three channels"},
         {"run --comtrade a.cfg --jobs 0", "jobs"},
         {"run --jobs 2", "give an input file"},
-        {"run --input a.csv --build auto", "--build auto needs a COMTRADE recording"},
+        {"run --input a.csv --input b.csv --build auto", "--build auto needs a COMTRADE recording"},
     };
     for (const auto& c : cases) {
         const ToolResult result = runTool(c.arguments, scratch);
