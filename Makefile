@@ -1,10 +1,12 @@
 # Thin wrapper around CMake. Everything builds into build/.
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure demo test sanitize bench clean
+.PHONY: all deps configure demo test sanitize fuzz bench clean
 
 all: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -27,8 +29,12 @@ sanitize: deps
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	cd $(SAN_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Every libFuzzer target (clang++, sanitizers on) for FUZZ_SECONDS each.
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 bench: all
 	$(BUILD_DIR)/orvane_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)

@@ -21,12 +21,28 @@ BlockSignals* blockSignalsOf(SimStruct* S) {
 
 void setReal(SimStruct* S, int k, double value) { *dworkReal(S, k) = value; }
 
+// Frees the block-signal record and its holder, whichever exist, and clears
+// the host's pointer to them.
+void releaseBlockSignals(SimStruct* S) {
+    auto* holder = static_cast<SignalHolder*>(ssGetUserData(S));
+    if (holder == nullptr) return;
+    if (holder->slots[0] != nullptr) {
+        modelFree(holder->slots[0]);
+        holder->slots[0] = nullptr;
+    }
+    modelFree(holder);
+    ssSetUserData(S, nullptr);
+}
+
 }  // namespace
 
 BlockSignals* modelBlockSignals(SimStruct* S) { return blockSignalsOf(S); }
 
 void mdlStart(SimStruct* S) {
     initNonFinite(sizeof(double));
+    // A host that starts the block again without terminating it would
+    // otherwise lose the record of the earlier start.
+    releaseBlockSignals(S);
 
     auto* holder = static_cast<SignalHolder*>(modelCalloc(1, sizeof(SignalHolder)));
     if (holder == nullptr) {
@@ -155,15 +171,6 @@ void mdlUpdate(SimStruct* S, int tid) {
     *dworkBool(S, dw::kPrevNotSelector) = BB[sig::kChannel2Active];
 }
 
-void mdlTerminate(SimStruct* S) {
-    auto* holder = static_cast<SignalHolder*>(ssGetUserData(S));
-    if (holder == nullptr) return;
-    if (holder->slots[0] != nullptr) {
-        modelFree(holder->slots[0]);
-        holder->slots[0] = nullptr;
-    }
-    modelFree(holder);
-    ssSetUserData(S, nullptr);
-}
+void mdlTerminate(SimStruct* S) { releaseBlockSignals(S); }
 
 }  // namespace ORVANE_MODEL_NS
