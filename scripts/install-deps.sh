@@ -5,6 +5,8 @@
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tshark)
+# clang and its runtime libraries build the libFuzzer targets (make fuzz).
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
