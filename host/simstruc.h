@@ -17,7 +17,11 @@
 
 #ifndef ORVANE_MXARRAY_DECLARED
 #define ORVANE_MXARRAY_DECLARED
+#if defined(ORVANE_OCTAVE_MEX)
+typedef void mxArray;  // as GNU Octave's MEX header declares it
+#else
 typedef struct mxArray_tag mxArray;
+#endif
 #endif
 
 struct SimStruct_tag;

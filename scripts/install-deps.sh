@@ -7,6 +7,10 @@ set -euo pipefail
 packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tshark)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
+# GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave
+# gives octave-cli, octave-dev gives mkoctfile and the MEX headers. Like every
+# package here it is installed only when missing.
+packages+=(octave octave-dev)
 
 missing=()
 for p in "${packages[@]}"; do

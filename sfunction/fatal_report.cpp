@@ -1,6 +1,6 @@
 #include "sfunction/fatal_report.h"
 
-#include "host/mex.h"
+#include "sfunction/mex_api.h"
 
 void reportFatalError(SimStruct* S, const char* text) {
     (void)S;

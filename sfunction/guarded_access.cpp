@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/mex.h"
 #include "host/simstruc.h"
 #include "sfunction/fatal_report.h"
+#include "sfunction/mex_api.h"
 
 namespace {
 

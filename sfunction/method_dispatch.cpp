@@ -2,8 +2,8 @@
 // count, the SimStruct in plhs[1] and the method flag in prhs[3]. Every
 // failure here is reported through the error status with a static text; the
 // frame never stops the call early and keeps no state.
-#include "host/mex.h"
 #include "sfunction/int32_truncation.h"
+#include "sfunction/mex_api.h"
 #include "sfunction/sfunction_entry.h"
 
 namespace {

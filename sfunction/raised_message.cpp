@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "host/mex.h"
+#include "sfunction/mex_api.h"
 
 void raiseFormatted(const char* format, ...) {
     va_list args;

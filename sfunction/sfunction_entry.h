@@ -4,7 +4,7 @@
 #ifndef ORVANE_SFUNCTION_SFUNCTION_ENTRY_H
 #define ORVANE_SFUNCTION_SFUNCTION_ENTRY_H
 
-#include "host/mex.h"
+#include "sfunction/mex_api.h"
 #include "sfunction/sfunction_block.h"
 
 void sfunctionEntry(const SfunctionBlock& block, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/mex.h"
 #include "sfunction/int32_truncation.h"
+#include "sfunction/mex_api.h"
 #include "sfunction/raised_message.h"
 #include "sfunction/sfunction_entry.h"
 #include "sfunction/throwaway_simstruct.h"
