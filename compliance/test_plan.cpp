@@ -13,6 +13,7 @@ constexpr double kRatedAmplitude = 100.0;  // peak, every phase
 constexpr double kSettleTime = 1.0;        // s with the signal applied before reports count
 constexpr double kEvaluationTime = 1.0;    // s of counted reports, at least
 constexpr double kQuickStepEvaluation = 0.5;
+constexpr int kQuickStepPositions = 10;
 constexpr double kFrequencySpan = 2.0;     // Hz either side of nominal
 constexpr double kFrequencyStep = 0.25;
 constexpr double kModulationStep = 0.1;    // Hz between modulation frequencies
@@ -260,10 +261,13 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
         {PlanTest::PhaseStep, 0.0, kPhaseStep, "+10 deg", 10.0},
         {PlanTest::PhaseStep, 0.0, -kPhaseStep, "-10 deg", -10.0},
     };
+    // The quick plan takes the fewest positions that still resolve a tenth
+    // of the report interval.
+    const int positions = quick ? std::min(settings.stepPositions, kQuickStepPositions) : settings.stepPositions;
     for (const StepKind& kind : kinds) {
-        for (int p = 0; p < settings.stepPositions; ++p) {
+        for (int p = 0; p < positions; ++p) {
             ThreePhaseSignalSpec spec = b.baseSignal(f0);
-            spec.stepTime = b.stepInstant(stepBase + p / (settings.stepPositions * fs));
+            spec.stepTime = b.stepInstant(stepBase + p / (positions * fs));
             spec.magnitudeStep = kind.magnitudeStep;
             spec.phaseStep = kind.phaseStep;
             b.add(kind.test, kind.label, kind.parameter, spec, first, count, p);

@@ -54,7 +54,7 @@ struct PlanSettings {
     int reportRate = 50;            // reports per second
     double startTime = 1000.0;      // s, whole second of every case's first sample
     bool quick = false;             // the reduced plan
-    int stepPositions = 20;         // equivalent-time positions per step
+    int stepPositions = 20;         // equivalent-time positions per step (at most 10 when quick)
 };
 
 // One run of the model: a signal from startTime to runEnd, and the reports
