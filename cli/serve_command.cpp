@@ -14,9 +14,11 @@
 #include "cli/command_options.h"
 #include "cli/command_registry.h"
 #include "cli/driver_factory.h"
+#include "cli/file_run.h"
 #include "cli/progress_meter.h"
 #include "cli/serve_stream.h"
 #include "cli/tcp_server.h"
+#include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_sample_reader.h"
 
 namespace {
@@ -27,7 +29,8 @@ constexpr const char* kDefaultListen = "127.0.0.1:4712";
 constexpr const char* kDefaultSignalDuration = "86400";
 
 constexpr const char* kUsage =
-    "usage: orvane serve (--input FILE.csv | --signal NAME [signal options]) [--build 10k|14p4k|4k]\n"
+    "usage: orvane serve (--input FILE.csv | --comtrade FILE | --signal NAME [signal options])\n"
+    "                    [--build 10k|14p4k|4k|auto]\n"
     "                    [--listen ADDR:PORT] [--no-pace] [--idcode N] [--deliverable PATH | --in-process]\n"
     "\n"
     "Serves the model's reports as IEEE C37.118.2 frames over TCP. A PDC connects,\n"
@@ -44,8 +47,14 @@ constexpr const char* kUsage =
     "\n"
     "options:\n"
     "  --input FILE        sample CSV, as for 'orvane run'\n"
+    "  --comtrade FILE     a COMTRADE recording (.cfg or .cff), as for 'orvane run';\n"
+    "                      the configuration ports come from --report-rate,\n"
+    "                      --nominal-frequency (default: the recording's line\n"
+    "                      frequency), --report-mode, --magnitude-coeffs, --phase-coeffs;\n"
+    "                      frames carry the recording's absolute time\n"
     "  --signal NAME       a built-in signal (runs until Ctrl-C unless --duration)\n"
-    "  --build TAG         sample-rate build: 10k, 14p4k or 4k (default 10k)\n"
+    "  --build TAG         sample-rate build: 10k, 14p4k or 4k (default 10k); auto with\n"
+    "                      --comtrade: the recording's rate or the next build above\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:4712; port 0: any free\n"
     "                      port, printed at start)\n"
     "  --no-pace           as fast as the clients take the frames, not in real time\n"
@@ -89,6 +98,7 @@ int serveCommand(const std::vector<std::string>& argsIn) {
     std::vector<OptionSpec> accepted = {
         {"build", true},  {"input", true},   {"signal", true},      {"listen", true},
         {"no-pace", false}, {"idcode", true}, {"deliverable", true}, {"in-process", false},
+        {"comtrade", true},
     };
     for (const OptionSpec& spec : signalOptionSpecs()) accepted.push_back(spec);
 
@@ -98,10 +108,19 @@ int serveCommand(const std::vector<std::string>& argsIn) {
     CommandOptions options;
     std::string error;
     if (!options.parse(args, accepted, error)) return usageError(error);
-    if (options.has("input") == options.has("signal")) return usageError("give either --input FILE or --signal NAME");
-    if (options.has("input")) {
+    const int sources = (options.has("input") ? 1 : 0) + (options.has("signal") ? 1 : 0) + (options.has("comtrade") ? 1 : 0);
+    if (sources != 1) return usageError("give one of --input FILE, --comtrade FILE or --signal NAME");
+    if (!options.has("signal")) {
+        // A recording takes the configuration-port options; a CSV has them
+        // in its columns.
+        const bool comtrade = options.has("comtrade");
         for (const OptionSpec& spec : signalOptionSpecs()) {
-            if (options.has(spec.name)) return usageError("option '--" + spec.name + "' applies to --signal only");
+            const bool port = spec.name == "report-rate" || spec.name == "nominal-frequency" ||
+                              spec.name == "report-mode" || spec.name == "magnitude-coeffs" || spec.name == "phase-coeffs";
+            if (options.has(spec.name) && !(comtrade && port)) {
+                return usageError("option '--" + spec.name + "' applies to --signal" + (port ? " or --comtrade" : "") +
+                                  " only");
+            }
         }
     } else if (!durationGiven) {
         args.push_back("--duration");
@@ -123,14 +142,43 @@ int serveCommand(const std::vector<std::string>& argsIn) {
     choice.buildTag = options.text("build", "10k");
     choice.deliverablePath = options.text("deliverable");
     choice.inProcess = options.has("in-process");
-    const SampleRateBuild* build = buildByTag(choice.buildTag);
-    if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
 
     std::unique_ptr<SampleSource> source;
+    StreamSettings settings;
+    if (options.has("comtrade")) {
+        FileRunSettings ports;
+        if (!readPortOptions(options, ports, error)) return usageError(error);
+        ComtradeReadOptions readOptions;
+        auto recording = ComtradeSampleSource::open(options.text("comtrade"), readOptions, error);
+        if (!recording) {
+            std::fprintf(stderr, "orvane serve: %s\n", error.c_str());
+            return 2;
+        }
+        if (choice.buildTag == "auto") choice.buildTag = buildTagForRate(recording->recording().maxRate());
+        const SampleRateBuild* build = buildByTag(choice.buildTag);
+        if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
+        const double lineFrequency = recording->recording().config.lineFrequency;
+        if (!ports.nominalFrequencyGiven && (lineFrequency == 50.0 || lineFrequency == 60.0)) {
+            ports.ports.nominalFrequency = lineFrequency;
+        }
+        if (!recording->prepare(build->fs, ports.ports, error)) {
+            std::fprintf(stderr, "orvane serve: %s\n", error.c_str());
+            return 2;
+        }
+        settings = streamSettingsFor(*build, idCode);
+        settings.timeOffset = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
+        source = std::move(recording);
+    } else if (choice.buildTag == "auto") {
+        return usageError("--build auto needs --comtrade (a CSV or a signal has no rate of its own)");
+    }
+    const SampleRateBuild* build = buildByTag(choice.buildTag);
+    if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
     if (options.has("input")) {
         source = CsvSampleReader::open(options.text("input"), error);
-    } else {
+        settings = streamSettingsFor(*build, idCode);
+    } else if (options.has("signal")) {
         source = makeSignalSource(options.text("signal"), options, build->fs, error);
+        settings = streamSettingsFor(*build, idCode);
     }
     if (!source) {
         std::fprintf(stderr, "orvane serve: %s\n", error.c_str());
@@ -142,7 +190,7 @@ int serveCommand(const std::vector<std::string>& argsIn) {
         return 2;
     }
 
-    ServeStream stream(*source, *driver, *build, streamSettingsFor(*build, idCode), !options.has("no-pace"));
+    ServeStream stream(*source, *driver, *build, settings, !options.has("no-pace"));
     // The first sample fixes the nominal frequency of the configuration,
     // which PDCs may ask for before any report exists.
     if (!stream.prepare()) {

@@ -95,7 +95,7 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
 
     PmuData& values = data_.pmus[0];
     values.stat = 0;
-    if (!frameTimeFromSeconds(report.timestamp, config_.timeBase, data_.time)) {
+    if (!frameTimeFromSeconds(report.timestamp + settings_.timeOffset, config_.timeBase, data_.time)) {
         // A time the frame cannot carry (not finite, before 1970, beyond
         // 2106): the clock-failure code says the timestamp is unusable.
         values.stat |= kStatNotSynchronised;
@@ -107,7 +107,9 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
     return changed;
 }
 
-void ReportFramer::setTime(double seconds) { frameTimeFromSeconds(seconds, config_.timeBase, data_.time); }
+void ReportFramer::setTime(double seconds) {
+    frameTimeFromSeconds(seconds + settings_.timeOffset, config_.timeBase, data_.time);
+}
 
 bool ReportFramer::configChangeFlagFor(uint16_t recipientConfigCount) const {
     if (changePending_) return true;

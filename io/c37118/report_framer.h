@@ -33,6 +33,9 @@ struct StreamSettings {
     // The block's active rate before its first channel hand-over.
     int32_t initialReportRate = 50;
     uint32_t timeBase = 1000000;  // FRACSEC counts microseconds
+    // Seconds added to the block's times to make them seconds since 1970
+    // UTC (a recording's Time counts from the midnight of its first day).
+    double timeOffset = 0.0;
     std::string headerText;
 };
 
