@@ -146,7 +146,9 @@ TEST(ServeUsage, RefusesWhatItCannotServe) {
         {"serve --signal steady --listen 127.0.0.1", "has no port"},
         {"serve --signal steady --listen 127.0.0.1:70000", "is not a number from 0 to 65535"},
         {"serve --signal steady --idcode 0", "'--idcode'"},
-        {"serve", "give either --input FILE or --signal NAME"},
+        {"serve", "give one of --input FILE, --comtrade FILE or --signal NAME"},
+        {"serve --comtrade tests/data/comtrade/north4800.cfg --phase 30", "'--phase' applies to --signal only"},
+        {"serve --signal steady --build auto", "--build auto needs --comtrade"},
         {"pdc", "give the PMU's address"},
         {"pdc 127.0.0.1:1 --count 0", "'--count'"},
     };
