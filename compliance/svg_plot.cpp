@@ -15,7 +15,7 @@ constexpr double kTop = 24.0;
 constexpr double kBottom = 40.0;
 // A log axis spans at most this many decades below its top: errors of
 // 1e-15 beside a limit of 1e-2 would only flatten the interesting part.
-constexpr double kMaxDecades = 8.0;
+constexpr double kMaxDecades = 10.0;
 
 std::string number(double v) {
     char text[32];

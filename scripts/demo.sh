@@ -4,3 +4,5 @@
 set -euo pipefail
 build_dir=${1:-build}
 "$build_dir/orvane" demo --output "$build_dir/demo.csv"
+# A short P-class compliance summary: the quick plan through the same model.
+"$build_dir/orvane" compliance --quick --json "$build_dir/compliance.json" --html "$build_dir/compliance.html"
