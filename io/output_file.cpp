@@ -1,6 +1,7 @@
 #include "io/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -39,6 +40,12 @@ bool OutputFile::open(const std::string& path, std::string& error) {
     if (path.empty() || path == "-") {
         fd_ = 1;
         return true;
+    }
+    // Caught now rather than by the rename after the whole run.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        error = "cannot create output '" + path + "': it is a directory";
+        return false;
     }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = temporaryNameFor(path, attempt);

@@ -66,6 +66,9 @@ TEST_F(OutputFileTest, UncreatableOutputIsReported) {
     OutputFile file;
     EXPECT_FALSE(file.open((directory_ / "no" / "such" / "dir.csv").string(), error));
     EXPECT_NE(error.find("cannot create output"), std::string::npos) << error;
+    EXPECT_FALSE(file.open(directory_.string(), error));
+    EXPECT_NE(error.find("it is a directory"), std::string::npos) << error;
+    EXPECT_EQ(entries(), 0u);
 }
 
 }  // namespace
