@@ -2,9 +2,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
+#include <map>
 #include <numbers>
+
+#include "bench/cpu_clock.h"
 
 namespace {
 
@@ -12,10 +14,13 @@ double wrap(double angle) { return std::remainder(angle, 2.0 * std::numbers::pi)
 
 }  // namespace
 
-const std::vector<FloorArguments>& floorArguments() {
-    static const std::vector<FloorArguments> table = [] {
+const std::vector<FloorArguments>& floorArguments(double fs) {
+    static std::map<double, std::vector<FloorArguments>> tables;
+    auto found = tables.find(fs);
+    if (found != tables.end()) return found->second;
+    const std::vector<FloorArguments> table = [fs] {
         constexpr size_t kCount = 4096;
-        constexpr double kTwoPiTs = 2.0 * std::numbers::pi * 0.0001;
+        const double kTwoPiTs = 2.0 * std::numbers::pi / fs;
         std::vector<FloorArguments> t(kCount);
         for (size_t k = 0; k < kCount; ++k) {
             const double n = static_cast<double>(k);
@@ -40,7 +45,7 @@ const std::vector<FloorArguments>& floorArguments() {
         }
         return t;
     }();
-    return table;
+    return tables.emplace(fs, table).first->second;
 }
 
 double floorSample(const FloorArguments& a) {
@@ -58,16 +63,20 @@ double floorSample(const FloorArguments& a) {
     return ((s1 + c1) + (s2 + c2)) + ((sc + cc) + droop) + ((angle + detector1) + (detector2 + magnitude));
 }
 
-double floorNanosecondsPerSample() {
-    static const double nanoseconds = [] {
-        const std::vector<FloorArguments>& args = floorArguments();
+double floorNanosecondsPerSample(double fs) {
+    static std::map<double, double> measured;
+    auto found = measured.find(fs);
+    if (found != measured.end()) return found->second;
+    const double nanoseconds = [fs] {
+        const std::vector<FloorArguments>& args = floorArguments(fs);
         constexpr size_t kSamples = 2'000'000;
         // Once untimed, to warm caches and the CPU clock.
         for (size_t k = 0; k < args.size(); ++k) benchmark::DoNotOptimize(floorSample(args[k]));
-        const auto start = std::chrono::steady_clock::now();
+        const double start = threadCpuNanoseconds();
         for (size_t k = 0; k < kSamples; ++k) benchmark::DoNotOptimize(floorSample(args[k % args.size()]));
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        return std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(kSamples);
+        const double elapsed = threadCpuNanoseconds() - start;
+        return elapsed / static_cast<double>(kSamples);
     }();
+    measured.emplace(fs, nanoseconds);
     return nanoseconds;
 }

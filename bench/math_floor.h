@@ -19,15 +19,17 @@ struct FloorArguments {
     double detectorCh2Re, detectorCh2Im;
 };
 
-// Arguments of consecutive samples of a 50.3 Hz signal at 10 kHz, a table
-// long enough that the branch predictor cannot learn it by heart.
-const std::vector<FloorArguments>& floorArguments();
+// Arguments of consecutive samples of a 50.3 Hz signal at the sample rate
+// fs (Hz), a table long enough that the branch predictor cannot learn it by
+// heart.
+const std::vector<FloorArguments>& floorArguments(double fs);
 
 // One sample's calls; the result depends on every call, so none can be
 // left out.
 double floorSample(const FloorArguments& a);
 
-// ns per sample of floorSample, measured once (about 0.2 s) and kept.
-double floorNanosecondsPerSample();
+// ns per sample of floorSample at the sample rate fs, measured once per
+// rate (about 0.2 s) and kept.
+double floorNanosecondsPerSample(double fs);
 
 #endif  // ORVANE_BENCH_MATH_FLOOR_H

@@ -1,24 +1,50 @@
-// The floor: one sample's math-library calls alone.
+// The floor: one sample's math-library calls alone, on arguments like the
+// model's at each build's sample rate.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <string>
 
+#include "bench/bench_summary.h"
+#include "bench/cpu_clock.h"
 #include "bench/math_floor.h"
+#include "builds/sample_rate_build.h"
 
 namespace {
 
-void BM_MathFloor(benchmark::State& state) {
-    const std::vector<FloorArguments>& args = floorArguments();
+void runFloor(benchmark::State& state, const char* tag, double fs) {
+    const std::vector<FloorArguments>& args = floorArguments(fs);
     size_t k = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const double start = threadCpuNanoseconds();
     for (auto _ : state) {
         benchmark::DoNotOptimize(floorSample(args[k]));
         k = k + 1 == args.size() ? 0 : k + 1;
     }
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    state.counters["ns_per_sample"] = std::chrono::duration<double, std::nano>(elapsed).count() /
-                                      static_cast<double>(state.iterations());
+    const double elapsed = threadCpuNanoseconds() - start;
+    const double nanoseconds =
+        elapsed / static_cast<double>(state.iterations());
+    state.counters["ns_per_sample"] = nanoseconds;
+    recordFigure(tag, Road::kFloor, nanoseconds);
 }
-BENCHMARK(BM_MathFloor);
+
+struct FloorScenario {
+    const char* tag;
+    double fs;
+};
+
+const FloorScenario kScenarios[] = {
+    {"10k", kBuild10kHz.fs},
+    {"14p4k", kBuild14p4kHz.fs},
+    {"4k", kBuild4kHz.fs},
+};
+
+const bool kRegistered = [] {
+    for (const FloorScenario& scenario : kScenarios) {
+        benchmark::RegisterBenchmark((std::string("BM_MathFloor/") + scenario.tag).c_str(),
+                                     [&scenario](benchmark::State& state) {
+                                         runFloor(state, scenario.tag, scenario.fs);
+                                     });
+    }
+    return true;
+}();
 
 }  // namespace

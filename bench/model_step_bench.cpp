@@ -5,15 +5,16 @@
 // the 10 kHz build also runs at 25 Hz (the longest window) and 65 Hz.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/bench_summary.h"
+#include "bench/cpu_clock.h"
 #include "bench/math_floor.h"
+#include "bench/steady_signal.h"
 #include "host/in_process_driver.h"
 #include "model/model_entry.h"
-#include "signals/three_phase_signal.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ struct Scenario {
     const ModelEntry* entry;
     double signalFrequency;
     double nominalFrequency;
+    const char* summaryTag;  // the build's row of the summary, or null
 };
 
 // Lowest nominal frequency the model accepts: its range reaches down to 25 Hz.
@@ -29,19 +31,10 @@ constexpr double kLowestNominal = 35.714285714285715;
 
 void runModel(benchmark::State& state, const Scenario& scenario) {
     const SampleRateBuild& build = *scenario.entry->build;
-    const size_t samplesPerSecond = static_cast<size_t>(build.fs);
-
-    // One second of the signal: with whole-hertz frequencies it repeats
-    // seamlessly at every whole second of time.
-    ThreePhaseSignalSpec spec;
-    spec.frequency = scenario.signalFrequency;
-    ThreePhaseSignal signal(spec);
-    std::vector<double> phases(3 * samplesPerSecond);
-    std::vector<double> offsets(samplesPerSecond);
-    for (size_t k = 0; k < samplesPerSecond; ++k) {
-        offsets[k] = static_cast<double>(k) / build.fs;
-        signal.sample(offsets[k], &phases[3 * k]);
-    }
+    const SteadySecond second = steadySecond(build, scenario.signalFrequency);
+    const size_t samplesPerSecond = second.samples;
+    const std::vector<double>& phases = second.phases;
+    const std::vector<double>& offsets = second.offsets;
 
     InProcessDriver driver(scenario.entry->installMethods, build.sfunctionName);
     if (!driver.start()) {
@@ -71,7 +64,7 @@ void runModel(benchmark::State& state, const Scenario& scenario) {
     double* phasePort = static_cast<double*>(record.inputBuffer(0));
     double* timePort = static_cast<double*>(record.inputBuffer(1));
     size_t k = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const double start = threadCpuNanoseconds();
     for (auto _ : state) {
         std::memcpy(phasePort, &phases[3 * k], 3 * sizeof(double));
         *timePort = wholeSeconds + offsets[k];
@@ -82,22 +75,23 @@ void runModel(benchmark::State& state, const Scenario& scenario) {
             wholeSeconds += 1.0;
         }
     }
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const double elapsed = threadCpuNanoseconds() - start;
     const double nanoseconds =
-        std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(state.iterations());
+        elapsed / static_cast<double>(state.iterations());
     const BlockSignals* signals = scenario.entry->blockSignals(S);
     state.counters["ns_per_sample"] = nanoseconds;
-    state.counters["x_floor"] = nanoseconds / floorNanosecondsPerSample();
+    state.counters["x_floor"] = nanoseconds / floorNanosecondsPerSample(build.fs);
+    if (scenario.summaryTag != nullptr) recordFigure(scenario.summaryTag, Road::kInProcess, nanoseconds);
     state.counters["tuning_hz"] = signals == nullptr ? 0.0 : signals->B[0];
     driver.finish();
 }
 
 const Scenario kScenarios[] = {
-    {"10k/50Hz", &model_10k::kModelEntry, 50.0, 50.0},
-    {"14p4k/50Hz", &model_14p4k::kModelEntry, 50.0, 50.0},
-    {"4k/50Hz", &model_4k::kModelEntry, 50.0, 50.0},
-    {"10k/25Hz_window_40ms", &model_10k::kModelEntry, 25.0, kLowestNominal},
-    {"10k/65Hz_window_15ms", &model_10k::kModelEntry, 65.0, 50.0},
+    {"10k/50Hz", &model_10k::kModelEntry, 50.0, 50.0, "10k"},
+    {"14p4k/50Hz", &model_14p4k::kModelEntry, 50.0, 50.0, "14p4k"},
+    {"4k/50Hz", &model_4k::kModelEntry, 50.0, 50.0, "4k"},
+    {"10k/25Hz_window_40ms", &model_10k::kModelEntry, 25.0, kLowestNominal, nullptr},
+    {"10k/65Hz_window_15ms", &model_10k::kModelEntry, 65.0, 50.0, nullptr},
 };
 
 const bool kRegistered = [] {
