@@ -244,7 +244,9 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
     // Steps in the middle of the counted second, each repeated with the step
     // moved by a fraction of the report interval: interleaved, the runs give
     // an equivalent-time grid finer than the report interval.
-    const double evaluation = quick ? kQuickStepEvaluation : kEvaluationTime;
+    // At low report rates the span grows so that at least two reports
+    // fall on either side of the step.
+    const double evaluation = std::max(quick ? kQuickStepEvaluation : kEvaluationTime, 6.0 / fs);
     const int first = static_cast<int>(std::lround(kSettleTime * fs));
     const int count = static_cast<int>(std::ceil(evaluation * fs - 1e-9));
     const double stepBase = t0 + kSettleTime + evaluation / 2.0;

@@ -116,6 +116,26 @@ TEST(TestPlan, StepsFallMidwayBetweenSamplesSpreadOverOneReportInterval) {
     }
 }
 
+TEST(TestPlan, StepsHaveReportsOnBothSidesAtEveryReportRate) {
+    for (int rate : {1, 2, 3, 10, 50, 1200}) {
+        for (bool quick : {false, true}) {
+            PlanSettings s = settings10k(50.0, rate);
+            s.quick = quick;
+            const TestPlan plan = makeTestPlan(s);
+            for (const PlanCase& c : plan.cases) {
+                if (!isStepTest(c.test)) continue;
+                int before = 0;
+                int after = 0;
+                for (int m = c.firstReport; m < c.firstReport + c.reportCount; ++m) {
+                    (plan.reportTime(c, m) < c.signal.stepTime ? before : after) += 1;
+                }
+                EXPECT_GE(before, 2) << rate << " reports/s, " << c.label;
+                EXPECT_GE(after, 2) << rate << " reports/s, " << c.label;
+            }
+        }
+    }
+}
+
 TEST(TestPlan, QuickPlanKeepsEveryTestButFewerCases) {
     PlanSettings s = settings10k();
     s.quick = true;
