@@ -19,6 +19,13 @@ BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sa
             continue;
         }
         passesThrough_ = false;
+        // A rate far below the build's would turn a few samples into more
+        // than any run can hold.
+        if (!(static_cast<double>(s.count) * fs_ / s.rate < 1e10)) {
+            throw ComtradeError(rec_.path, 0, 0, "",
+                                "a section of " + std::to_string(s.count) + " samples at " + std::to_string(s.rate) +
+                                    " Hz is too long to resample to " + std::to_string(fs_) + " Hz");
+        }
         total_ += Resampler::outputFramesFor(s.count, s.rate, fs_);
         for (std::size_t p = 0; p < 3; ++p) {
             const std::vector<double>& v = rec_.phases[p];

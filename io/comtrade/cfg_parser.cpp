@@ -195,10 +195,11 @@ ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int 
     const int64_t total = in.integer(f, 0, "TT");
     const int64_t analogs = channelCount(in, f, 1, 'A', "##A");
     const int64_t digitals = channelCount(in, f, 2, 'D', "##D");
+    // Far beyond any recorder; also keeps the sum below overflow.
+    if (analogs > 1000000 || digitals > 1000000) in.fail(0, "TT", "implausible channel count");
     if (analogs + digitals != total)
         in.fail(0, "TT", std::to_string(total) + " channels in total, but " + std::to_string(analogs) + " analog and " +
                              std::to_string(digitals) + " status channels");
-    if (total > 1000000) in.fail(0, "TT", "implausible channel count " + std::to_string(total));
 
     for (int64_t i = 1; i <= analogs; ++i) cfg.analogs.push_back(parseAnalog(in, cfg.revision, static_cast<int>(i)));
     for (int64_t i = 1; i <= digitals; ++i) cfg.digitals.push_back(parseDigital(in, cfg.revision, static_cast<int>(i)));

@@ -56,7 +56,9 @@ int64_t daysFromCivil(int year, int month, int day) {
 std::optional<CivilTime> parseCivilTime(std::string_view date, std::string_view time, int revision,
                                         std::string& error) {
     const auto dateParts = splitOn(date, '/');
-    if (dateParts.size() != 3 || !allDigits(dateParts[0]) || !allDigits(dateParts[1]) || !allDigits(dateParts[2])) {
+    // Day and month have at most two digits, the year four.
+    if (dateParts.size() != 3 || !allDigits(dateParts[0]) || !allDigits(dateParts[1]) || !allDigits(dateParts[2]) ||
+        dateParts[0].size() > 2 || dateParts[1].size() > 2 || dateParts[2].size() > 4) {
         error = "date '" + std::string(date) + (revision == 1991 ? "' is not mm/dd/yy" : "' is not dd/mm/yyyy");
         return std::nullopt;
     }
@@ -81,7 +83,8 @@ std::optional<CivilTime> parseCivilTime(std::string_view date, std::string_view 
     }
 
     const auto timeParts = splitOn(time, ':');
-    if (timeParts.size() != 3 || !allDigits(timeParts[0]) || !allDigits(timeParts[1])) {
+    if (timeParts.size() != 3 || !allDigits(timeParts[0]) || !allDigits(timeParts[1]) || timeParts[0].size() > 2 ||
+        timeParts[1].size() > 2) {
         error = "time '" + std::string(time) + "' is not hh:mm:ss.ssssss";
         return std::nullopt;
     }
@@ -92,7 +95,7 @@ std::optional<CivilTime> parseCivilTime(std::string_view date, std::string_view 
         seconds = seconds.substr(0, dot);
         if (!fraction.empty() && !allDigits(fraction)) seconds = {};
     }
-    if (!allDigits(seconds) || fraction.size() > 9) {
+    if (!allDigits(seconds) || seconds.size() > 2 || fraction.size() > 9) {
         error = "time '" + std::string(time) + "' is not hh:mm:ss.ssssss";
         return std::nullopt;
     }

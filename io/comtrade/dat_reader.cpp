@@ -56,7 +56,7 @@ DatSamples readAscii(std::string_view data, const ComtradeConfig& cfg, const std
         }
         const auto number = parseInteger(f[0]);
         if (!number) throw ComtradeError(fileName, lineNumber, 1, "n", "'" + std::string(f[0]) + "' is not a sample number");
-        if (count > 0 && *number != previousNumber + 1) {
+        if (count > 0 && static_cast<uint64_t>(*number) != static_cast<uint64_t>(previousNumber) + 1u) {
             throw ComtradeError(fileName, lineNumber, 1, "n",
                                 "sample number " + std::to_string(*number) + " does not follow " +
                                     std::to_string(previousNumber));
