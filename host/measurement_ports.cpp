@@ -12,6 +12,9 @@ struct Shape {
 
 constexpr Shape kInputs[7] = {{3, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_INT32}, {3, SS_DOUBLE},
                               {3, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_BOOLEAN}};
+// DWORK0..DWORK230: the model's whole state between samples.
+constexpr int kMeasurementWorkVectors = 231;
+
 constexpr Shape kOutputs[7] = {{1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE},
                                {1, SS_DOUBLE}, {1, SS_BOOLEAN}, {1, SS_INT32}};
 
@@ -32,6 +35,11 @@ T get(BlockRecord& record, int port) {
 bool checkMeasurementShape(const SimStruct* S, std::string& error) {
     if (S->sizes[kSizesNumInputPorts] != 7 || S->sizes[kSizesNumOutputPorts] != 7) {
         error = "the block did not register 7 input and 7 output ports";
+        return false;
+    }
+    if (S->dworkCapacity != kMeasurementWorkVectors) {
+        error = "the block registered " + std::to_string(S->dworkCapacity) + " of its " +
+                std::to_string(kMeasurementWorkVectors) + " work vectors";
         return false;
     }
     for (int p = 0; p < 7; ++p) {

@@ -8,7 +8,8 @@
 #include "host/port_values.h"
 
 // Checks that the registered ports are the seven inputs and seven outputs
-// that ModelInputs and ModelOutputs carry; `error` says what differs.
+// that ModelInputs and ModelOutputs carry, and that all 231 work vectors
+// were registered; `error` says what differs.
 bool checkMeasurementShape(const SimStruct* S, std::string& error);
 void writeInputs(BlockRecord& record, const ModelInputs& in);
 void readOutputs(BlockRecord& record, ModelOutputs& out);

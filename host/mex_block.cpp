@@ -122,13 +122,20 @@ bool MexBlock::propagate() {
 
 bool MexBlock::allocate() { return record_->allocate(error_); }
 
-bool MexBlock::start() {
+bool MexBlock::startMethods() {
     const SsMethods& m = simStruct()->methods;
-    const bool started = handOverSizes() && propagate() && allocate() && callMethod(kFlagInitializeSampleTimes) &&
-                         callIfFilled(m.mdlStart != nullptr, kFlagStart) &&
+    const bool started = callMethod(kFlagInitializeSampleTimes) && callIfFilled(m.mdlStart != nullptr, kFlagStart) &&
                          callIfFilled(m.mdlInitializeConditions != nullptr, kFlagInitializeConditions);
     if (!started) terminate();
     return started;
+}
+
+bool MexBlock::start() {
+    if (!(handOverSizes() && propagate() && allocate())) {
+        terminate();
+        return false;
+    }
+    return startMethods();
 }
 
 bool MexBlock::outputs() {

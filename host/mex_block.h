@@ -53,10 +53,14 @@ public:
     // mdlTerminate, once, if the block has been on the method road.
     void terminate();
 
-    // The pieces of start(), for tests that drive a block step by step.
+    // The pieces of start(), for tests that drive a block step by step and
+    // for hosts that check the registered shape before the method road.
     bool handOverSizes();
     bool propagate();
     bool allocate();
+    // Sample times, then start and initial conditions where the block has
+    // them; a failure terminates the block.
+    bool startMethods();
     // One method-road call with this flag (fractions included). False, with
     // error() set, when the call set the error status, raised an error or
     // raised an error dialog.

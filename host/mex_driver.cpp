@@ -22,11 +22,15 @@ bool MexDriver::fail() {
 }
 
 bool MexDriver::start() {
-    if (!block_.start()) return fail();
+    if (!(block_.handOverSizes() && block_.propagate() && block_.allocate())) return fail();
+    // Before any method runs: a block whose registration stopped short (a
+    // refused port count, no work vectors) would read storage that was
+    // never allocated.
     if (!checkMeasurementShape(block_.simStruct(), error_)) {
         block_.terminate();
         return false;
     }
+    if (!block_.startMethods()) return fail();
     running_ = true;
     return true;
 }

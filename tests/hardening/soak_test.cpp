@@ -1,0 +1,86 @@
+// orvane soak on short runs: a clean run passes with every report on the
+// grid and no non-finite output; a run across Time = 2e9 s still does; a run
+// past the point where the model's +-2e9 s clamp stops the report grid fails
+// for its missing reports; bad options are refused. And the error measures
+// the soak judges by.
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cli/soak_errors.h"
+#include "tests/cli/tool_process.h"
+
+namespace {
+
+struct SoakCase {
+    const char* name;
+    const char* arguments;
+    int status;
+    const char* const* expected;  // lines or parts of lines of the output
+};
+
+constexpr const char* kClean[] = {"soak: passed: no non-finite output; interval 3 measures no worse than the first",
+                                  "reports off the grid: 0", "Time from 0.0 s (time base zero)", nullptr};
+// Centred on 2e9: starts 18 s before it.
+constexpr const char* kAcross2e9[] = {"Time from 1999999982.0 s (time base 2e9)", "reports off the grid: 0",
+                                      "soak: passed", nullptr};
+// At 1200 reports per second the report index reaches the clamp at about
+// Time = 2e9 + 1 + 2e9/1200 s = 2001666667.7 s; no report comes after it.
+constexpr const char* kPastTheGrid[] = {"soak: FAILED: row 3 has ", " of 36000 reports", nullptr};
+constexpr const char* kNoHours[] = {"orvane soak: option '--hours': give a number of hours above 0", nullptr};
+constexpr const char* kFractionalBase[] = {"'1.5' is not zero, now, 2e9 or a whole number of seconds", nullptr};
+constexpr const char* kNoRate[] = {"option '--report-rate': '0' is not an integer from 1 to 1200", nullptr};
+constexpr const char* kHelp[] = {"usage: orvane soak [--hours N] [--time-base BASE] [options]", nullptr};
+
+class SoakCommandTest : public testing::TestWithParam<SoakCase> {};
+
+TEST_P(SoakCommandTest, EndsAsExpected) {
+    const SoakCase& c = GetParam();
+    ScratchDirectory scratch(std::string("soak_") + c.name);
+    const ToolResult result = runTool(std::string("soak ") + c.arguments, scratch);
+    EXPECT_EQ(result.status, c.status) << result.out << result.err;
+    const std::string all = result.out + result.err;
+    for (const char* const* part = c.expected; *part != nullptr; ++part) {
+        EXPECT_NE(all.find(*part), std::string::npos) << "missing '" << *part << "' in:\n" << all;
+    }
+    if (all.find("soak: passed") != std::string::npos) {
+        EXPECT_EQ(all.find("non-finite output"), all.rfind("non-finite output")) << "only the verdict names them";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SoakCommandTest,
+    testing::Values(SoakCase{"Clean", "--hours 0.01 --interval 12 --wander-period 12", 0, kClean},
+                    SoakCase{"Across2e9", "--hours 0.01 --time-base 2e9 --interval 12 --wander-period 12", 0,
+                             kAcross2e9},
+                    SoakCase{"PastTheReportGrid",
+                             "--hours 0.025 --interval 30 --wander-period 30 --report-rate 1200 --time-base 2001666600",
+                             1, kPastTheGrid},
+                    SoakCase{"NoHours", "--hours 0", 2, kNoHours},
+                    SoakCase{"FractionalTimeBase", "--time-base 1.5", 2, kFractionalBase},
+                    SoakCase{"ReportRateZero", "--report-rate 0", 2, kNoRate},
+                    SoakCase{"Help", "--help", 0, kHelp}),
+    [](const testing::TestParamInfo<SoakCase>& info) { return std::string(info.param.name); });
+
+TEST(SoakErrorsTest, TveFeAndRfeAgainstTheReference) {
+    const struct {
+        double magnitude, angle, frequency, rocof;
+        double tve, fe, rfe;
+    } cases[] = {
+        {100.0, 0.3, 50.0, 0.0, 0.0, 0.0, 0.0},          // exact
+        {101.0, 0.3, 50.0, 0.0, 0.01, 0.0, 0.0},         // 1 % in magnitude
+        {100.0, 0.31, 50.0, 0.0, 2.0 * std::sin(0.005), 0.0, 0.0},  // 10 mrad
+        {100.0, 0.3 - 6.283185307179586, 50.0, 0.0, 0.0, 0.0, 0.0},  // a whole turn is no error
+        {100.0, 0.3, 49.995, 0.4, 0.0, 0.005, 0.4},
+    };
+    for (const auto& c : cases) {
+        const SoakErrors e = soakErrors(c.magnitude, c.angle, c.frequency, c.rocof, 100.0, 0.3, 50.0, 0.0);
+        EXPECT_NEAR(e.tve, c.tve, 1e-12) << c.magnitude << " " << c.angle;
+        EXPECT_NEAR(e.fe, c.fe, 1e-12);
+        EXPECT_NEAR(e.rfe, c.rfe, 1e-12);
+    }
+    EXPECT_TRUE(std::isnan(soakErrors(NAN, 0.3, 50.0, 0.0, 100.0, 0.3, 50.0, 0.0).tve));
+}
+
+}  // namespace
