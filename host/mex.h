@@ -15,6 +15,8 @@ typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
 
 extern "C" {
 double* mxGetPr(const mxArray* a);
+double mxGetScalar(const mxArray* a);
+bool mxIsDouble(const mxArray* a);
 size_t mxGetM(const mxArray* a);
 size_t mxGetN(const mxArray* a);
 bool mxIsComplex(const mxArray* a);

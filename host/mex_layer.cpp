@@ -79,6 +79,16 @@ ORVANE_EXPORT double* mxGetPr(const mxArray* a) {
     return const_cast<double*>(a->real.data());
 }
 
+// The first element converted to double, whatever the array's class; 0 for
+// an empty array.
+ORVANE_EXPORT double mxGetScalar(const mxArray* a) {
+    if (a == nullptr) return 0.0;
+    if (a->isString) return a->text.empty() ? 0.0 : static_cast<double>(static_cast<unsigned char>(a->text[0]));
+    return a->real.empty() ? 0.0 : a->real[0];
+}
+
+ORVANE_EXPORT bool mxIsDouble(const mxArray* a) { return a != nullptr && !a->isString; }
+
 ORVANE_EXPORT size_t mxGetM(const mxArray* a) { return a == nullptr ? 0 : a->rows; }
 ORVANE_EXPORT size_t mxGetN(const mxArray* a) { return a == nullptr ? 0 : a->columns; }
 ORVANE_EXPORT bool mxIsComplex(const mxArray* a) { (void)a; return false; }

@@ -31,17 +31,21 @@ bool flagIsInteger(const mxArray* flag, int32_t& value) {
     if (flag == nullptr || mxGetM(flag) * mxGetN(flag) != 1 || mxIsComplex(flag) || !mxIsNumeric(flag)) {
         return false;
     }
-    const double* data = mxGetPr(flag);
-    if (data == nullptr || !truncatesIntoInt32(*data)) return false;
-    value = static_cast<int32_t>(*data);
-    return static_cast<double>(value) == *data;
+    // A numeric class other than double passes the checks above; its one
+    // element is converted, never read as eight bytes it may not have.
+    const double number = mxGetScalar(flag);
+    if (!truncatesIntoInt32(number)) return false;
+    value = static_cast<int32_t>(number);
+    return static_cast<double>(value) == number;
 }
 
 // The SimStruct Simulink hid in x: a real 3-row array carrying the
 // pointer's low and high 32-bit halves as signed integers and then the
 // version mark. Null when x is no such hand-over.
 SimStruct* handedOverSimStruct(const mxArray* x) {
-    if (x == nullptr || mxGetM(x) != 3) return nullptr;
+    // Only a double array holds three doubles; any other class is a
+    // command-line argument.
+    if (x == nullptr || mxGetM(x) != 3 || !mxIsDouble(x)) return nullptr;
     const double* data = mxGetPr(x);
     if (data == nullptr || data[2] != kSimStructVersionMark) return nullptr;
     const auto low = static_cast<uint32_t>(truncateToInt32(data[0]));

@@ -24,6 +24,8 @@ function check_command_line_errors ()
     "flag 3",                                  1, {[], [], [], 3},     INVALID
     "flag -1",                                 1, {[], [], [], -1},    INVALID
     "flag 3 with a block parameter",           0, {[], [], [], 3, 7},  INVALID
+    "int8 flag 3",                             1, {[], [], [], int8(3)}, INVALID
+    "single flag 0.5",                         1, {[], [], [], single(0.5)}, FLAG
   };
 
   failures = {};

@@ -8,6 +8,7 @@ function check_sizes_query ()
     "one block parameter",                      [],               {1}
     "two block parameters of other classes",    [],               {"text", int32(5)}
     "x of three rows without the version mark", [0; 0; 8480228],  {}
+    "int32 x carrying the version mark",        int32([0; 0; 8480229]), {}
   };
 
   failures = {};
