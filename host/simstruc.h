@@ -341,7 +341,19 @@ static inline void ssRegisterMsgForNotSupportingMultiExecInst(SimStruct* S, cons
 // Provided by the S-function frame that a block is built with: the guarded
 // input accessor and direct-feedthrough setter. Declared here because block
 // code calls them under the host's accessor names.
-const void* const* ssGetInputPortSignalPtrs(SimStruct* S, int port);
+//
+// The guarded input accessor is inline, since a block reads its ports
+// through it on every sample: a port in range with registered element
+// pointers gives them at once; any other access goes to the frame's
+// out-of-line report (error dialog, fatal flag), which returns null.
+const void* const* ssReportInputPortSignalPtrsMisuse(SimStruct* S, int port);
+static inline const void* const* ssGetInputPortSignalPtrs(SimStruct* S, int port) {
+    if (port >= 0 && port < ssGetNumInputPorts(S)) {
+        const void* const* pointers = ssReadInputPortSignalPtrs(S, port);
+        if (pointers != nullptr) return pointers;
+    }
+    return ssReportInputPortSignalPtrsMisuse(S, port);
+}
 static inline InputRealPtrsType ssGetInputPortRealSignalPtrs(SimStruct* S, int port) {
     return reinterpret_cast<InputRealPtrsType>(ssGetInputPortSignalPtrs(S, port));
 }

@@ -1,10 +1,12 @@
 // Start, initial conditions, update and terminate of the measurement block:
 // who creates, clears, copies and frees its state.
 #include <cstdint>
+#include <utility>
 
 #include "model/block_signals.h"
 #include "model/model_alloc.h"
 #include "model/model_methods.h"
+#include "model/model_record.h"
 #include "model/estimation/non_finite.h"
 #include "model/work_vectors.h"
 
@@ -14,12 +16,34 @@ namespace {
 
 constexpr const char* kAllocationError = "memory allocation error in generated S-Function";
 
-BlockSignals* blockSignalsOf(SimStruct* S) {
-    auto* holder = static_cast<SignalHolder*>(ssGetUserData(S));
-    return holder == nullptr ? nullptr : static_cast<BlockSignals*>(holder->slots[0]);
+void setReal(SimStruct* S, int k, double value) { *dworkReal(S, k) = value; }
+void setReal(const WorkVectorTable& t, int k, double value) { *dworkReal(t, k) = value; }
+
+// The two copies of boxcar stage `Stage`: its input and its sum.
+template <int Stage>
+inline void copyStage(const WorkVectorTable& t, const double* B) {
+    setReal(t, stagePrevInputVector(Stage), B[kStageEntries[Stage].input]);
+    setReal(t, stagePrevSumVector(Stage), B[kStageEntries[Stage].sum]);
 }
 
-void setReal(SimStruct* S, int k, double value) { *dworkReal(S, k) = value; }
+template <int... Stage>
+inline void copyStages(const WorkVectorTable& t, const double* B, std::integer_sequence<int, Stage...>) {
+    (copyStage<Stage>(t, B), ...);
+}
+
+// The copies of one channel's frequency detector and smoother.
+inline void copySmoother(const WorkVectorTable& t, const SmootherVectors& v, const SmootherEntries& e,
+                         const BlockSignals& sig) {
+    const double* B = sig.B;
+    setReal(t, v.prevDetectorAngle, B[e.detectorAngle]);
+    setReal(t, v.prevStageFactor, B[e.stageFactor]);
+    setReal(t, v.prevRawForSumA, B[e.rawFrequency]);
+    setReal(t, v.prevSumA, B[e.sumA]);
+    setReal(t, v.prevRawForSumB, B[e.rawFrequency]);
+    setReal(t, v.prevSumB, B[e.sumB]);
+    *dworkBool(t, v.prevPulsePhase) = sig.BB[e.pulsePhase];
+    *dworkBool(t, v.prevNotPulsePhase) = sig.BB[e.notPulsePhase];
+}
 
 // Frees the block-signal record and its holder, whichever exist, and clears
 // the host's pointer to them.
@@ -36,7 +60,10 @@ void releaseBlockSignals(SimStruct* S) {
 
 }  // namespace
 
-BlockSignals* modelBlockSignals(SimStruct* S) { return blockSignalsOf(S); }
+BlockSignals* modelBlockSignals(SimStruct* S) {
+    ModelRecord* record = modelRecordOf(S);
+    return record == nullptr ? nullptr : &record->signals;
+}
 
 void mdlStart(SimStruct* S) {
     initNonFinite(sizeof(double));
@@ -51,12 +78,13 @@ void mdlStart(SimStruct* S) {
     }
     ssSetUserData(S, holder);
     // calloc gives 0.0, 0 and false throughout.
-    auto* signals = static_cast<BlockSignals*>(modelCalloc(1, sizeof(BlockSignals)));
-    if (signals == nullptr) {
+    auto* record = static_cast<ModelRecord*>(modelCalloc(1, sizeof(ModelRecord)));
+    if (record == nullptr) {
         ssSetErrorStatus(S, kAllocationError);
         return;
     }
-    holder->slots[0] = signals;
+    holder->slots[0] = record;
+    resolveWorkVectors(S, record->vectors);
 
     for (int i = 0; i < 4; ++i) ssSetChecksumVal(S, i, kBuild.checksums[i]);
     if (ssGetErrorStatus(S) != nullptr) return;
@@ -103,72 +131,59 @@ void mdlInitializeConditions(SimStruct* S) {
 
 void mdlUpdate(SimStruct* S, int tid) {
     (void)tid;
-    const BlockSignals* sig = blockSignalsOf(S);
-    if (sig == nullptr) return;
-    const double* B = sig->B;
-    const int32_t* BI = sig->BI;
-    const bool* BB = sig->BB;
+    const ModelRecord* record = modelRecordOf(S);
+    if (record == nullptr) return;
+    const WorkVectorTable& t = record->vectors;
+    const BlockSignals& sig = record->signals;
+    const double* B = sig.B;
+    const int32_t* BI = sig.BI;
+    const bool* BB = sig.BB;
 
-    double* prevPerSample = dworkReal(S, dw::kPrevPerSample);
+    double* prevPerSample = dworkReal(t, dw::kPrevPerSample);
     prevPerSample[0] = B[sig::kTimestamp];
     prevPerSample[1] = B[sig::kMagnitude];
     prevPerSample[2] = B[sig::kReportedFrequency];
     prevPerSample[3] = B[sig::kRocof];
-    setReal(S, dw::kTrackedForLatch, B[sig::kTrackedFrequency]);
-    setReal(S, dw::kTuningFrequencyCh1, B[sig::kTuningFrequencyCh1]);
-    setReal(S, dw::kTuningFrequencyCh2, B[sig::kTuningFrequencyCh2]);
-    setReal(S, dw::kPrevOffsetForFraction, B[sig::kReportOffset]);
-    setReal(S, dw::kPrevActiveRawFrequency, B[sig::kActiveRawFrequency]);
-    setReal(S, dw::kOscillatorPhaseCh1, B[sig::kOscillatorPhaseCh1]);
-    setReal(S, dw::kNominalFrequencyCh1, B[sig::kNominalFrequencyCh1]);
-    setReal(S, dw::kOscillatorPhaseCh2, B[sig::kOscillatorPhaseCh2]);
-    setReal(S, dw::kNominalFrequencyCh2, B[sig::kNominalFrequencyCh2]);
+    setReal(t, dw::kTrackedForLatch, B[sig::kTrackedFrequency]);
+    setReal(t, dw::kTuningFrequencyCh1, B[sig::kTuningFrequencyCh1]);
+    setReal(t, dw::kTuningFrequencyCh2, B[sig::kTuningFrequencyCh2]);
+    setReal(t, dw::kPrevOffsetForFraction, B[sig::kReportOffset]);
+    setReal(t, dw::kPrevActiveRawFrequency, B[sig::kActiveRawFrequency]);
+    setReal(t, dw::kOscillatorPhaseCh1, B[sig::kOscillatorPhaseCh1]);
+    setReal(t, dw::kNominalFrequencyCh1, B[sig::kNominalFrequencyCh1]);
+    setReal(t, dw::kOscillatorPhaseCh2, B[sig::kOscillatorPhaseCh2]);
+    setReal(t, dw::kNominalFrequencyCh2, B[sig::kNominalFrequencyCh2]);
 
-    for (int s = 0; s < 24; ++s) {
-        setReal(S, stagePrevInputVector(s), B[kStageEntries[s].input]);
-        setReal(S, stagePrevSumVector(s), B[kStageEntries[s].sum]);
-    }
+    copyStages(t, B, std::make_integer_sequence<int, 24>{});
 
-    const SmootherVectors* vectors[2] = {&kSmootherVectorsCh1, &kSmootherVectorsCh2};
-    const SmootherEntries* entries[2] = {&kSmootherCh1, &kSmootherCh2};
-    for (int c = 0; c < 2; ++c) {
-        const SmootherVectors& v = *vectors[c];
-        const SmootherEntries& e = *entries[c];
-        setReal(S, v.prevDetectorAngle, B[e.detectorAngle]);
-        setReal(S, v.prevStageFactor, B[e.stageFactor]);
-        setReal(S, v.prevRawForSumA, B[e.rawFrequency]);
-        setReal(S, v.prevSumA, B[e.sumA]);
-        setReal(S, v.prevRawForSumB, B[e.rawFrequency]);
-        setReal(S, v.prevSumB, B[e.sumB]);
-        *dworkBool(S, v.prevPulsePhase) = BB[e.pulsePhase];
-        *dworkBool(S, v.prevNotPulsePhase) = BB[e.notPulsePhase];
-    }
-    setReal(S, dw::kPrevSmoothedCh1, B[kSmootherCh1.smoothed]);
-    setReal(S, dw::kPrevSmoothedCh2, B[kSmootherCh2.smoothed]);
+    copySmoother(t, kSmootherVectorsCh1, kSmootherCh1, sig);
+    copySmoother(t, kSmootherVectorsCh2, kSmootherCh2, sig);
+    setReal(t, dw::kPrevSmoothedCh1, B[kSmootherCh1.smoothed]);
+    setReal(t, dw::kPrevSmoothedCh2, B[kSmootherCh2.smoothed]);
 
-    setReal(S, dw::kPrevOffsetForStrobe, B[sig::kReportOffset]);
-    setReal(S, dw::kPrevTimestamp, B[sig::kTimestamp]);
-    double* heldReport = dworkReal(S, dw::kHeldReport);
+    setReal(t, dw::kPrevOffsetForStrobe, B[sig::kReportOffset]);
+    setReal(t, dw::kPrevTimestamp, B[sig::kTimestamp]);
+    double* heldReport = dworkReal(t, dw::kHeldReport);
     heldReport[0] = B[sig::kReportTimestamp];
     heldReport[1] = B[sig::kReportMagnitude];
     heldReport[2] = B[sig::kReportFrequency];
     heldReport[3] = B[sig::kReportRocof];
-    setReal(S, dw::kPrevAngle, B[sig::kAngle]);
-    setReal(S, dw::kHeldReportAngle, B[sig::kReportAngle]);
-    setReal(S, dw::kPrevTracked, B[sig::kTrackedFrequency]);
-    setReal(S, dw::kSettleTimerCh1, B[sig::kSettleTimerCh1]);
-    setReal(S, dw::kSettleTimerCh2, B[sig::kSettleTimerCh2]);
+    setReal(t, dw::kPrevAngle, B[sig::kAngle]);
+    setReal(t, dw::kHeldReportAngle, B[sig::kReportAngle]);
+    setReal(t, dw::kPrevTracked, B[sig::kTrackedFrequency]);
+    setReal(t, dw::kSettleTimerCh1, B[sig::kSettleTimerCh1]);
+    setReal(t, dw::kSettleTimerCh2, B[sig::kSettleTimerCh2]);
 
-    *dworkInt(S, dw::kReportRateCh1) = BI[sig::kReportRateCh1];
-    *dworkInt(S, dw::kReportRateCh2) = BI[sig::kReportRateCh2];
+    *dworkInt(t, dw::kReportRateCh1) = BI[sig::kReportRateCh1];
+    *dworkInt(t, dw::kReportRateCh2) = BI[sig::kReportRateCh2];
 
-    *dworkBool(S, dw::kPrevSelector) = BB[sig::kChannel1Active];
-    *dworkBool(S, dw::kPrevSettledCh1) = BB[sig::kSettledCh1];
-    *dworkBool(S, dw::kPrevNotPrevSettledCh1) = BB[sig::kNotPrevSettledCh1];
-    *dworkBool(S, dw::kPrevSettledCh2) = BB[sig::kSettledCh2];
-    *dworkBool(S, dw::kPrevNotPrevSettledCh2) = BB[sig::kNotPrevSettledCh2];
-    *dworkBool(S, dw::kPrevSelectorForRestartCh1) = BB[sig::kChannel1Active];
-    *dworkBool(S, dw::kPrevNotSelector) = BB[sig::kChannel2Active];
+    *dworkBool(t, dw::kPrevSelector) = BB[sig::kChannel1Active];
+    *dworkBool(t, dw::kPrevSettledCh1) = BB[sig::kSettledCh1];
+    *dworkBool(t, dw::kPrevNotPrevSettledCh1) = BB[sig::kNotPrevSettledCh1];
+    *dworkBool(t, dw::kPrevSettledCh2) = BB[sig::kSettledCh2];
+    *dworkBool(t, dw::kPrevNotPrevSettledCh2) = BB[sig::kNotPrevSettledCh2];
+    *dworkBool(t, dw::kPrevSelectorForRestartCh1) = BB[sig::kChannel1Active];
+    *dworkBool(t, dw::kPrevNotSelector) = BB[sig::kChannel2Active];
 }
 
 void mdlTerminate(SimStruct* S) { releaseBlockSignals(S); }

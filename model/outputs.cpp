@@ -4,10 +4,9 @@
 #include "model/block_signals.h"
 #include "model/estimation/estimation_steps.h"
 #include "model/model_methods.h"
+#include "model/model_record.h"
 
 namespace ORVANE_MODEL_NS {
-
-BlockSignals* modelBlockSignals(SimStruct* S);
 
 namespace {
 
@@ -28,8 +27,8 @@ double realElement(const void* const* pointers, int i) { return *static_cast<con
 
 void mdlOutputs(SimStruct* S, int tid) {
     (void)tid;
-    BlockSignals* sig = modelBlockSignals(S);
-    if (sig == nullptr) return;
+    ModelRecord* record = modelRecordOf(S);
+    if (record == nullptr) return;
 
     // Every input is fetched before anything changes: a port the host cannot
     // provide has been reported, and the sample leaves outputs and state as
@@ -40,9 +39,12 @@ void mdlOutputs(SimStruct* S, int tid) {
         if (ports[p] == nullptr) return;
     }
 
-    est::StepContext ctx{};
+    // Every field is written before it is read: no need to clear the
+    // context first.
+    est::StepContext ctx;
     ctx.S = S;
-    ctx.sig = sig;
+    ctx.sig = &record->signals;
+    ctx.vectors = &record->vectors;
     for (int i = 0; i < 3; ++i) {
         ctx.in.phase[i] = realElement(ports[kInPhaseSamples], i);
         ctx.in.magnitudeCoeffs[i] = realElement(ports[kInMagnitudeCoeffs], i);

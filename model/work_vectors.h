@@ -86,6 +86,22 @@ inline double* dworkReal(SimStruct* S, int k) { return static_cast<double*>(ssGe
 inline int32_t* dworkInt(SimStruct* S, int k) { return static_cast<int32_t*>(ssGetDWork(S, k)); }
 inline bool* dworkBool(SimStruct* S, int k) { return static_cast<bool*>(ssGetDWork(S, k)); }
 
+// The data arrays of all work vectors, looked up through the host once when
+// the block starts. The host allocates them before mdlStart and keeps them
+// in place until it frees the block, so a sample reads each address with
+// one load instead of walking the host's record 300 times.
+struct WorkVectorTable {
+    void* data[kNumWorkVectors];
+};
+
+inline void resolveWorkVectors(SimStruct* S, WorkVectorTable& table) {
+    for (int k = 0; k < kNumWorkVectors; ++k) table.data[k] = ssGetDWork(S, k);
+}
+
+inline double* dworkReal(const WorkVectorTable& t, int k) { return static_cast<double*>(t.data[k]); }
+inline int32_t* dworkInt(const WorkVectorTable& t, int k) { return static_cast<int32_t*>(t.data[k]); }
+inline bool* dworkBool(const WorkVectorTable& t, int k) { return static_cast<bool*>(t.data[k]); }
+
 // Registered shape of one group of work vectors.
 struct WorkVectorGroup {
     int first;

@@ -35,7 +35,10 @@ void raiseFatal(SimStruct* S, char* text) {
 
 }  // namespace
 
-const void* const* ssGetInputPortSignalPtrs(SimStruct* S, int port) {
+// The slow half of the guarded input accessor (inline in simstruc.h): it
+// checks again, so that a valid access made through it still gets the
+// pointers, and reports a misuse.
+const void* const* ssReportInputPortSignalPtrsMisuse(SimStruct* S, int port) {
     const int count = ssGetNumInputPorts(S);
     char* text = nullptr;
     if (port < 0 || port >= count) {

@@ -59,7 +59,7 @@ ReferencePhase referencePhase(double tau, double period, double nominal) {
 }  // namespace
 
 void runFrameTiming(est::StepContext& ctx) {
-    SimStruct* S = ctx.S;
+    const WorkVectorTable& S = *ctx.vectors;
     double* B = ctx.sig->B;
     int32_t* BI = ctx.sig->BI;
     bool* BB = ctx.sig->BB;

@@ -52,7 +52,7 @@ struct ChannelSetup {
 };
 
 // Detector, raw frequency and smoother of one channel; returns its window W.
-double runChannel(SimStruct* S, BlockSignals* sig, const ChannelSetup& c) {
+double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetup& c) {
     double* B = sig->B;
     const SmootherEntries& e = c.entries;
     const SmootherVectors& v = c.vectors;
@@ -115,7 +115,7 @@ double runChannel(SimStruct* S, BlockSignals* sig, const ChannelSetup& c) {
 }  // namespace
 
 void runPhasorAndFrequency(est::StepContext& ctx) {
-    SimStruct* S = ctx.S;
+    const WorkVectorTable& S = *ctx.vectors;
     BlockSignals* sig = ctx.sig;
     double* B = sig->B;
 

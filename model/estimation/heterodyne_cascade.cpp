@@ -2,11 +2,11 @@
 // each channel's oscillator, each product through two fractional boxcar
 // stages of one channel period. The result is a triangular weighting over
 // two periods, centred one period back: the timestamp's instant.
-#include <cmath>
 #include <cstdint>
 
 #include "model/estimation/boxcar_stage.h"
 #include "model/estimation/estimation_steps.h"
+#include "model/estimation/sine_cosine.h"
 #include "model/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
@@ -49,7 +49,7 @@ est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, i
 // stage's entries and work vectors are compile-time constants, so each
 // sample resolves them without tables.
 template <int Stage>
-inline __attribute__((always_inline)) double runStage(SimStruct* S, double* B, const est::StageWindow& w) {
+inline __attribute__((always_inline)) double runStage(const WorkVectorTable& S, double* B, const est::StageWindow& w) {
     constexpr StageEntries e = kStageEntries[Stage];
     constexpr int sumsLine = stageSumsLineVector(Stage);
     constexpr int inputsLine = stageInputsLineVector(Stage);
@@ -71,7 +71,7 @@ inline __attribute__((always_inline)) double runStage(SimStruct* S, double* B, c
 // The four stages of one product pair: both stages of channel 1, then both
 // of channel 2. Returns the two second-stage outputs.
 template <int First>
-inline __attribute__((always_inline)) void runProductPair(SimStruct* S, double* B, const est::StageWindow& w1,
+inline __attribute__((always_inline)) void runProductPair(const WorkVectorTable& S, double* B, const est::StageWindow& w1,
                                                           const est::StageWindow& w2, double& out1, double& out2) {
     runStage<First>(S, B, w1);
     out1 = runStage<First + 1>(S, B, w1);
@@ -89,7 +89,7 @@ constexpr int kCosineProductCh2[3] = {26, 49, 71};
 }  // namespace
 
 void runHeterodyneCascade(est::StepContext& ctx) {
-    SimStruct* S = ctx.S;
+    const WorkVectorTable& S = *ctx.vectors;
     BlockSignals* sig = ctx.sig;
     double* B = sig->B;
 
@@ -99,10 +99,12 @@ void runHeterodyneCascade(est::StepContext& ctx) {
     const double gain1 = (tuning1 - est::maxWithConstant(tuning1, kLowestTuningFrequency)) * kGainSlope + 2.0;
     const double gain2 = (tuning2 - est::maxWithConstant(tuning2, kLowestTuningFrequency)) * kGainSlope + 2.0;
 
-    ctx.sinCh1 = std::sin(B[sig::kOscillatorPhaseCh1]);
-    ctx.cosCh1 = std::cos(B[sig::kOscillatorPhaseCh1]);
-    ctx.sinCh2 = std::sin(B[sig::kOscillatorPhaseCh2]);
-    ctx.cosCh2 = std::cos(B[sig::kOscillatorPhaseCh2]);
+    const est::SineCosine oscillator1 = est::sineCosine(B[sig::kOscillatorPhaseCh1]);
+    const est::SineCosine oscillator2 = est::sineCosine(B[sig::kOscillatorPhaseCh2]);
+    ctx.sinCh1 = oscillator1.sine;
+    ctx.cosCh1 = oscillator1.cosine;
+    ctx.sinCh2 = oscillator2.sine;
+    ctx.cosCh2 = oscillator2.cosine;
 
     const est::StageWindow w1 = channelWindow(ctx.periodCh1, ctx.restartCh1, sig::kWindowSamplesCeilPrepCh1,
                                               sig::kWholeWindowCh1, sig::kCascadeDelayCh1, sig);

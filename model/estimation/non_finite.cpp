@@ -35,11 +35,7 @@ void initNonFinite(std::size_t realSize) {
     nonFiniteNaN = hostIsLittleEndian() ? fromWords(0xFFF80000u, 0u) : fromWords(0x7FFFFFFFu, 0xFFFFFFFFu);
 }
 
-bool isInfinite(double value) { return value == nonFinitePosInf || value == nonFiniteNegInf; }
-
-bool isNaNValue(double value) { return !(value == value); }
-
-double atan2Safe(double y, double x) {
+double atan2SafeSpecial(double y, double x) {
     if (isNaNValue(y) || isNaNValue(x)) return nonFiniteNaN;
     if (isInfinite(y) && isInfinite(x)) {
         const int sy = y > 0.0 ? 1 : -1;

@@ -8,6 +8,7 @@
 #include "model/estimation/non_finite.h"
 #include "model/estimation/numeric.h"
 #include "model/estimation/sequence.h"
+#include "model/estimation/sine_cosine.h"
 #include "model/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
@@ -15,7 +16,7 @@ namespace ORVANE_MODEL_NS {
 void runCorrectionTerms(est::StepContext& ctx) {
     const double* B = ctx.sig->B;
     const bool channel1Active = ctx.sig->BB[sig::kChannel1Active];
-    const double f = *dworkReal(ctx.S, dw::kPrevActiveRawFrequency);
+    const double f = *dworkReal(*ctx.vectors, dw::kPrevActiveRawFrequency);
 
     const double* c = ctx.in.magnitudeCoeffs;
     const double* p = ctx.in.phaseCoeffs;
@@ -38,8 +39,9 @@ void runCorrectionTerms(est::StepContext& ctx) {
 
     const double alignment = ((oscillator - est::kHalfPi) - (tuning * period) * est::kTwoPi) - reference;
     const double gain = (ctx.droop * ctx.droop) * ctx.calibrationGain;
-    ctx.correctionRe = gain * std::cos(alignment + ctx.phaseOffset);
-    ctx.correctionIm = gain * std::sin(alignment + ctx.phaseOffset);
+    const est::SineCosine rotation = est::sineCosine(alignment + ctx.phaseOffset);
+    ctx.correctionRe = gain * rotation.cosine;
+    ctx.correctionIm = gain * rotation.sine;
 }
 
 void computePositiveSequence(est::StepContext& ctx) {

@@ -33,19 +33,20 @@ double interpolate(double current, double previous, double o) { return ((-o) + 1
 
 void runReportingAndOutputs(est::StepContext& ctx) {
     SimStruct* S = ctx.S;
+    const WorkVectorTable& t = *ctx.vectors;
     double* B = ctx.sig->B;
     const bool channel1Active = ctx.sig->BB[sig::kChannel1Active];
     const double o = ctx.fraction;
 
     // The offset from the nearest instant turned non-negative while the
     // timestamp advanced by less than a quarter of the report interval.
-    const double timestampStep = B[sig::kTimestamp] - *dworkReal(S, dw::kPrevTimestamp);
-    const bool strobe = B[sig::kReportOffset] >= 0.0 && *dworkReal(S, dw::kPrevOffsetForStrobe) < 0.0 &&
+    const double timestampStep = B[sig::kTimestamp] - *dworkReal(t, dw::kPrevTimestamp);
+    const bool strobe = B[sig::kReportOffset] >= 0.0 && *dworkReal(t, dw::kPrevOffsetForStrobe) < 0.0 &&
                         timestampStep > 0.0 && 0.25 * ctx.reportInterval > timestampStep;
     ctx.strobe = strobe;
 
-    const double* prev = dworkReal(S, dw::kPrevPerSample);
-    const double* held = dworkReal(S, dw::kHeldReport);
+    const double* prev = dworkReal(t, dw::kPrevPerSample);
+    const double* held = dworkReal(t, dw::kHeldReport);
     if (strobe) {
         B[sig::kReportTimestamp] = interpolate(B[sig::kTimestamp], prev[0], o);
         B[sig::kReportMagnitude] = interpolate(B[sig::kMagnitude], prev[1], o);
@@ -73,10 +74,10 @@ void runReportingAndOutputs(est::StepContext& ctx) {
     B[sig::kAngle] = atan2Safe(ctx.positiveSeqIm, ctx.positiveSeqRe);
     if (strobe) {
         // Along the shorter arc between the previous and the current angle.
-        const double e = est::wrapAngle(*dworkReal(S, dw::kPrevAngle) - B[sig::kAngle]);
+        const double e = est::wrapAngle(*dworkReal(t, dw::kPrevAngle) - B[sig::kAngle]);
         B[sig::kReportAngle] = est::wrapAngle(e * o + B[sig::kAngle]);
     } else {
-        B[sig::kReportAngle] = *dworkReal(S, dw::kHeldReportAngle);
+        B[sig::kReportAngle] = *dworkReal(t, dw::kHeldReportAngle);
     }
     *outputReal(S, kOutAngle) = *ctx.in.reportMode ? B[sig::kReportAngle] : B[sig::kAngle];
 
@@ -86,18 +87,18 @@ void runReportingAndOutputs(est::StepContext& ctx) {
 }
 
 void runAfterOutputs(est::StepContext& ctx) {
-    SimStruct* S = ctx.S;
+    const WorkVectorTable& t = *ctx.vectors;
     double* B = ctx.sig->B;
     bool* BB = ctx.sig->BB;
     const bool channel1Active = BB[sig::kChannel1Active];
 
-    BB[sig::kNotPrevSettledCh1] = !*dworkBool(S, dw::kPrevSettledCh1);
-    BB[sig::kNotPrevSettledCh2] = !*dworkBool(S, dw::kPrevSettledCh2);
+    BB[sig::kNotPrevSettledCh1] = !*dworkBool(t, dw::kPrevSettledCh1);
+    BB[sig::kNotPrevSettledCh2] = !*dworkBool(t, dw::kPrevSettledCh2);
     BB[sig::kChannel2Active] = !channel1Active;
 
     // Tracked frequency: follows the active smoothed frequency at no more
     // than 100 Hz/s.
-    const double prevTracked = *dworkReal(S, dw::kPrevTracked);
+    const double prevTracked = *dworkReal(t, dw::kPrevTracked);
     const double limit = kBuild.slewPerSample;
     double e = (channel1Active ? B[kSmootherCh1.smoothed] : B[kSmootherCh2.smoothed]) - prevTracked;
     if (e < -limit) {
@@ -109,9 +110,9 @@ void runAfterOutputs(est::StepContext& ctx) {
 
     // A channel has settled 3.5 of its periods after its restart: two for the
     // cascade, one for the smoother, half for the reported frequency's lead.
-    B[sig::kSettleTimerCh1] = ctx.restartCh1 ? 0.0 : *dworkReal(S, dw::kSettleTimerCh1) + kBuild.ts;
+    B[sig::kSettleTimerCh1] = ctx.restartCh1 ? 0.0 : *dworkReal(t, dw::kSettleTimerCh1) + kBuild.ts;
     BB[sig::kSettledCh1] = B[sig::kSettleTimerCh1] > ((2.0 + B[kSmootherCh1.stageFactor]) + 0.5) * ctx.periodCh1;
-    B[sig::kSettleTimerCh2] = ctx.restartCh2 ? 0.0 : *dworkReal(S, dw::kSettleTimerCh2) + kBuild.ts;
+    B[sig::kSettleTimerCh2] = ctx.restartCh2 ? 0.0 : *dworkReal(t, dw::kSettleTimerCh2) + kBuild.ts;
     BB[sig::kSettledCh2] = B[sig::kSettleTimerCh2] > ((2.0 + B[kSmootherCh2.stageFactor]) + 0.5) * ctx.periodCh2;
 
     B[sig::kActiveRawFrequency] = channel1Active ? B[kSmootherCh1.rawFrequency] : B[kSmootherCh2.rawFrequency];

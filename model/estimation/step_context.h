@@ -9,6 +9,7 @@
 
 #include "host/simstruc.h"
 #include "model/block_signals.h"
+#include "model/work_vectors.h"
 
 namespace est {
 
@@ -39,8 +40,9 @@ struct FilteredProducts {
 };
 
 struct StepContext {
-    SimStruct* S;
+    SimStruct* S;                       // for the output ports
     BlockSignals* sig;
+    const WorkVectorTable* vectors;     // the run's work vectors
     StepInputs in;
 
     bool restartCh1;
