@@ -12,29 +12,59 @@
 
 namespace est {
 
-// One circular delay line of `length` doubles with its write index.
+// Where one delay line of `length` slots is written and read in a sample:
+// the write slot (its write index), the slot `delay` samples back
+// (1 <= delay <= length - 1, so never the slot just written), the slot after
+// that one (slot 0 follows the last slot), and the write index for the next
+// sample.
+struct LineCursor {
+    int32_t write;
+    int32_t delayed;
+    int32_t following;
+    int32_t advanced;
+};
+
+inline LineCursor lineCursor(int32_t writeIndex, int32_t delay, int32_t length) {
+    LineCursor c;
+    c.write = writeIndex;
+    int32_t j = writeIndex - delay;
+    if (j < 0) j = j + length;
+    c.delayed = j;
+    c.following = j == length - 1 ? 0 : j + 1;
+    int32_t i = writeIndex + 1;
+    if (i > length - 1) i = 0;
+    c.advanced = i;
+    return c;
+}
+
+// The same, kept out of the sample's straight line: every line starts at
+// index 0 and advances once a sample, so the lines of a filter share one
+// write index unless something outside the model has moved one of them.
+inline __attribute__((noinline, cold)) LineCursor lineCursorApart(int32_t writeIndex, int32_t delay,
+                                                                   int32_t length) {
+    return lineCursor(writeIndex, delay, length);
+}
+
+// One circular delay line: its slots and its write index (a work vector).
 struct DelayLine {
     double* slots;
     int32_t* writeIndex;
-    int32_t length;
 };
 
-// Writes `value` at the write index, returns the slot `delay` samples back
-// (1 <= delay <= length - 1, so never the slot just written) and advances the
-// index, passing from length - 1 back to 0.
-inline int32_t delayLineWrite(const DelayLine& line, double value, int32_t delay) {
-    int32_t i = *line.writeIndex;
-    line.slots[i] = value;
-    int32_t j = i - delay;
-    if (j < 0) j = j + line.length;
-    i = i + 1;
-    if (i > line.length - 1) i = 0;
-    *line.writeIndex = i;
-    return j;
+// The cursor of `line`: `shared` when the line's write index is the shared
+// one (the usual case), computed afresh otherwise.
+inline __attribute__((always_inline)) LineCursor cursorOf(const DelayLine& line, const LineCursor& shared,
+                                                          int32_t delay, int32_t length) {
+    const int32_t i = *line.writeIndex;
+    if (__builtin_expect(i == shared.write, 1)) return shared;
+    return lineCursorApart(i, delay, length);
 }
 
-// The slot after j, with slot 0 following the last slot.
-inline int32_t delayLineNext(const DelayLine& line, int32_t j) { return j == line.length - 1 ? 0 : j + 1; }
+// Writes `value` at the cursor's write slot and advances the write index.
+inline __attribute__((always_inline)) void writeLine(const DelayLine& line, const LineCursor& c, double value) {
+    line.slots[c.write] = value;
+    *line.writeIndex = c.advanced;
+}
 
 // Window length in whole samples from a length M in samples: the ceiling
 // preparation, its truncation, and the delay clamped to lo..length - 1.
@@ -85,6 +115,7 @@ struct StageMemory {
 // Window parameters shared by every stage of a channel.
 struct StageWindow {
     int32_t delay;
+    int32_t length;  // slots of every line
     double weight0;  // E = 2u - u*u
     double weight1;  // D = u*u
     double scale;    // (1/W)*(Ts/2)
@@ -92,14 +123,26 @@ struct StageWindow {
     bool restart;    // the running sum starts again from 0
 };
 
-inline StageResult boxcarStep(const StageMemory& mem, const StageWindow& w, double x) {
-    StageResult r{};
-    r.sum = w.restart ? 0.0 : (x + *mem.prevInput) + *mem.prevSum;
-    r.delayedSum = mem.sums.slots[delayLineWrite(mem.sums, r.sum, w.delay)];
-    const int32_t j = delayLineWrite(mem.inputs, x, w.delay);
-    r.delayedInput0 = mem.inputs.slots[j];
-    r.delayedInput1 = mem.inputs.slots[delayLineNext(mem.inputs, j)];
-    if (w.pass) {
+// One stage on input x. `Ordinary` is the usual sample of a channel, neither
+// its restart nor a period below 1e-9 s: the same arithmetic without the two
+// tests, which the caller has made once for the channel's twelve stages.
+template <bool Ordinary>
+inline __attribute__((always_inline)) StageResult boxcarStep(const StageMemory& mem, const StageWindow& w,
+                                                             const LineCursor& shared, double x) {
+    StageResult r;
+    if (Ordinary || !w.restart) {
+        r.sum = (x + *mem.prevInput) + *mem.prevSum;
+    } else {
+        r.sum = 0.0;
+    }
+    const LineCursor sums = cursorOf(mem.sums, shared, w.delay, w.length);
+    writeLine(mem.sums, sums, r.sum);
+    r.delayedSum = mem.sums.slots[sums.delayed];
+    const LineCursor inputs = cursorOf(mem.inputs, shared, w.delay, w.length);
+    writeLine(mem.inputs, inputs, x);
+    r.delayedInput0 = mem.inputs.slots[inputs.delayed];
+    r.delayedInput1 = mem.inputs.slots[inputs.following];
+    if (!Ordinary && w.pass) {
         r.output = x;
     } else {
         r.output = ((r.sum - r.delayedSum) - (r.delayedInput0 * w.weight0 + r.delayedInput1 * w.weight1)) * w.scale;

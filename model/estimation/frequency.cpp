@@ -84,18 +84,27 @@ double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetu
     sig->BI[e.delay] = whole.delay;
     const int32_t n = whole.delay;
 
+    // The three lines advance together once a sample: they share a cursor
+    // unless something outside the model has moved one of them.
     const int32_t length = kBuild.delayLineLength;
-    const est::DelayLine lineA = {dworkReal(S, v.lineSumA), dworkInt(S, v.lineSumA + dw::kWriteIndexOffset), length};
-    B[e.delayedSumA] = lineA.slots[est::delayLineWrite(lineA, B[e.sumA], n)];
+    const est::DelayLine lineA = {dworkReal(S, v.lineSumA), dworkInt(S, v.lineSumA + dw::kWriteIndexOffset)};
+    const est::DelayLine lineB = {dworkReal(S, v.lineSumB), dworkInt(S, v.lineSumB + dw::kWriteIndexOffset)};
+    const est::DelayLine lineRaw = {dworkReal(S, v.lineRaw), dworkInt(S, v.lineRaw + dw::kWriteIndexOffset)};
+    const est::LineCursor shared = est::lineCursor(*lineA.writeIndex, n, length);
+
+    const est::LineCursor cursorA = est::cursorOf(lineA, shared, n, length);
+    est::writeLine(lineA, cursorA, B[e.sumA]);
+    B[e.delayedSumA] = lineA.slots[cursorA.delayed];
 
     B[e.sumB] = (pulse && prevNotPulse) ? 0.0 : (raw + *dworkReal(S, v.prevRawForSumB)) + *dworkReal(S, v.prevSumB);
-    const est::DelayLine lineB = {dworkReal(S, v.lineSumB), dworkInt(S, v.lineSumB + dw::kWriteIndexOffset), length};
-    B[e.delayedSumB] = lineB.slots[est::delayLineWrite(lineB, B[e.sumB], n)];
+    const est::LineCursor cursorB = est::cursorOf(lineB, shared, n, length);
+    est::writeLine(lineB, cursorB, B[e.sumB]);
+    B[e.delayedSumB] = lineB.slots[cursorB.delayed];
 
-    const est::DelayLine lineRaw = {dworkReal(S, v.lineRaw), dworkInt(S, v.lineRaw + dw::kWriteIndexOffset), length};
-    const int32_t j = est::delayLineWrite(lineRaw, raw, n);
-    B[e.delayedRaw0] = lineRaw.slots[j];
-    B[e.delayedRaw1] = lineRaw.slots[est::delayLineNext(lineRaw, j)];
+    const est::LineCursor cursorRaw = est::cursorOf(lineRaw, shared, n, length);
+    est::writeLine(lineRaw, cursorRaw, raw);
+    B[e.delayedRaw0] = lineRaw.slots[cursorRaw.delayed];
+    B[e.delayedRaw1] = lineRaw.slots[cursorRaw.following];
 
     // Each sum is read only in the half-cycle after the one it restarted in,
     // so its window never reaches back past its restart.

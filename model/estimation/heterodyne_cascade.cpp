@@ -18,8 +18,8 @@ constexpr double kGainSlope = 0.04;
 constexpr double kLongestWindow = 0.04;
 constexpr int32_t kLowestCascadeDelay = 2;
 
-est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, int wholeEntry, int delayEntry,
-                               BlockSignals* sig) {
+inline est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, int wholeEntry, int delayEntry,
+                                      BlockSignals* sig) {
     const double samples = kBuild.fs * period;
     const est::WholeWindow whole = est::wholeWindow(samples, kLowestCascadeDelay, kBuild.delayLineLength);
     sig->B[ceilPrepEntry] = whole.ceilPrep;
@@ -28,6 +28,7 @@ est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, i
 
     est::StageWindow w{};
     w.delay = whole.delay;
+    w.length = kBuild.delayLineLength;
     const double u = static_cast<double>(whole.delay) - samples;
     w.weight1 = u * u;
     w.weight0 = 2.0 * u - w.weight1;
@@ -45,21 +46,22 @@ est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, i
     return w;
 }
 
-// Stage `Stage` (0-based) on its input entry, recording its values; the
-// stage's entries and work vectors are compile-time constants, so each
-// sample resolves them without tables.
-template <int Stage>
-inline __attribute__((always_inline)) double runStage(const WorkVectorTable& S, double* B, const est::StageWindow& w) {
+// Stage `Stage` (0-based) on input x, recording its values; the stage's
+// entries and work vectors are compile-time constants, so each sample
+// resolves them without tables.
+template <int Stage, bool Ordinary>
+inline __attribute__((always_inline)) double runStage(const WorkVectorTable& t, double* B, const est::StageWindow& w,
+                                                      const est::LineCursor& shared, double x) {
     constexpr StageEntries e = kStageEntries[Stage];
     constexpr int sumsLine = stageSumsLineVector(Stage);
     constexpr int inputsLine = stageInputsLineVector(Stage);
     const est::StageMemory mem = {
-        dworkReal(S, stagePrevInputVector(Stage)),
-        dworkReal(S, stagePrevSumVector(Stage)),
-        {dworkReal(S, sumsLine), dworkInt(S, sumsLine + dw::kWriteIndexOffset), kBuild.delayLineLength},
-        {dworkReal(S, inputsLine), dworkInt(S, inputsLine + dw::kWriteIndexOffset), kBuild.delayLineLength},
+        dworkReal(t, stagePrevInputVector(Stage)),
+        dworkReal(t, stagePrevSumVector(Stage)),
+        {dworkReal(t, sumsLine), dworkInt(t, sumsLine + dw::kWriteIndexOffset)},
+        {dworkReal(t, inputsLine), dworkInt(t, inputsLine + dw::kWriteIndexOffset)},
     };
-    const est::StageResult r = est::boxcarStep(mem, w, B[e.input]);
+    const est::StageResult r = est::boxcarStep<Ordinary>(mem, w, shared, x);
     B[e.sum] = r.sum;
     B[e.delayedSum] = r.delayedSum;
     B[e.delayedInput0] = r.delayedInput0;
@@ -68,15 +70,42 @@ inline __attribute__((always_inline)) double runStage(const WorkVectorTable& S, 
     return r.output;
 }
 
-// The four stages of one product pair: both stages of channel 1, then both
-// of channel 2. Returns the two second-stage outputs.
-template <int First>
-inline __attribute__((always_inline)) void runProductPair(const WorkVectorTable& S, double* B, const est::StageWindow& w1,
-                                                          const est::StageWindow& w2, double& out1, double& out2) {
-    runStage<First>(S, B, w1);
-    out1 = runStage<First + 1>(S, B, w1);
-    runStage<First + 2>(S, B, w2);
-    out2 = runStage<First + 3>(S, B, w2);
+// Both stages of the product whose first stage is `First`: the filtered
+// product.
+template <int First, bool Ordinary>
+inline __attribute__((always_inline)) double runProduct(const WorkVectorTable& t, double* B,
+                                                        const est::StageWindow& w, const est::LineCursor& shared) {
+    const double firstOutput = runStage<First, Ordinary>(t, B, w, shared, B[kStageEntries[First].input]);
+    return runStage<First + 1, Ordinary>(t, B, w, shared, firstOutput);
+}
+
+// The twelve stages of one channel. Stages 4p..4p+3 filter the sine
+// products of phase p, channel 1 then 2, and stages 12 + 4p.. the cosine
+// products; `Offset` is 0 for channel 1 and 2 for channel 2. Every stage
+// reads and writes only its own vectors and this sample's values, so the
+// channels may run one after the other. Their lines have all advanced once
+// a sample since the block started, so they share the write index of the
+// channel's first line.
+template <int Offset, bool Ordinary>
+void runChannelStages(const WorkVectorTable& t, double* B, const est::StageWindow& w, est::FilteredProducts& out) {
+    const est::LineCursor shared = est::lineCursor(
+        *dworkInt(t, stageSumsLineVector(Offset) + dw::kWriteIndexOffset), w.delay, w.length);
+    out.sine[0] = runProduct<Offset, Ordinary>(t, B, w, shared);
+    out.sine[1] = runProduct<4 + Offset, Ordinary>(t, B, w, shared);
+    out.sine[2] = runProduct<8 + Offset, Ordinary>(t, B, w, shared);
+    out.cosine[0] = runProduct<12 + Offset, Ordinary>(t, B, w, shared);
+    out.cosine[1] = runProduct<16 + Offset, Ordinary>(t, B, w, shared);
+    out.cosine[2] = runProduct<20 + Offset, Ordinary>(t, B, w, shared);
+}
+
+// The usual sample takes the variant without the restart and pass tests.
+template <int Offset>
+void runChannel(const WorkVectorTable& t, double* B, const est::StageWindow& w, est::FilteredProducts& out) {
+    if (!w.restart && !w.pass) {
+        runChannelStages<Offset, true>(t, B, w, out);
+    } else {
+        runChannelStages<Offset, false>(t, B, w, out);
+    }
 }
 
 // Product entries: sine products of a, b, c for channels 1 and 2, then the
@@ -89,7 +118,7 @@ constexpr int kCosineProductCh2[3] = {26, 49, 71};
 }  // namespace
 
 void runHeterodyneCascade(est::StepContext& ctx) {
-    const WorkVectorTable& S = *ctx.vectors;
+    const WorkVectorTable& t = *ctx.vectors;
     BlockSignals* sig = ctx.sig;
     double* B = sig->B;
 
@@ -119,14 +148,8 @@ void runHeterodyneCascade(est::StepContext& ctx) {
         B[kCosineProductCh2[ph]] = (x * ctx.cosCh2) * gain2;
     }
 
-    // Stages 4p..4p+3 filter the products of phase p, channel 1 then 2;
-    // sines in stages 0..11, cosines in 12..23.
-    runProductPair<0>(S, B, w1, w2, ctx.filteredCh1.sine[0], ctx.filteredCh2.sine[0]);
-    runProductPair<4>(S, B, w1, w2, ctx.filteredCh1.sine[1], ctx.filteredCh2.sine[1]);
-    runProductPair<8>(S, B, w1, w2, ctx.filteredCh1.sine[2], ctx.filteredCh2.sine[2]);
-    runProductPair<12>(S, B, w1, w2, ctx.filteredCh1.cosine[0], ctx.filteredCh2.cosine[0]);
-    runProductPair<16>(S, B, w1, w2, ctx.filteredCh1.cosine[1], ctx.filteredCh2.cosine[1]);
-    runProductPair<20>(S, B, w1, w2, ctx.filteredCh1.cosine[2], ctx.filteredCh2.cosine[2]);
+    runChannel<0>(t, B, w1, ctx.filteredCh1);
+    runChannel<2>(t, B, w2, ctx.filteredCh2);
 }
 
 }  // namespace ORVANE_MODEL_NS
