@@ -58,6 +58,8 @@ const MalformedCase kCases[] = {
      ".cfg:10: field 1 (date): date '31/02/2026' does not exist"},
     {"DayWithTooManyDigits", false, "08/12/2026,10:15:30.25", "123456789012345678901/12/2026,10:15:30.25",
      ".cfg:10: field 1 (date): date '123456789012345678901/12/2026' is not dd/mm/yyyy"},
+    {"SecondsWithTooManyDigits", false, "10:15:30.250000", "10:15:3999999999999999999999.25",
+     ".cfg:10: field 2 (time): time '10:15:3999999999999999999999.25' is not hh:mm:ss"},
     {"TimeMalformed", false, "10:15:30.250000", "10:15", ".cfg:10: field 2 (time): time '10:15' is not hh:mm:ss"},
     {"UnknownDataFormat", false, "ASCII", "BINARY16", ".cfg:12: field 1 (ft): unknown data file type 'BINARY16'"},
     {"BadTimeCode", false, "1\r\n0,0\r\n0,0", "1\r\n5x,0\r\n0,0",
