@@ -125,6 +125,9 @@ double ComtradeRecording::timeOf(std::size_t i) const {
 ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options) {
     ComtradeRecording rec;
     rec.path = path;
+    if (hasExtension(path, ".dat")) {
+        throw ComtradeError(path, 0, 0, "", "this is the data file; give its configuration (.cfg) or a .cff");
+    }
     const std::string file = readWholeFile(path);
     std::string datBytes;
     std::string_view datView;

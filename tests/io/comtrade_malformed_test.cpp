@@ -178,6 +178,8 @@ TEST(MalformedChoice, PhasesThatCannotBeFoundOrTold) {
         options.phases = c.phases;
         EXPECT_NE(errorOf(cfg, options).find(c.message), std::string::npos) << errorOf(cfg, options);
     }
+    EXPECT_NE(errorOf(scratch.file("base.dat")).find("base.dat: this is the data file; give its configuration"),
+              std::string::npos);
     std::filesystem::remove(scratch.file("base.dat"));
     EXPECT_NE(errorOf(cfg).find("no data file"), std::string::npos);
 }
