@@ -1,6 +1,7 @@
 #include "cli/batch_runner.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -219,8 +220,16 @@ public:
         if (!force && now - lastDrawn_ < std::chrono::milliseconds(200)) return;
         lastDrawn_ = now;
         if (linesDrawn_ > 0) std::fprintf(stderr, "\033[%zuA", linesDrawn_);
+        // While lines are still redrawn, each must fit the terminal's width:
+        // a wrapped line would throw the cursor arithmetic off. The last
+        // drawing (force) keeps every message whole.
+        winsize size{};
+        const std::size_t width =
+            ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20 ? size.ws_col - 1u : 79u;
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
-            std::fprintf(stderr, "\r\033[Korvane run: %s\n", describe(jobs_[i], i, jobs_.size()).c_str());
+            std::string line = "orvane run: " + describe(jobs_[i], i, jobs_.size());
+            if (!force && line.size() > width) line.resize(width);
+            std::fprintf(stderr, "\r\033[K%s\n", line.c_str());
         }
         linesDrawn_ = jobs_.size();
         std::fflush(stderr);
