@@ -5,7 +5,31 @@
 #include <cstdlib>
 #include <limits>
 
+namespace {
+
+// A plain decimal number: an optional minus sign, then a digit or a point.
+// Only these take the fast road; blanks, plus signs, hexadecimal forms,
+// nan (with its payload) and inf go to strtod.
+bool plainDecimal(const char* field, const char* end) {
+    const char* p = field != end && *field == '-' ? field + 1 : field;
+    return p != end && ((*p >= '0' && *p <= '9') || *p == '.');
+}
+
+}  // namespace
+
 bool parseCsvDouble(const char* field, const char* end, double& value) {
+    // from_chars rounds a decimal number correctly, as strtod does, so a
+    // number it reads to the end of the field has strtod's bits; anything
+    // else it stops at or cannot represent (overflow, underflow) is left to
+    // strtod, which decides as before.
+    if (plainDecimal(field, end)) {
+        double fast = 0.0;
+        const std::from_chars_result r = std::from_chars(field, end, fast);
+        if (r.ec == std::errc() && r.ptr == end) {
+            value = fast;
+            return true;
+        }
+    }
     char* parsedEnd = nullptr;
     // Overflow and underflow are not refused: strtod's infinity or
     // subnormal is the value the file stands for.
