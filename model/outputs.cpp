@@ -45,6 +45,7 @@ void mdlOutputs(SimStruct* S, int tid) {
     ctx.S = S;
     ctx.sig = &record->signals;
     ctx.vectors = &record->vectors;
+    ctx.memos = &record->memos;
     for (int i = 0; i < 3; ++i) {
         ctx.in.phase[i] = realElement(ports[kInPhaseSamples], i);
         ctx.in.magnitudeCoeffs[i] = realElement(ports[kInMagnitudeCoeffs], i);

@@ -88,13 +88,6 @@ inline WholeWindow wholeWindow(double samples, int32_t lowestDelay, int32_t line
     return w;
 }
 
-// The part of the oldest interval outside the window, integrated along the
-// straight line from the input N samples ago (weight 2u - u*u) to the input
-// N - 1 samples ago (weight u*u); twice its area over Ts.
-inline double edgeCorrection(double oldest, double nextOldest, double u) {
-    return (2.0 * u - u * u) * oldest + nextOldest * (u * u);
-}
-
 // Values of one stage in one sample.
 struct StageResult {
     double sum;
@@ -112,7 +105,10 @@ struct StageMemory {
     DelayLine inputs;
 };
 
-// Window parameters shared by every stage of a channel.
+// Window parameters shared by every stage of a channel. The part of the
+// oldest interval outside the window, integrated along the straight line
+// from the input N samples ago (weight 2u - u*u) to the input N - 1 samples
+// ago (weight u*u), is twice its area over Ts.
 struct StageWindow {
     int32_t delay;
     int32_t length;  // slots of every line

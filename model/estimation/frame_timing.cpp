@@ -16,6 +16,9 @@ constexpr int32_t kHighestReportRate = 1200;
 constexpr double kLowestTuningFrequency = 25.0;
 constexpr double kLowestNominalFrequency = 35.714285714285715;
 
+// A channel's period: never longer than 0.04 s, whatever its tuning.
+double channelPeriod(double tuning) { return 1.0 / est::maxWithConstant(tuning, kLowestTuningFrequency); }
+
 // Position of time t within its whole second: the whole second (converted
 // through the limited floor preparation) and the fraction, brought back into
 // 0..1 by one step.
@@ -91,18 +94,20 @@ void runFrameTiming(est::StepContext& ctx) {
 
     BI[sig::kReportRateCh1] = ctx.restartCh1 ? rate : *dworkInt(S, dw::kReportRateCh1);
     BI[sig::kReportRateCh2] = ctx.restartCh2 ? rate : *dworkInt(S, dw::kReportRateCh2);
-    ctx.reportInterval =
-        1.0 / static_cast<double>(channel1Active ? BI[sig::kReportRateCh1] : BI[sig::kReportRateCh2]);
+    est::RestartMemos& memos = *ctx.memos;
+    ctx.reportInterval = memos.reportInterval.get(
+        channel1Active ? BI[sig::kReportRateCh1] : BI[sig::kReportRateCh2],
+        [](int32_t rate) { return 1.0 / static_cast<double>(rate); });
 
     // A restarting channel tunes to the previous sample's tracked frequency.
     const double tuning1 =
         ctx.restartCh1 ? *dworkReal(S, dw::kTrackedForLatch) : *dworkReal(S, dw::kTuningFrequencyCh1);
     B[sig::kTuningFrequencyCh1] = tuning1;
-    ctx.periodCh1 = 1.0 / est::maxWithConstant(tuning1, kLowestTuningFrequency);
+    ctx.periodCh1 = memos.periodCh1.get(tuning1, channelPeriod);
     const double tuning2 =
         ctx.restartCh2 ? *dworkReal(S, dw::kTrackedForLatch) : *dworkReal(S, dw::kTuningFrequencyCh2);
     B[sig::kTuningFrequencyCh2] = tuning2;
-    ctx.periodCh2 = 1.0 / est::maxWithConstant(tuning2, kLowestTuningFrequency);
+    ctx.periodCh2 = memos.periodCh2.get(tuning2, channelPeriod);
 
     // The filters' output belongs one period of the active channel back.
     const double time = ctx.in.time;

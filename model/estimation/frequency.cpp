@@ -40,7 +40,26 @@ double detectorAngle(const est::FilteredProducts& fp, double sinTheta, double co
     return atan2Safe(v.im, v.re);
 }
 
+// The smoother's window from its length W: the whole-sample delay, the
+// edge weights of the interpolated oldest interval (as a boxcar stage forms
+// them) and the normalising factor 1/min(W, 0.04), which only a window of at
+// least 1e-9 s uses.
+est::SmootherWindow smootherWindow(double window) {
+    est::SmootherWindow w{};
+    w.samples = kBuild.fs * window;
+    w.whole = est::wholeWindow(w.samples, kLowestSmoothingDelay, kBuild.delayLineLength);
+    const double u = static_cast<double>(w.whole.delay) - w.samples;
+    w.weight0 = 2.0 * u - u * u;
+    w.weight1 = u * u;
+    if (window >= 1e-9) {
+        const double capped = kLongestWindow < window ? kLongestWindow : window;
+        w.inverseCapped = 1.0 / capped;
+    }
+    return w;
+}
+
 struct ChannelSetup {
+    est::Memo<double, est::SmootherWindow>& memo;
     const SmootherEntries& entries;
     const SmootherVectors& vectors;
     const est::FilteredProducts& filtered;
@@ -77,8 +96,8 @@ double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetu
     const bool prevNotPulse = *dworkBool(S, v.prevNotPulsePhase);
     B[e.sumA] = (pulse || !prevPulse) ? (raw + *dworkReal(S, v.prevRawForSumA)) + *dworkReal(S, v.prevSumA) : 0.0;
 
-    const double samples = kBuild.fs * window;
-    const est::WholeWindow whole = est::wholeWindow(samples, kLowestSmoothingDelay, kBuild.delayLineLength);
+    const est::SmootherWindow& sw = c.memo.get(window, smootherWindow);
+    const est::WholeWindow& whole = sw.whole;
     B[e.windowCeilPrep] = whole.ceilPrep;
     sig->BI[e.wholeWindow] = whole.whole;
     sig->BI[e.delay] = whole.delay;
@@ -110,10 +129,9 @@ double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetu
     // so its window never reaches back past its restart.
     double mean;
     if (B[e.stageFactor] > 0.0 && window >= 1e-9) {
-        const double u = static_cast<double>(n) - samples;
         const double twice = pulse ? B[e.sumA] - B[e.delayedSumA] : B[e.sumB] - B[e.delayedSumB];
-        const double capped = kLongestWindow < window ? kLongestWindow : window;
-        mean = ((twice - est::edgeCorrection(B[e.delayedRaw0], B[e.delayedRaw1], u)) * (1.0 / capped)) * kBuild.halfTs;
+        const double edge = sw.weight0 * B[e.delayedRaw0] + B[e.delayedRaw1] * sw.weight1;
+        mean = ((twice - edge) * sw.inverseCapped) * kBuild.halfTs;
     } else {
         mean = raw;
     }
@@ -131,10 +149,10 @@ void runPhasorAndFrequency(est::StepContext& ctx) {
     computePositiveSequence(ctx);
 
     const double window1 = runChannel(S, sig,
-                                      {kSmootherCh1, kSmootherVectorsCh1, ctx.filteredCh1, ctx.sinCh1, ctx.cosCh1,
+                                      {ctx.memos->smootherCh1, kSmootherCh1, kSmootherVectorsCh1, ctx.filteredCh1, ctx.sinCh1, ctx.cosCh1,
                                        ctx.restartCh1, ctx.periodCh1, B[sig::kNominalFrequencyCh1]});
     const double window2 = runChannel(S, sig,
-                                      {kSmootherCh2, kSmootherVectorsCh2, ctx.filteredCh2, ctx.sinCh2, ctx.cosCh2,
+                                      {ctx.memos->smootherCh2, kSmootherCh2, kSmootherVectorsCh2, ctx.filteredCh2, ctx.sinCh2, ctx.cosCh2,
                                        ctx.restartCh2, ctx.periodCh2, B[sig::kNominalFrequencyCh2]});
 
     const double d1 = (B[kSmootherCh1.smoothed] - *dworkReal(S, dw::kPrevSmoothedCh1)) * kBuild.fs;

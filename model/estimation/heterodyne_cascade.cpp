@@ -18,18 +18,16 @@ constexpr double kGainSlope = 0.04;
 constexpr double kLongestWindow = 0.04;
 constexpr int32_t kLowestCascadeDelay = 2;
 
-inline est::StageWindow channelWindow(double period, bool restart, int ceilPrepEntry, int wholeEntry, int delayEntry,
-                                      BlockSignals* sig) {
+// A channel's window from its period, as its stages use it (restart aside).
+est::CascadeWindow cascadeWindow(double period) {
     const double samples = kBuild.fs * period;
-    const est::WholeWindow whole = est::wholeWindow(samples, kLowestCascadeDelay, kBuild.delayLineLength);
-    sig->B[ceilPrepEntry] = whole.ceilPrep;
-    sig->BI[wholeEntry] = whole.whole;
-    sig->BI[delayEntry] = whole.delay;
+    est::CascadeWindow c{};
+    c.whole = est::wholeWindow(samples, kLowestCascadeDelay, kBuild.delayLineLength);
 
-    est::StageWindow w{};
-    w.delay = whole.delay;
+    est::StageWindow& w = c.stage;
+    w.delay = c.whole.delay;
     w.length = kBuild.delayLineLength;
-    const double u = static_cast<double>(whole.delay) - samples;
+    const double u = static_cast<double>(c.whole.delay) - samples;
     w.weight1 = u * u;
     w.weight0 = 2.0 * u - w.weight1;
     double window;
@@ -42,6 +40,18 @@ inline est::StageWindow channelWindow(double period, bool restart, int ceilPrepE
     }
     w.scale = (1.0 / window) * kBuild.halfTs;
     w.pass = 1e-9 > period;
+    return c;
+}
+
+// The channel's window for this sample, with its entries recorded; it
+// changes only with the period, that is at the channel's restart.
+inline est::StageWindow channelWindow(est::Memo<double, est::CascadeWindow>& memo, double period, bool restart,
+                                      int ceilPrepEntry, int wholeEntry, int delayEntry, BlockSignals* sig) {
+    const est::CascadeWindow& c = memo.get(period, cascadeWindow);
+    sig->B[ceilPrepEntry] = c.whole.ceilPrep;
+    sig->BI[wholeEntry] = c.whole.whole;
+    sig->BI[delayEntry] = c.whole.delay;
+    est::StageWindow w = c.stage;
     w.restart = restart;
     return w;
 }
@@ -135,10 +145,12 @@ void runHeterodyneCascade(est::StepContext& ctx) {
     ctx.sinCh2 = oscillator2.sine;
     ctx.cosCh2 = oscillator2.cosine;
 
-    const est::StageWindow w1 = channelWindow(ctx.periodCh1, ctx.restartCh1, sig::kWindowSamplesCeilPrepCh1,
-                                              sig::kWholeWindowCh1, sig::kCascadeDelayCh1, sig);
-    const est::StageWindow w2 = channelWindow(ctx.periodCh2, ctx.restartCh2, sig::kWindowSamplesCeilPrepCh2,
-                                              sig::kWholeWindowCh2, sig::kCascadeDelayCh2, sig);
+    const est::StageWindow w1 = channelWindow(ctx.memos->cascadeCh1, ctx.periodCh1, ctx.restartCh1,
+                                              sig::kWindowSamplesCeilPrepCh1, sig::kWholeWindowCh1,
+                                              sig::kCascadeDelayCh1, sig);
+    const est::StageWindow w2 = channelWindow(ctx.memos->cascadeCh2, ctx.periodCh2, ctx.restartCh2,
+                                              sig::kWindowSamplesCeilPrepCh2, sig::kWholeWindowCh2,
+                                              sig::kCascadeDelayCh2, sig);
 
     for (int ph = 0; ph < 3; ++ph) {
         const double x = ctx.in.phase[ph];

@@ -9,6 +9,7 @@
 
 #include "host/simstruc.h"
 #include "model/block_signals.h"
+#include "model/estimation/restart_memo.h"
 #include "model/work_vectors.h"
 
 namespace est {
@@ -43,6 +44,7 @@ struct StepContext {
     SimStruct* S;                       // for the output ports
     BlockSignals* sig;
     const WorkVectorTable* vectors;     // the run's work vectors
+    RestartMemos* memos;
     StepInputs in;
 
     bool restartCh1;
