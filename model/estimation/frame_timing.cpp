@@ -131,10 +131,9 @@ void runFrameTiming(est::StepContext& ctx) {
     }
     B[sig::kReportOffset] = g - halfInterval;
 
-    // Interpolation fraction: the part of the sample step after the instant.
-    double step = B[sig::kReportOffset] - *dworkReal(S, dw::kPrevOffsetForFraction);
-    if (1e-9 > step) step = 1e-9;
-    ctx.fraction = B[sig::kReportOffset] / step;
+    // The interpolation fraction follows from B[5] and the previous offset;
+    // only a sample that strobes uses it, so the reporting step divides for
+    // it then (interpolationFraction).
 
     // Oscillator of channel 1, advanced with the unclamped tuning frequency.
     B[sig::kOscillatorPhaseCh1] =

@@ -25,6 +25,17 @@ enum OutputPort : int {
 
 double* outputReal(SimStruct* S, int port) { return static_cast<double*>(ssGetOutputPortSignal(S, port)); }
 
+// Interpolation fraction o: the part of the sample step that lies after the
+// report instant, from this sample's offset B[5] and the previous one. The
+// divisor is at least 1e-9. It only matters in a sample that strobes, so it
+// is computed only there; the previous offset does not change within
+// mdlOutputs, so the result is the same whenever it is taken.
+double interpolationFraction(const double* B, const WorkVectorTable& t) {
+    double step = B[sig::kReportOffset] - *dworkReal(t, dw::kPrevOffsetForFraction);
+    if (1e-9 > step) step = 1e-9;
+    return B[sig::kReportOffset] / step;
+}
+
 // Straight-line value at the report instant, o being the part of the step
 // after the instant.
 double interpolate(double current, double previous, double o) { return ((-o) + 1.0) * current + previous * o; }
@@ -36,7 +47,6 @@ void runReportingAndOutputs(est::StepContext& ctx) {
     const WorkVectorTable& t = *ctx.vectors;
     double* B = ctx.sig->B;
     const bool channel1Active = ctx.sig->BB[sig::kChannel1Active];
-    const double o = ctx.fraction;
 
     // The offset from the nearest instant turned non-negative while the
     // timestamp advanced by less than a quarter of the report interval.
@@ -44,6 +54,7 @@ void runReportingAndOutputs(est::StepContext& ctx) {
     const bool strobe = B[sig::kReportOffset] >= 0.0 && *dworkReal(t, dw::kPrevOffsetForStrobe) < 0.0 &&
                         timestampStep > 0.0 && 0.25 * ctx.reportInterval > timestampStep;
     ctx.strobe = strobe;
+    const double o = strobe ? interpolationFraction(B, t) : 0.0;
 
     const double* prev = dworkReal(t, dw::kPrevPerSample);
     const double* held = dworkReal(t, dw::kHeldReport);

@@ -1,6 +1,6 @@
 // What one sample's estimation steps hand each other without storing it in
 // the block-signal record: the inputs as read, the channel restarts and
-// periods, the report interval and fraction, the reference phases, the
+// periods, the report interval, the reference phases, the
 // correction factor and the twelve filtered products.
 #ifndef ORVANE_MODEL_ESTIMATION_STEP_CONTEXT_H
 #define ORVANE_MODEL_ESTIMATION_STEP_CONTEXT_H
@@ -52,7 +52,6 @@ struct StepContext {
     double periodCh1;
     double periodCh2;
     double reportInterval;
-    double fraction;  // interpolation fraction o
     double refPhaseCh1;  // psi1
     double refPhaseCh2;  // psi2
 
