@@ -28,7 +28,7 @@ struct WholeAndFraction {
     double fraction;
 };
 
-inline __attribute__((always_inline)) WholeAndFraction splitSecond(double t) {
+WholeAndFraction splitSecond(double t) {
     WholeAndFraction r{};
     r.floorPrep = est::floorPrepLimited(t);
     r.whole = est::truncateToInt32(r.floorPrep);
@@ -50,7 +50,7 @@ struct ReferencePhase {
     double phase;
 };
 
-inline __attribute__((always_inline)) ReferencePhase referencePhase(double tau, double period, double nominal) {
+ReferencePhase referencePhase(double tau, double period, double nominal) {
     ReferencePhase r{};
     const double a = (tau - period) * (est::kTwoPi * nominal) + est::kPi;
     r.turnsFloorPrep = est::floorPrep(a / est::kTwoPi);
