@@ -4,14 +4,13 @@
 
 #include <string>
 
-#include "bench/bench_summary.h"
 #include "bench/cpu_clock.h"
 #include "bench/math_floor.h"
 #include "builds/sample_rate_build.h"
 
 namespace {
 
-void runFloor(benchmark::State& state, const char* tag, double fs) {
+void runFloor(benchmark::State& state, double fs) {
     const std::vector<FloorArguments>& args = floorArguments(fs);
     size_t k = 0;
     const double start = threadCpuNanoseconds();
@@ -23,7 +22,6 @@ void runFloor(benchmark::State& state, const char* tag, double fs) {
     const double nanoseconds =
         elapsed / static_cast<double>(state.iterations());
     state.counters["ns_per_sample"] = nanoseconds;
-    recordFigure(tag, Road::kFloor, nanoseconds);
 }
 
 struct FloorScenario {
@@ -41,7 +39,7 @@ const bool kRegistered = [] {
     for (const FloorScenario& scenario : kScenarios) {
         benchmark::RegisterBenchmark((std::string("BM_MathFloor/") + scenario.tag).c_str(),
                                      [&scenario](benchmark::State& state) {
-                                         runFloor(state, scenario.tag, scenario.fs);
+                                         runFloor(state, scenario.fs);
                                      });
     }
     return true;

@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_summary.h"
 #include "bench/deliverable_path.h"
 #include "bench/cpu_clock.h"
 #include "bench/math_floor.h"
@@ -64,14 +63,12 @@ std::unique_ptr<MexDriver> settledDriver(benchmark::State& state, const SampleRa
     return driver;
 }
 
-void reportFigure(benchmark::State& state, const MexScenario& scenario, Road road,
-                  double elapsed) {
+void reportFigure(benchmark::State& state, const MexScenario& scenario, double elapsed) {
     const double nanoseconds =
         elapsed / static_cast<double>(state.iterations());
     const double floor = floorNanosecondsPerSample(scenario.entry->build->fs);
     state.counters["ns_per_sample"] = nanoseconds;
     state.counters["x_floor"] = nanoseconds / floor;
-    recordFigure(scenario.tag, road, nanoseconds);
 }
 
 void runMexFunction(benchmark::State& state, const MexScenario& scenario) {
@@ -122,7 +119,7 @@ void runMexFunction(benchmark::State& state, const MexScenario& scenario) {
         }
     }
     const double elapsed = threadCpuNanoseconds() - start;
-    reportFigure(state, scenario, Road::kMexFunction, elapsed);
+    reportFigure(state, scenario, elapsed);
 }
 
 void runHostDriver(benchmark::State& state, const MexScenario& scenario) {
@@ -150,7 +147,7 @@ void runHostDriver(benchmark::State& state, const MexScenario& scenario) {
         }
     }
     const double elapsed = threadCpuNanoseconds() - start;
-    reportFigure(state, scenario, Road::kHostDriver, elapsed);
+    reportFigure(state, scenario, elapsed);
 }
 
 const MexScenario kScenarios[] = {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_summary.h"
 #include "bench/cpu_clock.h"
 #include "bench/math_floor.h"
 #include "bench/steady_signal.h"
@@ -23,7 +22,6 @@ struct Scenario {
     const ModelEntry* entry;
     double signalFrequency;
     double nominalFrequency;
-    const char* summaryTag;  // the build's row of the summary, or null
 };
 
 // Lowest nominal frequency the model accepts: its range reaches down to 25 Hz.
@@ -81,17 +79,16 @@ void runModel(benchmark::State& state, const Scenario& scenario) {
     const BlockSignals* signals = scenario.entry->blockSignals(S);
     state.counters["ns_per_sample"] = nanoseconds;
     state.counters["x_floor"] = nanoseconds / floorNanosecondsPerSample(build.fs);
-    if (scenario.summaryTag != nullptr) recordFigure(scenario.summaryTag, Road::kInProcess, nanoseconds);
     state.counters["tuning_hz"] = signals == nullptr ? 0.0 : signals->B[0];
     driver.finish();
 }
 
 const Scenario kScenarios[] = {
-    {"10k/50Hz", &model_10k::kModelEntry, 50.0, 50.0, "10k"},
-    {"14p4k/50Hz", &model_14p4k::kModelEntry, 50.0, 50.0, "14p4k"},
-    {"4k/50Hz", &model_4k::kModelEntry, 50.0, 50.0, "4k"},
-    {"10k/25Hz_window_40ms", &model_10k::kModelEntry, 25.0, kLowestNominal, nullptr},
-    {"10k/65Hz_window_15ms", &model_10k::kModelEntry, 65.0, 50.0, nullptr},
+    {"10k/50Hz", &model_10k::kModelEntry, 50.0, 50.0},
+    {"14p4k/50Hz", &model_14p4k::kModelEntry, 50.0, 50.0},
+    {"4k/50Hz", &model_4k::kModelEntry, 50.0, 50.0},
+    {"10k/25Hz_window_40ms", &model_10k::kModelEntry, 25.0, kLowestNominal},
+    {"10k/65Hz_window_15ms", &model_10k::kModelEntry, 65.0, 50.0},
 };
 
 const bool kRegistered = [] {
