@@ -368,15 +368,11 @@ int runBatch(const std::vector<std::string>& args) {
     if (!options.parse(parsed.rest, accepted, error)) return usageError(error);
     if (parsed.inputs.empty()) return usageError("give an input file: --comtrade FILE or --input FILE.csv");
     if (options.has("primary") && options.has("secondary")) return usageError("give either --primary or --secondary");
-    if (options.has("deliverable") && options.has("in-process"))
-        return usageError("give either --deliverable or --in-process, not both");
-
     FileRunSettings settings;
-    settings.buildTag = options.text("build", "10k");
+    if (!readDriverChoice(options, settings.driver, error)) return usageError(error);
+    settings.buildTag = settings.driver.buildTag;
     if (settings.buildTag != "auto" && buildByTag(settings.buildTag) == nullptr)
         return usageError("unknown build '" + settings.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
-    settings.driver.deliverablePath = options.text("deliverable");
-    settings.driver.inProcess = options.has("in-process");
     settings.reportsOnly = options.has("reports-only");
     settings.comtrade.side = options.has("secondary") ? ValueSide::Secondary : ValueSide::Primary;
     if (options.has("phases")) {

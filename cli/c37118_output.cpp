@@ -11,12 +11,20 @@ namespace {
 // found while writing, not at the end).
 class TwoSinks : public OutputSink {
 public:
-    TwoSinks(OutputSink& primary, std::unique_ptr<C37118FileSink> frames)
-        : primary_(primary), frames_(std::move(frames)) {}
+    TwoSinks(OutputSink& primary, std::unique_ptr<C37118FileSink> frames, double epochShift)
+        : primary_(primary), frames_(std::move(frames)), shift_(epochShift) {}
 
     bool write(const ModelInputs& in, const ModelOutputs& out) override {
         if (!primary_.write(in, out)) return fail(primary_.error());
-        if (!frames_->write(in, out)) return fail(frames_->error());
+        if (shift_ == 0.0) {
+            if (!frames_->write(in, out)) return fail(frames_->error());
+            return true;
+        }
+        ModelInputs shiftedIn = in;
+        ModelOutputs shiftedOut = out;
+        shiftedIn.time += shift_;
+        shiftedOut.timestamp += shift_;
+        if (!frames_->write(shiftedIn, shiftedOut)) return fail(frames_->error());
         return true;
     }
     bool finish() override {
@@ -34,6 +42,7 @@ private:
 
     OutputSink& primary_;
     std::unique_ptr<C37118FileSink> frames_;
+    double shift_;
     std::string error_;
 };
 
@@ -62,7 +71,7 @@ bool readIdCode(const CommandOptions& options, uint16_t& idCode, std::string& er
 }
 
 OutputSink* withC37118Output(const CommandOptions& options, const SampleRateBuild& build, OutputSink& primary,
-                             std::unique_ptr<OutputSink>& holder, std::string& error) {
+                             std::unique_ptr<OutputSink>& holder, std::string& error, double epochShift) {
     if (!options.has("c37118")) return &primary;
     uint16_t idCode = 1;
     if (!readIdCode(options, idCode, error)) return nullptr;
@@ -76,6 +85,6 @@ OutputSink* withC37118Output(const CommandOptions& options, const SampleRateBuil
         error = frames->error();
         return nullptr;
     }
-    holder = std::make_unique<TwoSinks>(primary, std::move(frames));
+    holder = std::make_unique<TwoSinks>(primary, std::move(frames), epochShift);
     return holder.get();
 }

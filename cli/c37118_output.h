@@ -21,8 +21,11 @@ bool readIdCode(const CommandOptions& options, uint16_t& idCode, std::string& er
 
 // `primary` itself when the options hold no --c37118; otherwise a sink that
 // hands every sample to `primary` and to a frame file, kept in `holder`.
-// Null, with `error` set, when the frame file cannot be created.
+// The frames see Time and timestamps moved by `epochShift` seconds (a
+// recording's time base of seconds since its UTC midnight becomes seconds
+// since 1970 there). Null, with `error` set, when the frame file cannot be
+// created.
 OutputSink* withC37118Output(const CommandOptions& options, const SampleRateBuild& build, OutputSink& primary,
-                             std::unique_ptr<OutputSink>& holder, std::string& error);
+                             std::unique_ptr<OutputSink>& holder, std::string& error, double epochShift = 0.0);
 
 #endif  // ORVANE_CLI_C37118_OUTPUT_H

@@ -30,6 +30,17 @@ std::string builtDeliverablePath(const std::string& fileName) {
     return (executable.parent_path() / fileName).string();
 }
 
+bool readDriverChoice(const CommandOptions& options, DriverChoice& choice, std::string& error) {
+    if (options.has("deliverable") && options.has("in-process")) {
+        error = "give either --deliverable or --in-process, not both";
+        return false;
+    }
+    choice.buildTag = options.text("build", "10k");
+    choice.deliverablePath = options.text("deliverable");
+    choice.inProcess = options.has("in-process");
+    return true;
+}
+
 std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error) {
     const ModelEntry* entry = entryByTag(choice.buildTag);
     if (entry == nullptr) {

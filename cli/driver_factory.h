@@ -6,6 +6,7 @@
 #include <string>
 
 #include "builds/sample_rate_build.h"
+#include "cli/command_options.h"
 #include "host/block_driver.h"
 
 // The build with this tag ("10k", "14p4k" or "4k"), or null.
@@ -22,6 +23,11 @@ struct DriverChoice {
 // The built deliverable with this file name, found next to the orvane
 // executable (both land in the build directory).
 std::string builtDeliverablePath(const std::string& fileName);
+
+// The road options the commands that run the model share: --build TAG
+// (default 10k), --deliverable PATH and --in-process. False, with `error`
+// set, when both roads are asked for.
+bool readDriverChoice(const CommandOptions& options, DriverChoice& choice, std::string& error);
 
 // Null, with `error` set, when the driver cannot be made (unknown build,
 // deliverable that does not load).

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "cli/c37118_output.h"
-#include "io/c37118/c37118_file_sink.h"
 #include "cli/progress_meter.h"
 #include "cli/run_loop.h"
 #include "io/comtrade/comtrade_sample_source.h"
@@ -34,63 +33,6 @@ private:
     const std::function<void(uint64_t, uint64_t)>& progress_;
     uint64_t count_ = 0;
 };
-
-// A recording's run counts Time from UTC midnight of its start day; frames
-// carry seconds since 1970, so the frame file sees every time moved by the
-// whole seconds from 1970 to that midnight (the fraction stays exact to well
-// below a FRACSEC count of 1 us).
-class EpochTimeSink : public OutputSink {
-public:
-    EpochTimeSink(OutputSink& csv, std::unique_ptr<OutputSink> frames, double shift)
-        : csv_(csv), frames_(std::move(frames)), shift_(shift) {}
-
-    bool write(const ModelInputs& in, const ModelOutputs& out) override {
-        if (!csv_.write(in, out)) return fail(csv_.error());
-        ModelInputs shiftedIn = in;
-        ModelOutputs shiftedOut = out;
-        shiftedIn.time += shift_;
-        shiftedOut.timestamp += shift_;
-        if (!frames_->write(shiftedIn, shiftedOut)) return fail(frames_->error());
-        return true;
-    }
-    bool finish() override {
-        if (!frames_->finish()) return fail(frames_->error());
-        if (!csv_.finish()) return fail(csv_.error());
-        return true;
-    }
-    const std::string& error() const override { return error_; }
-
-private:
-    bool fail(const std::string& error) {
-        error_ = error;
-        return false;
-    }
-
-    OutputSink& csv_;
-    std::unique_ptr<OutputSink> frames_;
-    double shift_;
-    std::string error_;
-};
-
-// The CSV writer, with the frame file beside it when --c37118 asks for one.
-OutputSink* withFrames(const CommandOptions& options, const SampleRateBuild& build, OutputSink& csv,
-                       double epochShift, std::unique_ptr<OutputSink>& holder, std::string& error) {
-    if (epochShift == 0.0 || !options.has("c37118")) return withC37118Output(options, build, csv, holder, error);
-    uint16_t idCode = 1;
-    if (!readIdCode(options, idCode, error)) return nullptr;
-    const std::string path = options.text("c37118");
-    if (path.empty() || path == "-") {
-        error = "option '--c37118' needs a file name (frames are binary; standard output is kept for the CSV)";
-        return nullptr;
-    }
-    auto frames = std::make_unique<C37118FileSink>(path, streamSettingsFor(build, idCode));
-    if (!frames->open()) {
-        error = frames->error();
-        return nullptr;
-    }
-    holder = std::make_unique<EpochTimeSink>(csv, std::move(frames), epochShift);
-    return holder.get();
-}
 
 FileOutcome failure(int status, const std::string& error) {
     FileOutcome outcome;
@@ -161,7 +103,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     OutputSink* sink = &writer;
     std::unique_ptr<OutputSink> holder;
     if (settings.options != nullptr) {
-        sink = withFrames(*settings.options, *build, writer, epochShift, holder, error);
+        sink = withC37118Output(*settings.options, *build, writer, holder, error, epochShift);
         if (sink == nullptr) return failure(2, error);
     }
     if (!driver->start()) return failure(1, "the block did not start: " + driver->error());

@@ -82,14 +82,8 @@ int runCommand(const std::vector<std::string>& args) {
             if (options.has(spec.name)) return usageError("option '--" + spec.name + "' applies to --signal only");
         }
     }
-    if (options.has("deliverable") && options.has("in-process")) {
-        return usageError("give either --deliverable or --in-process, not both");
-    }
-
     DriverChoice choice;
-    choice.buildTag = options.text("build", "10k");
-    choice.deliverablePath = options.text("deliverable");
-    choice.inProcess = options.has("in-process");
+    if (!readDriverChoice(options, choice, error)) return usageError(error);
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
 

@@ -139,9 +139,7 @@ int serveCommand(const std::vector<std::string>& argsIn) {
     if (!readIdCode(options, idCode, error)) return usageError(error);
 
     DriverChoice choice;
-    choice.buildTag = options.text("build", "10k");
-    choice.deliverablePath = options.text("deliverable");
-    choice.inProcess = options.has("in-process");
+    if (!readDriverChoice(options, choice, error)) return usageError(error);
 
     std::unique_ptr<SampleSource> source;
     StreamSettings settings;

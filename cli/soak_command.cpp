@@ -20,7 +20,7 @@
 #include "cli/command_registry.h"
 #include "cli/driver_factory.h"
 #include "cli/progress_meter.h"
-#include "cli/soak_errors.h"
+#include "compliance/error_metrics.h"
 #include "signals/three_phase_signal.h"
 
 namespace {
@@ -271,12 +271,13 @@ int soakCommand(const std::vector<std::string>& args) {
             if (!(std::fabs(reportElapsed - onGrid) <= kGridTolerance)) ++current.offGrid;
             if (i >= settleSamples) {
                 const ThreePhaseSignal::Reference ref = signal.reference(reportElapsed, kNominalFrequency);
-                const SoakErrors e = soakErrors(out.magnitude, out.angle, out.frequency, out.rocof, ref.magnitude,
-                                                ref.angle, ref.frequency, ref.rocof);
-                if (std::isnan(e.tve) || e.tve > current.worstTve) current.worstTveAt = out.timestamp;
-                current.worstTve = worst(current.worstTve, e.tve);
-                current.worstFe = worst(current.worstFe, e.fe);
-                current.worstRfe = worst(current.worstRfe, e.rfe);
+                const PhasorEstimate measured{out.magnitude, out.angle, out.frequency, out.rocof};
+                const PhasorEstimate ideal{ref.magnitude, ref.angle, ref.frequency, ref.rocof};
+                const double tve = totalVectorError(measured, ideal);
+                if (std::isnan(tve) || tve > current.worstTve) current.worstTveAt = out.timestamp;
+                current.worstTve = worst(current.worstTve, tve);
+                current.worstFe = worst(current.worstFe, frequencyError(measured, ideal));
+                current.worstRfe = worst(current.worstRfe, rocofError(measured, ideal));
             }
         }
         if ((i + 1) % samplesPerInterval == 0 || i + 1 == totalSamples) {
