@@ -54,7 +54,7 @@ void mdlOutputs(SimStruct* S, int tid) {
     ctx.in.time = realElement(ports[kInTime], 0);
     ctx.in.reportRate = *static_cast<const int32_t*>(ports[kInReportRate][0]);
     ctx.in.nominalFrequency = realElement(ports[kInNominalFrequency], 0);
-    ctx.in.reportMode = static_cast<const bool*>(ports[kInReportMode][0]);
+    ctx.in.reportMode = static_cast<const unsigned char*>(ports[kInReportMode][0]);
 
     runFrameTiming(ctx);
     runCorrectionTerms(ctx);

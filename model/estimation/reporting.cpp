@@ -70,7 +70,7 @@ void runReportingAndOutputs(est::StepContext& ctx) {
         B[sig::kReportRocof] = held[3];
     }
 
-    if (*ctx.in.reportMode) {
+    if (*ctx.in.reportMode != 0) {
         *outputReal(S, kOutTimestamp) = B[sig::kReportTimestamp];
         *outputReal(S, kOutMagnitude) = B[sig::kReportMagnitude];
         *outputReal(S, kOutFrequency) = B[sig::kReportFrequency];
@@ -90,7 +90,7 @@ void runReportingAndOutputs(est::StepContext& ctx) {
     } else {
         B[sig::kReportAngle] = *dworkReal(t, dw::kHeldReportAngle);
     }
-    *outputReal(S, kOutAngle) = *ctx.in.reportMode ? B[sig::kReportAngle] : B[sig::kAngle];
+    *outputReal(S, kOutAngle) = *ctx.in.reportMode != 0 ? B[sig::kReportAngle] : B[sig::kAngle];
 
     *static_cast<bool*>(ssGetOutputPortSignal(S, kOutReportStrobe)) = strobe;
     *static_cast<int32_t*>(ssGetOutputPortSignal(S, kOutActiveReportRate)) =

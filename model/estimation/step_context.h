@@ -21,7 +21,9 @@ struct StepInputs {
     double magnitudeCoeffs[3];  // c2, c1, c0
     double phaseCoeffs[3];      // p2, p1, p0
     double nominalFrequency;
-    const bool* reportMode;  // read where the outputs are written
+    // A boolean port holds one byte; any nonzero byte is true. Read where
+    // the outputs are written.
+    const unsigned char* reportMode;
 };
 
 // Per-channel window of the boxcar filters.

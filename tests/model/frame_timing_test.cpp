@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/measurement_ports.h"
 #include "tests/support/model_harness.h"
 
 namespace {
@@ -145,6 +146,40 @@ TEST(ReportModeTest, StrobeAndRateDoNotDependOnTheModeAndReportsHold) {
     EXPECT_LE(strobes, 15);
     EXPECT_NEAR(held.magnitude, 100.0, 1e-6);
     EXPECT_NEAR(held.frequency, 50.0, 1e-6);
+}
+
+}  // namespace
+
+namespace {
+
+// A host may hand the boolean ReportMode port any nonzero byte for true; the
+// model must read it as true without relying on the byte being exactly 1.
+TEST(ReportModeTest, AnyNonzeroByteSelectsTheReportValues) {
+    ModelHarness byteOne(model_10k::kModelEntry);
+    ModelHarness byteTwo(model_10k::kModelEntry);
+    ASSERT_TRUE(byteOne.start());
+    ASSERT_TRUE(byteTwo.start());
+    for (int i = 0; i < 500; ++i) {
+        ModelInputs in;
+        in.time = 1000.0 + i * 1e-4;
+        in.phase[0] = 100.0 * std::cos(2.0 * M_PI * 50.0 * in.time);
+        in.reportMode = true;
+        ASSERT_TRUE(byteOne.step(in));
+        ASSERT_TRUE(byteTwo.step(in));
+    }
+    // One more sample with the mode byte set to 2 behind the host's back.
+    ModelInputs in;
+    in.time = 1000.05;
+    in.reportMode = true;
+    ASSERT_TRUE(byteOne.step(in));
+    SimStruct* S = byteTwo.S();
+    writeInputs(byteTwo.driver().record(), in);
+    *static_cast<unsigned char*>(byteTwo.driver().record().inputBuffer(6)) = 2;
+    S->methods.mdlOutputs(S, 0);
+    ModelOutputs out;
+    readOutputs(byteTwo.driver().record(), out);
+    EXPECT_EQ(out.timestamp, byteOne.outputs().timestamp);
+    EXPECT_EQ(out.angle, byteOne.outputs().angle);
 }
 
 }  // namespace
