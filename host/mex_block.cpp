@@ -23,7 +23,13 @@ MexBlock::MexBlock(std::shared_ptr<const Deliverable> deliverable, const std::st
     : deliverable_(std::move(deliverable)),
       record_(std::make_unique<BlockRecord>(name.empty() ? deliverable_->sfunctionName() : name)) {}
 
-MexBlock::~MexBlock() { terminate(); }
+MexBlock::~MexBlock() {
+    terminate();
+    for (mxArray*& a : methodArgs_) {
+        mxDestroyArray(a);
+        a = nullptr;
+    }
+}
 
 void MexBlock::postSampleTime(double period, double offset) {
     simStruct()->posted.proposedSampleTime = period;
@@ -65,12 +71,16 @@ bool MexBlock::handOverSizes() {
 bool MexBlock::callMethod(double flag) {
     onMethodRoad_ = true;
     const std::size_t dialogsBefore = recordedDialogs().size();
+    if (methodArgs_[3] == nullptr) {
+        for (int i = 0; i < 3; ++i) methodArgs_[i] = mxCreateDoubleMatrix(0, 0, mxREAL);
+        methodArgs_[3] = scalar(0.0);
+    }
+    *mxGetPr(methodArgs_[3]) = flag;
     {
         MexCallScope scope;
         // The real host passes the SimStruct itself where an array would go.
         mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(simStruct())};
-        const mxArray* prhs[4] = {mxCreateDoubleMatrix(0, 0, mxREAL), mxCreateDoubleMatrix(0, 0, mxREAL),
-                                  mxCreateDoubleMatrix(0, 0, mxREAL), scalar(flag)};
+        const mxArray* prhs[4] = {methodArgs_[0], methodArgs_[1], methodArgs_[2], methodArgs_[3]};
         std::string raised = deliverable_->call(-1, plhs, 4, prhs);
         if (!raised.empty() && error_.empty()) error_ = std::move(raised);
     }

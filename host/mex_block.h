@@ -88,6 +88,10 @@ private:
     std::vector<double> sizes_;
     std::string error_;
     bool onMethodRoad_ = false;
+    // The method road's right-hand arguments (t, x, u and the flag), made
+    // once for the block's life: a call per method per sample then creates
+    // no array.
+    mxArray* methodArgs_[4] = {nullptr, nullptr, nullptr, nullptr};
     bool terminated_ = false;
 };
 

@@ -41,12 +41,33 @@ Arena& processArena() {
     return arena;
 }
 
-std::vector<Arena*>& scopeStack() {
-    static std::vector<Arena*> stack;
-    return stack;
+// Arenas of the open call scopes, innermost last. Closed scopes' arenas stay
+// in the pool, emptied, so that a host call per sample allocates nothing
+// once the pool and its lists have grown.
+struct ArenaPool {
+    std::vector<std::unique_ptr<Arena>> arenas;
+    std::size_t open = 0;
+};
+
+ArenaPool& arenaPool() {
+    static ArenaPool pool;
+    return pool;
 }
 
-Arena& currentArena() { return scopeStack().empty() ? processArena() : *scopeStack().back(); }
+Arena& currentArena() {
+    ArenaPool& pool = arenaPool();
+    return pool.open == 0 ? processArena() : *pool.arenas[pool.open - 1];
+}
+
+// Every arena that owns memory now: the open scopes' and the process's.
+template <typename Visit>
+bool forEachOwningArena(Visit visit) {
+    ArenaPool& pool = arenaPool();
+    for (std::size_t i = 0; i < pool.open; ++i) {
+        if (visit(*pool.arenas[i])) return true;
+    }
+    return visit(processArena());
+}
 
 std::vector<ErrorDialog>& dialogs() {
     static std::vector<ErrorDialog> recorded;
@@ -62,12 +83,16 @@ std::string textOf(const mxArray* a) {
 
 }  // namespace
 
-MexCallScope::MexCallScope() { scopeStack().push_back(new Arena()); }
+MexCallScope::MexCallScope() {
+    ArenaPool& pool = arenaPool();
+    if (pool.open == pool.arenas.size()) pool.arenas.push_back(std::make_unique<Arena>());
+    ++pool.open;
+}
 
 MexCallScope::~MexCallScope() {
-    Arena* arena = scopeStack().back();
-    scopeStack().pop_back();
-    delete arena;
+    ArenaPool& pool = arenaPool();
+    pool.arenas[pool.open - 1]->release();
+    --pool.open;
 }
 
 const std::vector<ErrorDialog>& recordedDialogs() { return dialogs(); }
@@ -122,27 +147,21 @@ ORVANE_EXPORT void* mxCalloc(size_t count, size_t size) {
 
 ORVANE_EXPORT void mxFree(void* p) {
     if (p == nullptr) return;
-    for (Arena* arena : scopeStack()) {
-        for (void*& block : arena->blocks) {
+    forEachOwningArena([p](Arena& arena) {
+        for (void*& block : arena.blocks) {
             if (block == p) {
                 std::free(p);
                 block = nullptr;
-                return;
+                return true;
             }
         }
-    }
-    for (void*& block : processArena().blocks) {
-        if (block == p) {
-            std::free(p);
-            block = nullptr;
-            return;
-        }
-    }
+        return false;
+    });
 }
 
 ORVANE_EXPORT void mxDestroyArray(mxArray* a) {
     if (a == nullptr) return;
-    auto forget = [a](Arena& arena) {
+    forEachOwningArena([a](Arena& arena) {
         for (mxArray*& owned : arena.arrays) {
             if (owned == a) {
                 delete a;
@@ -151,11 +170,7 @@ ORVANE_EXPORT void mxDestroyArray(mxArray* a) {
             }
         }
         return false;
-    };
-    for (Arena* arena : scopeStack()) {
-        if (forget(*arena)) return;
-    }
-    forget(processArena());
+    });
 }
 
 ORVANE_EXPORT void mexErrMsgTxt(const char* message) { throw MexError(message == nullptr ? "" : message); }
