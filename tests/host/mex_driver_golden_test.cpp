@@ -9,21 +9,16 @@
 #include "host/mex_driver.h"
 #include "model/model_entry.h"
 #include "tests/support/deliverables.h"
+#include "tests/support/golden_cases.h"
 #include "tests/support/golden_files.h"
 
 namespace {
-
-struct GoldenCase {
-    const char* signal;
-    const char* buildTag;
-    const ModelEntry* entry;
-};
 
 class MexGoldenRunTest : public testing::TestWithParam<GoldenCase> {};
 
 TEST_P(MexGoldenRunTest, ThroughMexFunctionEqualsInProcessAndGolden) {
     const GoldenCase& c = GetParam();
-    const std::string stem = std::string(c.signal) + "_" + c.buildTag;
+    const std::string stem = c.stem();
     const auto inputs = readGoldenRows(stem + ".in.csv");
     const auto outputs = readGoldenRows(stem + ".out.csv");
     ASSERT_FALSE(inputs.empty()) << "cannot read " << stem;
@@ -50,18 +45,6 @@ TEST_P(MexGoldenRunTest, ThroughMexFunctionEqualsInProcessAndGolden) {
     EXPECT_TRUE(mex->error().empty()) << mex->error();
 }
 
-INSTANTIATE_TEST_SUITE_P(AllBuilds, MexGoldenRunTest,
-                         testing::Values(GoldenCase{"steady50", "10k", &model_10k::kModelEntry},
-                                         GoldenCase{"steady50", "14p4k", &model_14p4k::kModelEntry},
-                                         GoldenCase{"steady50", "4k", &model_4k::kModelEntry},
-                                         GoldenCase{"ramp", "10k", &model_10k::kModelEntry},
-                                         GoldenCase{"ramp", "14p4k", &model_14p4k::kModelEntry},
-                                         GoldenCase{"ramp", "4k", &model_4k::kModelEntry},
-                                         GoldenCase{"stress", "10k", &model_10k::kModelEntry},
-                                         GoldenCase{"stress", "14p4k", &model_14p4k::kModelEntry},
-                                         GoldenCase{"stress", "4k", &model_4k::kModelEntry}),
-                         [](const testing::TestParamInfo<GoldenCase>& info) {
-                             return std::string(info.param.signal) + "_" + info.param.buildTag;
-                         });
+INSTANTIATE_TEST_SUITE_P(AllBuilds, MexGoldenRunTest, testing::ValuesIn(kGoldenCases), goldenCaseName);
 
 }  // namespace
