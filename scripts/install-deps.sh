@@ -27,7 +27,12 @@ if [ "$(id -u)" -eq 0 ]; then
   echo "Installing: ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq >/dev/null || true
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    # One package the archive cannot give must not take the others with it.
+    for p in "${missing[@]}"; do
+      apt-get install -y -qq --no-install-recommends "$p" >/dev/null || echo "Could not install $p" >&2
+    done
+  fi
 else
   echo "Not root; please install these Debian packages: ${missing[*]}" >&2
 fi
