@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""Checks every quoted #include against the room table in README.md.
+
+A source file belongs to the room whose folder is the longest prefix of its
+path. It may include headers of its own room and of the rooms its row lists
+under "May include". The table itself must have no cycle. Exit 0 when every
+include is allowed, 1 with one line per offending include otherwise, 2 when
+the table cannot be read.
+"""
+import os
+import re
+import sys
+
+SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cc", ".cpp")
+SKIPPED_TOP = {".git"}
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def read_table(readme):
+    """Returns {room: set(rooms) or None for any} from the Layout section."""
+    with open(readme, encoding="utf-8") as f:
+        text = f.read()
+    match = re.search(r"^## Layout\n(.*?)(?=^## )", text, re.S | re.M)
+    if not match:
+        raise ValueError(f"{readme}: no '## Layout' section")
+    rooms = {}
+    for line in match.group(1).splitlines():
+        cells = [c.strip() for c in line.strip().strip("|").split("|")]
+        if len(cells) != 3 or not cells[0].startswith("`"):
+            continue
+        folders = re.findall(r"`([^`]+/)`", cells[0])
+        allowed_text = cells[2]
+        allowed = None if allowed_text == "any" else set(re.findall(r"`([^`]+/)`", allowed_text))
+        for folder in folders:
+            rooms[folder] = allowed
+    if not rooms:
+        raise ValueError(f"{readme}: the Layout table lists no rooms")
+    return rooms
+
+
+def room_of(path, rooms):
+    best = None
+    for room in rooms:
+        if path.startswith(room) and (best is None or len(room) > len(best)):
+            best = room
+    return best
+
+
+def find_cycle(rooms):
+    graph = {r: (a or set()) for r, a in rooms.items() if a is not None}
+    state = {}
+
+    def visit(node, trail):
+        state[node] = "open"
+        for nxt in sorted(graph.get(node, ())):
+            if nxt == node:
+                continue
+            if state.get(nxt) == "open":
+                return trail + [node, nxt]
+            if nxt not in state:
+                found = visit(nxt, trail + [node])
+                if found:
+                    return found
+        state[node] = "done"
+        return None
+
+    for room in sorted(graph):
+        if room not in state:
+            found = visit(room, [])
+            if found:
+                return found
+    return None
+
+
+def main():
+    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
+    try:
+        rooms = read_table(os.path.join(root, "README.md"))
+    except (OSError, ValueError) as error:
+        print(f"check-rooms: {error}", file=sys.stderr)
+        return 2
+    for room, allowed in rooms.items():
+        for target in allowed or ():
+            if target not in rooms:
+                print(f"check-rooms: README.md: room {room} may include {target}, which the table does not list",
+                      file=sys.stderr)
+                return 2
+    cycle = find_cycle(rooms)
+    if cycle:
+        print("check-rooms: the table has a cycle: " + " -> ".join(cycle), file=sys.stderr)
+        return 1
+
+    faults = []
+    for directory, subdirs, files in os.walk(root):
+        relative_dir = os.path.relpath(directory, root)
+        if relative_dir == ".":
+            subdirs[:] = [d for d in subdirs if d not in SKIPPED_TOP and not d.startswith("build")]
+        for name in sorted(files):
+            if not name.endswith(SOURCE_SUFFIXES):
+                continue
+            path = os.path.normpath(os.path.join(relative_dir, name))
+            room = room_of(path, rooms)
+            allowed = rooms.get(room)
+            if room is None or allowed is None:
+                continue
+            with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    match = INCLUDE.match(line)
+                    if not match:
+                        continue
+                    included = match.group(1)
+                    target_path = included
+                    if not os.path.exists(os.path.join(root, included)):
+                        target_path = os.path.normpath(os.path.join(os.path.dirname(path), included))
+                    target = room_of(target_path, rooms)
+                    if target is None or target == room or target in allowed:
+                        continue
+                    faults.append(f"{path}:{number}: room {room} includes {included} of room {target}, "
+                                  f"which README.md's Layout table does not allow")
+    for fault in faults:
+        print(fault, file=sys.stderr)
+    if faults:
+        print(f"check-rooms: {len(faults)} include(s) cross rooms against the table", file=sys.stderr)
+        return 1
+    print(f"check-rooms: every include keeps to the rooms of README.md ({len(rooms)} rooms)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
