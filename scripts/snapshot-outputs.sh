@@ -8,10 +8,10 @@
 # Standard error is kept apart (stderr/), since progress and warnings may
 # change without any result changing.
 set -uo pipefail
-build=${1:?usage: snapshot-outputs.sh BUILD_DIR OUT_DIR}
+build=$(cd "${1:?usage: snapshot-outputs.sh BUILD_DIR OUT_DIR}" && pwd)
 out=${2:?usage: snapshot-outputs.sh BUILD_DIR OUT_DIR}
 root=$(cd "$(dirname "$0")/.." && pwd)
-tool=$(cd "$build" && pwd)/orvane
+tool=$build/orvane
 data=$root/tests/data
 rm -rf "$out"
 mkdir -p "$out/stderr"
