@@ -1,164 +1,135 @@
 // orvane compliance: the P-class test plan through the model, beside the
 // reference P-class estimator on the same signals at the same instants.
-#include <unistd.h>
-
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "cli/command_options.h"
-#include "cli/command_registry.h"
-#include "cli/driver_factory.h"
+#include "cli/options.h"
+#include "cli/progress.h"
 #include "compliance/html_report.h"
 #include "compliance/json_report.h"
 #include "compliance/plan_runner.h"
-#include "compliance/progress_bar.h"
 #include "compliance/table_report.h"
 #include "io/output_file.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: orvane compliance [--build 10k|14p4k|4k] [--nominal-frequency 50|60] [--report-rate N]\n"
-    "                         [--estimator model|reference|both] [--quick] [--step-positions N]\n"
-    "                         [--start-time S] [--json FILE] [--html FILE]\n"
-    "                         [--deliverable PATH | --in-process]\n"
-    "\n"
-    "Runs the P-class test plan (frequency and magnitude range, harmonics,\n"
-    "amplitude and phase modulation, frequency ramps, magnitude and phase steps,\n"
-    "reporting latency) through the model and through the reference P-class\n"
-    "estimator, and prints the worst figures beside their limits.\n"
-    "\n"
-    "options:\n"
-    "  --build TAG               sample-rate build: 10k (default), 14p4k or 4k\n"
-    "  --nominal-frequency F     50 (default) or 60 Hz\n"
-    "  --report-rate N           reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz)\n"
-    "  --estimator WHICH         model, reference or both (default both)\n"
-    "  --quick                   a reduced plan (fewer cases, shorter steps)\n"
-    "  --step-positions N        runs per step, each with the step moved within the\n"
-    "                            report interval, 10..1000 (default 20)\n"
-    "  --start-time S            whole second at which every signal starts (default 1000)\n"
-    "  --json FILE               every figure as JSON\n"
-    "  --html FILE               one self-contained page with the table and error plots\n"
-    "  --deliverable PATH        drive this deliverable instead of the build's own\n"
-    "  --in-process              call the model's methods linked into the tool\n"
-    "  --help                    this text\n"
-    "\n"
-    "Exit status: 0 when the plan ran (whatever the verdict), 1 when the model\n"
-    "failed, 2 on bad options or an output file that cannot be written.\n";
+struct ComplianceOptions {
+    DriverChoice choice;
+    int64_t nominal = 50;
+    std::optional<int64_t> reportRate;
+    std::string estimator = "both";
+    bool quick = false;
+    int64_t positions = PlanSettings{}.stepPositions;
+    int64_t startTime = static_cast<int64_t>(PlanSettings{}.startTime);
+    std::optional<std::string> json;
+    std::optional<std::string> html;
+};
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "orvane compliance: %s\n(try 'orvane compliance --help')\n", message.c_str());
-    return 2;
-}
-
-bool openOutput(const CommandOptions& options, const std::string& name, OutputFile& file, std::string& error) {
-    if (!options.has(name)) return true;
-    const std::string path = options.text(name);
-    if (path.empty() || path == "-") {
-        error = "--" + name + " needs a file name (the table goes to standard output)";
-        return false;
+bool openOutput(const std::optional<std::string>& path, const char* option, OutputFile& file, std::string& error) {
+    if (!path) return true;
+    if (path->empty() || *path == "-") {
+        throw UsageError(std::string(option) + " needs a file name (the table goes to standard output)");
     }
-    return file.open(path, error);
+    return file.open(*path, error);
 }
 
 bool writeOutput(OutputFile& file, const std::string& text, std::string& error) {
     return file.write(text.data(), text.size(), error) && file.commit(error);
 }
 
-int complianceCommand(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-    }
-    const std::vector<OptionSpec> accepted = {
-        {"build", true},      {"nominal-frequency", true}, {"report-rate", true}, {"estimator", true},
-        {"quick", false},     {"step-positions", true},    {"start-time", true},  {"json", true},
-        {"html", true},       {"deliverable", true},       {"in-process", false},
-    };
-    CommandOptions options;
-    std::string error;
-    if (!options.parse(args, accepted, error)) return usageError(error);
-    DriverChoice choice;
-    if (!readDriverChoice(options, choice, error)) return usageError(error);
-    const SampleRateBuild* build = buildByTag(choice.buildTag);
-    if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
-
+int complianceCommand(const ComplianceOptions& o) {
+    const SampleRateBuild* build = buildByTag(o.choice.buildTag);
+    if (o.nominal != 50 && o.nominal != 60) throw UsageError("option '--nominal-frequency' must be 50 or 60");
     PlanSettings settings;
     settings.sampleRate = build->fs;
     settings.samplePeriod = build->ts;
-    settings.quick = options.has("quick");
-    int64_t nominal = 50;
-    int64_t positions = settings.stepPositions;
-    int64_t startTime = static_cast<int64_t>(settings.startTime);
-    if (!options.integer("nominal-frequency", 50, 60, nominal, error) ||
-        !options.integer("step-positions", 10, 1000, positions, error) ||
-        !options.integer("start-time", 0, 1000000, startTime, error)) {
-        return usageError(error);
-    }
-    if (nominal != 50 && nominal != 60) return usageError("option '--nominal-frequency' must be 50 or 60");
-    int64_t reportRate = nominal;
-    if (!options.integer("report-rate", 1, 1200, reportRate, error)) return usageError(error);
-    settings.nominalFrequency = static_cast<double>(nominal);
-    settings.reportRate = static_cast<int>(reportRate);
-    settings.stepPositions = static_cast<int>(positions);
-    settings.startTime = static_cast<double>(startTime);
-    error = planSettingsError(settings);
-    if (!error.empty()) return usageError(error);
-
-    const std::string estimator = options.text("estimator", "both");
-    if (estimator != "model" && estimator != "reference" && estimator != "both") {
-        return usageError("option '--estimator' must be model, reference or both, not '" + estimator + "'");
-    }
-    const bool runModel = estimator != "reference";
-    const bool runReference = estimator != "model";
+    settings.quick = o.quick;
+    settings.nominalFrequency = static_cast<double>(o.nominal);
+    settings.reportRate = static_cast<int>(o.reportRate.value_or(o.nominal));
+    settings.stepPositions = static_cast<int>(o.positions);
+    settings.startTime = static_cast<double>(o.startTime);
+    std::string error = planSettingsError(settings);
+    if (!error.empty()) throw UsageError(error);
+    const bool runModel = o.estimator != "reference";
+    const bool runReference = o.estimator != "model";
 
     // Outputs are opened before the run: a path that cannot be written is
     // found now, not after minutes of simulation.
     OutputFile jsonFile;
     OutputFile htmlFile;
-    if (!openOutput(options, "json", jsonFile, error) || !openOutput(options, "html", htmlFile, error)) {
-        std::fprintf(stderr, "orvane compliance: %s\n", error.c_str());
-        return 2;
+    if (!openOutput(o.json, "--json", jsonFile, error) || !openOutput(o.html, "--html", htmlFile, error)) {
+        return failWith(2, error);
     }
     // One driver up front, so that a deliverable which does not load is
     // reported before the plan starts; every case then gets a fresh one.
-    if (runModel && makeDriver(choice, error) == nullptr) {
-        std::fprintf(stderr, "orvane compliance: %s\n", error.c_str());
-        return 2;
-    }
+    if (runModel && makeDriver(o.choice, error) == nullptr) return failWith(2, error);
+    const DriverChoice choice = o.choice;
     const DriverFactory factory = [choice](std::string& e) { return makeDriver(choice, e); };
 
     const TestPlan plan = makeTestPlan(settings);
-    ProgressBar bar(stderr, plan.totalSamples(), isatty(STDERR_FILENO) == 1);
-    const PlanProgress progress = [&bar](long long samples, const PlanCase& c) {
-        bar.advance(samples, std::string(planTestName(c.test)) + " " + c.label);
+    ProgressDisplay display(commandName());
+    long long done = 0;
+    const double total = static_cast<double>(plan.totalSamples());
+    const PlanProgress progress = [&](long long samples, const PlanCase& c) {
+        done += samples;
+        display.update(static_cast<uint64_t>(done), static_cast<double>(done) / total,
+                       std::string(planTestName(c.test)) + " " + c.label);
     };
     PlanResult result;
     const bool ran = runPlan(plan, factory, runModel, runReference, progress, result, error);
-    bar.finish();
-    if (!ran) {
-        std::fprintf(stderr, "orvane compliance: %s\n", error.c_str());
-        return 1;
-    }
+    display.clear();
+    if (!ran) return failWith(1, error);
 
     const std::string modelName = build->sfunctionName;
     writeTableReport(stdout, result, modelName);
-    if (options.has("json") && !writeOutput(jsonFile, jsonReport(result, modelName), error)) {
-        std::fprintf(stderr, "orvane compliance: %s\n", error.c_str());
-        return 2;
-    }
-    if (options.has("html") && !writeOutput(htmlFile, htmlReport(result, modelName), error)) {
-        std::fprintf(stderr, "orvane compliance: %s\n", error.c_str());
-        return 2;
-    }
+    if (o.json && !writeOutput(jsonFile, jsonReport(result, modelName), error)) return failWith(2, error);
+    if (o.html && !writeOutput(htmlFile, htmlReport(result, modelName), error)) return failWith(2, error);
     return 0;
 }
 
-const CommandRegistration kRegistration({"compliance",
-                                         "the P-class test plan, beside the reference P-class estimator",
-                                         complianceCommand});
+Command setup(CLI::App& root) {
+    auto o = std::make_shared<ComplianceOptions>();
+    CLI::App* app = root.add_subcommand("compliance", "the P-class test plan, beside the reference P-class estimator");
+    app->description(
+        "usage: orvane compliance [--build 10k|14p4k|4k] [--nominal-frequency 50|60] [--report-rate N]\n"
+        "                         [--estimator model|reference|both] [--quick] [--step-positions N]\n"
+        "                         [--start-time S] [--json FILE] [--html FILE]\n"
+        "                         [--deliverable PATH | --in-process]\n"
+        "\n"
+        "Runs the P-class test plan (frequency and magnitude range, harmonics,\n"
+        "amplitude and phase modulation, frequency ramps, magnitude and phase steps,\n"
+        "reporting latency) through the model and through the reference P-class\n"
+        "estimator, and prints the worst figures beside their limits.\n");
+    addRoadOptions(app, o->choice, false);
+    addInteger(app, "--nominal-frequency", 50, 60, o->nominal, "50 (default) or 60 Hz");
+    addInteger(app, "--report-rate", 1, 1200, o->reportRate,
+               "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz)");
+    app->add_option_function<std::string>(
+           "--estimator",
+           [o](const std::string& which) {
+               if (which != "model" && which != "reference" && which != "both") {
+                   throw CLI::ValidationError("option '--estimator' must be model, reference or both, not '" +
+                                              which + "'");
+               }
+               o->estimator = which;
+           },
+           "model, reference or both (default both)")
+        ->type_name("WHICH");
+    app->add_flag("--quick", o->quick, "a reduced plan (fewer cases, shorter steps)");
+    addInteger(app, "--step-positions", 10, 1000, o->positions,
+               "runs per step, each with the step moved within the report interval, 10..1000 (default 20)");
+    addInteger(app, "--start-time", 0, 1000000, o->startTime,
+               "whole second at which every signal starts (default 1000)");
+    addText(app, "--json", o->json, "every figure as JSON")->type_name("FILE");
+    addText(app, "--html", o->html, "one self-contained page with the table and error plots")->type_name("FILE");
+    app->footer(
+        "Exit status: 0 when the plan ran (whatever the verdict), 1 when the model\n"
+        "failed, 2 on bad options or an output file that cannot be written.");
+    return {app, [o] { return complianceCommand(*o); }};
+}
+
+const CommandRegistration kRegistration(setup);
 
 }  // namespace

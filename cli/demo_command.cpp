@@ -2,30 +2,22 @@
 // set with a 10 % third harmonic through the 10 kHz model; the reports as a
 // table on standard output, every sample to a CSV file.
 #include <cstdio>
+#include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include "cli/command_options.h"
-#include "cli/command_registry.h"
-#include "cli/driver_factory.h"
-#include "cli/run_loop.h"
-#include "cli/signal_sample_source.h"
+#include "cli/options.h"
 #include "io/csv/csv_output_writer.h"
+#include "signals/signal_sample_source.h"
+#include "stream/run_loop.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: orvane demo [--output FILE.csv] [--report-rate N]\n"
-    "\n"
-    "Runs two seconds of a 50.5 Hz three-phase signal (peak 100, 10 % third\n"
-    "harmonic) through the 10 kHz model in report mode, prints the reports as a\n"
-    "table and writes every sample's outputs to the CSV file.\n"
-    "\n"
-    "options:\n"
-    "  --output FILE     the full CSV (default demo.csv)\n"
-    "  --report-rate N   requested reports per second, 1..1200 (default 10)\n"
-    "  --help            this text\n";
+struct DemoOptions {
+    std::string output = "demo.csv";
+    int64_t reportRate = 10;
+};
 
 // Passes every sample to the CSV file and keeps the reports for the table.
 class ReportCollector : public OutputSink {
@@ -53,72 +45,55 @@ void printReports(const std::vector<ModelOutputs>& reports) {
     }
 }
 
-int demoCommand(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-    }
-    CommandOptions options;
-    std::string error;
-    int64_t reportRate = 10;
-    if (!options.parse(args, {{"output", true}, {"report-rate", true}}, error) ||
-        !options.integer("report-rate", 1, 1200, reportRate, error)) {
-        std::fprintf(stderr, "orvane demo: %s\n(try 'orvane demo --help')\n", error.c_str());
-        return 2;
-    }
-    const std::string outputPath = options.text("output", "demo.csv");
-    if (outputPath == "-") {
-        std::fprintf(stderr, "orvane demo: the table goes to standard output; give the CSV a file name\n");
-        return 2;
-    }
-
+int demoCommand(const DemoOptions& o) {
+    if (o.output == "-") throw UsageError("the table goes to standard output; give the CSV a file name");
     DriverChoice choice;
-    choice.buildTag = "10k";
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     ThreePhaseSignalSpec spec;
     spec.amplitude = 100.0;
     spec.frequency = 50.5;
     spec.harmonics = {Harmonic{3, 0.1, 0.0}};
     ModelInputs ports;
-    ports.reportRate = static_cast<int32_t>(reportRate);
+    ports.reportRate = static_cast<int32_t>(o.reportRate);
     ports.reportMode = true;
     const uint64_t sampleCount = static_cast<uint64_t>(2.0 * build->fs);
     SignalSampleSource source("demo signal", spec, build->fs, 0.0, sampleCount, ports);
 
+    std::string error;
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
-    if (!driver) {
-        std::fprintf(stderr, "orvane demo: %s\n", error.c_str());
-        return 1;
-    }
-    CsvOutputWriter csv(outputPath, false);
-    if (!csv.open()) {
-        std::fprintf(stderr, "orvane demo: %s\n", csv.error().c_str());
-        return 2;
-    }
-    if (!driver->start()) {
-        std::fprintf(stderr, "orvane demo: the block did not start: %s\n", driver->error().c_str());
-        return 1;
-    }
+    if (!driver) return failWith(1, error);
+    CsvOutputWriter csv(o.output, false);
+    if (!csv.open()) return failWith(2, csv.error());
+    if (!driver->start()) return failWith(1, "the block did not start: " + driver->error());
     ReportCollector collector(csv);
-    const RunOutcome outcome = runSamples(source, *driver, collector, nullptr);
-    if (outcome.exitStatus != 0) {
-        std::fprintf(stderr, "orvane demo: %s\n", outcome.error.c_str());
-        return outcome.exitStatus;
-    }
+    const RunOutcome outcome = runSamples(source, *driver, collector);
+    if (outcome.exitStatus != 0) return failWith(outcome.exitStatus, outcome.error);
 
     std::printf("2 s of a 50.5 Hz three-phase signal, peak 100, 10 %% third harmonic,\n"
                 "through %s (reports requested at %lld per second; 50 until the first\n"
                 "channel restart latches the request):\n\n",
-                build->sfunctionName, static_cast<long long>(reportRate));
+                build->sfunctionName, static_cast<long long>(o.reportRate));
     printReports(collector.reports);
     std::printf("\n%llu reports from %llu samples. Every sample's outputs: %s\n",
                 static_cast<unsigned long long>(collector.reports.size()),
-                static_cast<unsigned long long>(outcome.samples), outputPath.c_str());
+                static_cast<unsigned long long>(outcome.samples), o.output.c_str());
     return 0;
 }
 
-const CommandRegistration kRegistration({"demo", "the main job on a built-in signal, reports as a table", demoCommand});
+Command setup(CLI::App& root) {
+    auto o = std::make_shared<DemoOptions>();
+    CLI::App* app = root.add_subcommand("demo", "the main job on a built-in signal, reports as a table");
+    app->description(
+        "usage: orvane demo [--output FILE.csv] [--report-rate N]\n"
+        "\n"
+        "Runs two seconds of a 50.5 Hz three-phase signal (peak 100, 10 % third\n"
+        "harmonic) through the 10 kHz model in report mode, prints the reports as a\n"
+        "table and writes every sample's outputs to the CSV file.\n");
+    app->add_option("--output", o->output, "the full CSV (default demo.csv)")->type_name("FILE");
+    addInteger(app, "--report-rate", 1, 1200, o->reportRate, "requested reports per second, 1..1200 (default 10)");
+    return {app, [o] { return demoCommand(*o); }};
+}
+
+const CommandRegistration kRegistration(setup);
 
 }  // namespace

@@ -1,43 +1,141 @@
 // orvane: runs the measurement deliverables without the simulation host.
+// Every command declares its options on a CLI11 subcommand; this file reads
+// the command line once, answers --help and --version, and turns every
+// usage error into one line and exit status 2.
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cli/command_registry.h"
-
-std::vector<Command>& commandRegistry() {
-    static std::vector<Command> commands;
-    return commands;
-}
+#include "cli/options.h"
 
 namespace {
 
-void printUsage(FILE* out) {
-    std::fprintf(out, "usage: orvane COMMAND [OPTIONS]\n\ncommands:\n");
-    std::vector<Command> commands = commandRegistry();
-    std::sort(commands.begin(), commands.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
-    for (const Command& c : commands) std::fprintf(out, "  %-12s %s\n", c.name.c_str(), c.summary.c_str());
-    std::fprintf(out, "\n'orvane COMMAND --help' describes each command.\n");
+// Help as a command's own text: its usage and description first, then the
+// generated option table, then its footer.
+class HelpFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        return app->get_parent() == nullptr ? CLI::Formatter::make_usage(app, name) : "";
+    }
+    std::string make_description(const CLI::App* app) const override {
+        return app->get_description().empty() ? "" : app->get_description() + "\n";
+    }
+};
+
+// Edit distance, for "did you mean".
+std::size_t distance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// What was not understood, said as one line with the nearest option.
+std::string describeExtras(const CLI::App& app, const std::vector<std::string>& extras) {
+    const std::string& first = extras.front();
+    if (first.rfind("-", 0) != 0 || first.size() == 1) return "unexpected argument '" + first + "'";
+    const std::string name = first.substr(0, first.find('='));
+    std::string message = "unknown option '" + name + "'";
+    std::string best;
+    std::size_t bestDistance = 3;
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& known : option->get_lnames()) {
+            const std::size_t d = distance(name, "--" + known);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = "--" + known;
+            }
+        }
+    }
+    if (!best.empty()) message += " (did you mean '" + best + "'?)";
+    return message;
+}
+
+std::string describeError(const CLI::ParseError& e) {
+    std::string message = e.what();
+    const std::string excludes = " excludes ";
+    const std::size_t at = message.find(excludes);
+    if (e.get_name() == "ExcludesError" && at != std::string::npos) {
+        return "give either " + message.substr(0, at) + " or " + message.substr(at + excludes.size()) + ", not both";
+    }
+    if (e.get_name() == "RequiredError" && message.find("subcommand") != std::string::npos) {
+        return "give a command";
+    }
+    if (e.get_name() == "ArgumentMismatch" && message.find("missing") != std::string::npos) {
+        return "option '" + message.substr(0, message.find(':')) + "' needs a value";
+    }
+    return message;
+}
+
+int usageError(const std::string& message) {
+    const std::string& name = commandName();
+    std::fprintf(stderr, "%s: %s (try '%s --help')\n", name.c_str(), message.c_str(), name.c_str());
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        printUsage(stderr);
-        return 2;
-    }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
-        printUsage(stdout);
+    CLI::App root{"Runs the Orvane measurement deliverables without the simulation host.", "orvane"};
+    root.formatter(std::make_shared<HelpFormatter>());
+    root.set_version_flag("--version", ORVANE_VERSION, "the tool's version");
+    root.require_subcommand(1);
+    root.footer("'orvane COMMAND --help' describes each command.");
+    std::vector<Command> commands;
+    for (const auto setup : commandSetups()) commands.push_back(setup(root));
+    // Extras are collected, not refused by the parser, so that the message
+    // can name the nearest option, and so that cast and sizes can take
+    // values such as -inf as written.
+    root.allow_extras();
+    for (const Command& c : commands) c.app->allow_extras();
+
+    const CLI::App* chosen = nullptr;
+    try {
+        root.parse(argc, argv);
+        for (const Command& c : commands) {
+            if (c.app->parsed()) chosen = c.app;
+        }
+        if (chosen != nullptr) setCommandName("orvane " + chosen->get_name());
+        for (const Command& c : commands) {
+            if (c.app != chosen) continue;
+            std::vector<std::string> extras = c.app->remaining();
+            for (const std::string& extra : root.remaining()) extras.push_back(extra);
+            if (!extras.empty() && !c.takesArguments) return usageError(describeExtras(*c.app, extras));
+            return c.run();
+        }
+        return usageError("give a command");
+    } catch (const CLI::CallForHelp&) {
+        for (const Command& c : commands) {
+            if (c.app->parsed()) {
+                std::fputs(c.app->help().c_str(), stdout);
+                return 0;
+            }
+        }
+        std::fputs(root.help().c_str(), stdout);
         return 0;
+    } catch (const CLI::CallForVersion&) {
+        std::printf("orvane %s\n", ORVANE_VERSION);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        for (const Command& c : commands) {
+            if (c.app->parsed()) setCommandName("orvane " + c.app->get_name());
+        }
+        if (commandName() == "orvane" && !root.remaining().empty()) {
+            return usageError("unknown command '" + root.remaining().front() + "'");
+        }
+        return usageError(describeError(e));
+    } catch (const UsageError& e) {
+        return usageError(e.what());
     }
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    for (const Command& c : commandRegistry()) {
-        if (c.name == name) return c.run(args);
-    }
-    std::fprintf(stderr, "orvane: unknown command '%s'\n\n", name.c_str());
-    printUsage(stderr);
-    return 2;
 }

@@ -1,132 +1,215 @@
-// orvane run: one input (a sample CSV file or a built-in signal) through
-// one build of the measurement model, outputs to a CSV file or stdout.
+// orvane run: samples (sample CSV files, COMTRADE recordings or a built-in
+// signal) through one build of the measurement model, outputs to CSV.
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "cli/batch_runner.h"
-#include "cli/built_in_signals.h"
-#include "cli/c37118_output.h"
-#include "cli/command_options.h"
-#include "cli/command_registry.h"
-#include "cli/driver_factory.h"
-#include "cli/progress_meter.h"
-#include "cli/run_loop.h"
-#include "io/csv/csv_output_writer.h"
-#include "io/csv/csv_sample_reader.h"
+#include "cli/options.h"
+#include "cli/progress.h"
+#include "stream/file_batch.h"
+#include "stream/file_run.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
-    "                  [--output FILE.csv] [--reports-only] [--deliverable PATH | --in-process]\n"
-    "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"
-    "                  [--output-dir DIR] [--phases A,B,C] [--primary | --secondary]\n"
-    "\n"
-    "Runs samples through the measurement model and writes one CSV row of its\n"
-    "seven outputs per sample:\n"
-    "  timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate\n"
-    "\n"
-    "options:\n"
-    "  --build TAG         sample-rate build: 10k, 14p4k or 4k (default 10k)\n"
-    "  --input FILE        sample CSV with the header\n"
-    "                      time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,\n"
-    "                      nominal_frequency,report_mode\n"
-    "  --signal NAME       a built-in signal instead of a file (listed below)\n"
-    "  --output FILE       where the output CSV goes (default: standard output);\n"
-    "                      written only when the whole run succeeds\n"
-    "  --reports-only      only the rows whose report strobe is 1\n"
-    "  --c37118 FILE       also write the reports as IEEE C37.118.2 frames: CFG-2, then\n"
-    "                      one data frame per report (magnitude as RMS = peak/sqrt(2))\n"
-    "  --idcode N          IDCODE of those frames, 1..65534 (default 1)\n"
-    "  --deliverable PATH  drive this deliverable instead of the build's own\n"
-    "  --in-process        call the model's methods linked into the tool\n"
-    "  --help              this text\n"
-    "\n"
-    "exit status: 0 done, 1 the model or the output failed, 2 bad input or usage\n"
-    "\n";
+struct RunOptions {
+    std::vector<InputFile> inputs;  // --input and --comtrade in the order given
+    std::optional<std::string> signal, output, outputDir, frames, phases;
+    bool reportsOnly = false, primary = false, secondary = false;
+    int64_t idCode = 1;
+    std::optional<int64_t> jobs;
+    FileRunSettings settings;
+    SignalShape shape;
+    std::vector<CLI::Option*> portOptions, shapeOptions, recordingOptions;
+    CLI::Option* idCodeOption = nullptr;
+};
 
-void printUsage(FILE* out) {
-    std::fputs(kUsage, out);
-    std::fputs(kBatchRunHelp, out);
-    std::fputs(signalHelp().c_str(), out);
-}
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "orvane run: %s\n(try 'orvane run --help')\n", message.c_str());
-    return 2;
-}
-
-int runCommand(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            printUsage(stdout);
-            return 0;
-        }
+std::string describe(const Job& job, std::size_t index, std::size_t count) {
+    std::string text = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + job.input.path + ": ";
+    char buffer[96];
+    switch (job.state) {
+        case Job::State::Waiting: return text + "waiting";
+        case Job::State::Running:
+            if (job.fraction) {
+                std::snprintf(buffer, sizeof buffer, "%3.0f%%, %llu samples", 100.0 * *job.fraction,
+                              static_cast<unsigned long long>(job.done));
+            } else {
+                std::snprintf(buffer, sizeof buffer, "%llu samples", static_cast<unsigned long long>(job.done));
+            }
+            return text + buffer;
+        case Job::State::Done: break;
     }
-    if (isBatchRun(args)) return runBatch(args);
-    std::vector<OptionSpec> accepted = {
-        {"build", true},        {"input", true},       {"signal", true},     {"output", true},
-        {"reports-only", false}, {"deliverable", true}, {"in-process", false},
-        {"c37118", true},       {"idcode", true},
+    if (job.exitStatus == 0) {
+        std::snprintf(buffer, sizeof buffer, "done, %llu samples at the %s build in %.2f s -> ",
+                      static_cast<unsigned long long>(job.samples), job.buildTag.c_str(), job.seconds);
+        return text + buffer + job.input.outputPath;
+    }
+    return text + "FAILED (exit " + std::to_string(job.exitStatus) + "): " + job.error;
+}
+
+int runBatch(RunOptions& o) {
+    if (o.output) throw UsageError("with several files or --jobs give --output-dir DIR, not --output");
+    if (o.frames) throw UsageError("--c37118 takes one input file");
+    const std::filesystem::path dir = o.outputDir.value_or(".");
+    if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is no directory");
+    std::vector<Job> jobs;
+    std::map<std::string, std::string> outputs;
+    for (InputFile input : o.inputs) {
+        input.outputPath = (dir / (std::filesystem::path(input.path).stem().string() + ".out.csv")).string();
+        const auto [at, fresh] = outputs.insert({input.outputPath, input.path});
+        if (!fresh) throw UsageError("'" + input.path + "' and '" + at->second + "' would both write " + input.outputPath);
+        jobs.push_back(Job{});
+        jobs.back().input = input;
+    }
+    // On a terminal one line per file, redrawn in place; elsewhere each
+    // file's line once, when it is finished.
+    ProgressDisplay display(commandName());
+    std::vector<bool> printed(jobs.size(), false);
+    const BatchProgress progress = [&](const std::vector<Job>& all, bool final) {
+        if (display.enabled()) {
+            std::vector<std::string> lines;
+            for (std::size_t i = 0; i < all.size(); ++i) lines.push_back("orvane run: " + describe(all[i], i, all.size()));
+            display.draw(lines, final);
+            return;
+        }
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (all[i].state != Job::State::Done || printed[i]) continue;
+            printed[i] = true;
+            note(describe(all[i], i, all.size()));
+        }
     };
-    for (const OptionSpec& spec : signalOptionSpecs()) accepted.push_back(spec);
-
-    CommandOptions options;
-    std::string error;
-    if (!options.parse(args, accepted, error)) return usageError(error);
-    if (options.has("input") == options.has("signal")) return usageError("give either --input FILE or --signal NAME");
-    if (options.has("input")) {
-        for (const OptionSpec& spec : signalOptionSpecs()) {
-            if (options.has(spec.name)) return usageError("option '--" + spec.name + "' applies to --signal only");
-        }
+    const int worst = runFileBatch(jobs, o.settings, static_cast<std::size_t>(o.jobs.value_or(1)), progress);
+    std::size_t failed = 0;
+    std::string failedNames;
+    for (const Job& job : jobs) {
+        if (job.exitStatus == 0) continue;
+        ++failed;
+        failedNames += (failedNames.empty() ? "" : ", ") + job.input.path;
     }
-    DriverChoice choice;
-    if (!readDriverChoice(options, choice, error)) return usageError(error);
-    const SampleRateBuild* build = buildByTag(choice.buildTag);
-    if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
-
-    std::unique_ptr<SampleSource> source;
-    if (options.has("input")) {
-        source = CsvSampleReader::open(options.text("input"), error);
-    } else {
-        source = makeSignalSource(options.text("signal"), options, build->fs, error);
-    }
-    if (!source) {
-        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
-        return 2;
-    }
-
-    std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
-    if (!driver) {
-        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
-        return 2;
-    }
-    CsvOutputWriter writer(options.text("output"), options.has("reports-only"));
-    if (!writer.open()) {
-        std::fprintf(stderr, "orvane run: %s\n", writer.error().c_str());
-        return 2;
-    }
-    std::unique_ptr<OutputSink> sinks;
-    OutputSink* sink = withC37118Output(options, *build, writer, sinks, error);
-    if (sink == nullptr) {
-        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
-        return 2;
-    }
-    if (!driver->start()) {
-        std::fprintf(stderr, "orvane run: the block did not start: %s\n", driver->error().c_str());
-        return 1;
-    }
-
-    ProgressMeter progress("orvane run: " + source->name());
-    const RunOutcome outcome = runSamples(*source, *driver, *sink, &progress);
-    progress.done();
-    if (outcome.exitStatus != 0) std::fprintf(stderr, "orvane run: %s\n", outcome.error.c_str());
-    return outcome.exitStatus;
+    note(std::to_string(jobs.size() - failed) + " of " + std::to_string(jobs.size()) + " files done" +
+                    (failed > 0 ? "; failed: " + failedNames : ""));
+    return worst;
 }
 
-const CommandRegistration kRegistration({"run", "run samples (a CSV file or a built-in signal) through the model",
-                                         runCommand});
+int runCommand(RunOptions& o) {
+    if (o.inputs.empty() == !o.signal) throw UsageError("give either --input FILE or --signal NAME");
+    if (o.primary && o.secondary) throw UsageError("give either --primary or --secondary");
+    bool recording = false;
+    for (const InputFile& input : o.inputs) recording = recording || input.comtrade;
+    if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
+    if (!o.signal && !recording) refuseGiven(o.portOptions, "--signal or --comtrade");
+    if (o.idCodeOption->count() > 0 && !o.frames) throw UsageError("--idcode has no effect without --c37118");
+    FileRunSettings& settings = o.settings;
+    settings.buildTag = settings.driver.buildTag;
+    settings.reportsOnly = o.reportsOnly;
+    settings.comtrade.side = o.secondary ? ValueSide::Secondary : ValueSide::Primary;
+    settings.nominalFrequencyGiven = o.portOptions[1]->count() > 0;
+    settings.idCode = static_cast<uint16_t>(o.idCode);
+    if (o.phases) {
+        std::size_t begin = 0;
+        while (true) {
+            const std::size_t comma = o.phases->find(',', begin);
+            settings.comtrade.phases.push_back(o.phases->substr(begin, comma == std::string::npos ? comma : comma - begin));
+            if (comma == std::string::npos) break;
+            begin = comma + 1;
+        }
+        if (settings.comtrade.phases.size() != 3) throw UsageError("--phases needs three channels, as in VA,VB,VC");
+    }
+    if (o.inputs.size() > 1 || o.jobs || o.outputDir) return runBatch(o);
+    if (o.frames) settings.framesPath = o.frames->empty() ? "-" : *o.frames;
+
+    std::string error;
+    ProgressDisplay display(commandName() + ": " + (o.signal ? "signal " + *o.signal : o.inputs[0].path));
+    const SampleProgress progress = [&display](uint64_t samples, std::optional<double> f) {
+        display.update(samples, f);
+    };
+    FileOutcome outcome;
+    if (o.signal) {
+        if (settings.buildTag == "auto") {
+            throw UsageError("--build auto needs a COMTRADE recording (a signal has no rate of its own)");
+        }
+        const SampleRateBuild* build = buildByTag(settings.buildTag);
+        auto source = makeSignalSource(*o.signal, o.shape, settings.ports, build->fs, error);
+        if (!source) return failWith(2, error);
+        outcome = runSource(*source, settings.driver, o.output.value_or(""), settings, 0.0, progress);
+    } else {
+        InputFile input = o.inputs[0];
+        input.outputPath = o.output.value_or("");
+        outcome = runInputFile(input, settings, progress);
+    }
+    display.clear();
+    if (outcome.exitStatus != 0) return failWith(outcome.exitStatus, outcome.error);
+    return 0;
+}
+
+Command setup(CLI::App& root) {
+    auto o = std::make_shared<RunOptions>();
+    CLI::App* app = root.add_subcommand("run", "run samples (a CSV file or a built-in signal) through the model");
+    app->description(
+        "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
+        "                  [--output FILE.csv] [--reports-only] [--deliverable PATH | --in-process]\n"
+        "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"
+        "                  [--output-dir DIR] [--phases A,B,C] [--primary | --secondary]\n"
+        "\n"
+        "Runs samples through the measurement model and writes one CSV row of its\n"
+        "seven outputs per sample:\n"
+        "  timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate\n"
+        "A sample CSV has the header\n"
+        "  time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n"
+        "A recording's Time input counts seconds since UTC midnight of the day its first\n"
+        "sample was taken (its start time moved to UTC by the 2013 time code), and the output\n"
+        "timestamps count from the same midnight; --c37118 frames carry the absolute time.\n");
+    for (const bool comtrade : {false, true}) {
+        app->add_option_function<std::string>(
+               comtrade ? "--comtrade" : "--input",
+               [o, comtrade](const std::string& path) {
+                   if (path.empty()) {
+                       throw CLI::ValidationError(std::string("option '--") + (comtrade ? "comtrade" : "input") +
+                                                  "' needs a file name");
+                   }
+                   o->inputs.push_back(InputFile{path, comtrade, ""});
+               },
+               comtrade ? "a COMTRADE recording (.cfg with its .dat, or .cff); repeat for several files"
+                        : "a sample CSV; repeat for several files")
+            ->type_name("FILE")
+            ->trigger_on_parse()
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
+    addText(app, "--signal", o->signal, "a built-in signal instead of a file (listed below)")->type_name("NAME");
+    addRoadOptions(app, o->settings.driver, true);
+    addText(app, "--output", o->output, "where the output CSV goes (default: standard output); written only when the whole run succeeds")
+        ->type_name("FILE");
+    app->add_flag("--reports-only", o->reportsOnly, "only the rows whose report strobe is 1");
+    addText(app, "--c37118", o->frames,
+            "also write the reports as IEEE C37.118.2 frames: CFG-2, then one data frame per report")
+        ->type_name("FILE");
+    o->idCodeOption = addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of those frames, 1..65534 (default 1)");
+    const std::string recordings = "Recordings and several files";
+    o->recordingOptions = {
+        addText(app, "--phases", o->phases,
+                "the recording's phase channels by name or number (default: its three voltage channels, or the "
+                "voltages marked phase A, B, C)")
+            ->type_name("A,B,C"),
+        app->add_flag("--primary", o->primary, "values on the transformer's primary side (default)"),
+        app->add_flag("--secondary", o->secondary, "values on the secondary side"),
+    };
+    for (CLI::Option* option : o->recordingOptions) option->group(recordings);
+    addInteger(app, "--jobs", 1, 256, o->jobs, "run up to N files at once, each in its own process (default 1)")
+        ->group(recordings);
+    addText(app, "--output-dir", o->outputDir,
+            "with several files: FILE's output goes to DIR/STEM.out.csv (default: the current directory)")
+        ->type_name("DIR")
+        ->group(recordings);
+    o->portOptions = addPortOptions(app, o->settings.ports);
+    o->shapeOptions = addSignalOptions(app, o->shape);
+    app->footer(signalHelp() + "\nexit status: 0 done, 1 the model or the output failed, 2 bad input or usage");
+    return {app, [o] { return runCommand(*o); }};
+}
+
+const CommandRegistration kRegistration(setup);
 
 }  // namespace

@@ -5,6 +5,9 @@
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tshark)
+# Header-only: CLI11 reads the tool's command lines, nlohmann-json builds the
+# compliance report's JSON.
+packages+=(libcli11-dev nlohmann-json3-dev)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave

@@ -10,7 +10,7 @@
 
 #include "io/comtrade/comtrade_recording.h"
 #include "io/comtrade/comtrade_writer.h"
-#include "tests/cli/tool_process.h"
+#include "tests/support/tool_process.h"
 #include "tests/io/comtrade_fixtures.h"
 
 namespace {
@@ -93,7 +93,7 @@ TEST(RunComtrade, UsageFaults) {
         {"run --comtrade a.cfg --primary --secondary", "give either --primary or --secondary"},
         {"run --comtrade a.cfg --phases VA,VB", "--phases needs three channels"},
         {"run --comtrade a.cfg --jobs 0", "jobs"},
-        {"run --jobs 2", "give an input file"},
+        {"run --jobs 2", "give either --input FILE or --signal NAME"},
         {"run --input a.csv --input b.csv --build auto", "--build auto needs a COMTRADE recording"},
     };
     for (const auto& c : cases) {

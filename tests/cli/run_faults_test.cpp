@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/cli/tool_process.h"
+#include "tests/support/tool_process.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/cli/tool_process.h"
+#include "tests/support/tool_process.h"
 #include "tests/support/golden_files.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "signals/three_phase_signal.h"
-#include "tests/cli/tool_process.h"
+#include "tests/support/tool_process.h"
 
 namespace {
 

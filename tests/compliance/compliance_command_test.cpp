@@ -1,40 +1,19 @@
 // orvane compliance refuses bad options before running anything.
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/tool_process.h"
+
 namespace {
 
-struct Outcome {
-    int status;
-    std::string output;  // standard output and error together
-};
-
-Outcome runTool(const std::string& arguments) {
-    const char* dir = std::getenv("ORVANE_BUILD_DIR");
-    const std::string command = std::string(dir ? dir : "build") + "/orvane compliance " + arguments + " 2>&1";
-    Outcome o{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return o;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) o.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return o;
-}
-
 TEST(ComplianceCommand, HelpDescribesEveryOption) {
-    const Outcome o = runTool("--help");
+    const ToolResult o = runTool("compliance --help");
     EXPECT_EQ(o.status, 0);
     for (const char* option : {"--build", "--nominal-frequency", "--report-rate", "--estimator", "--quick",
                                "--step-positions", "--start-time", "--json", "--html", "--deliverable",
                                "--in-process"}) {
-        EXPECT_NE(o.output.find(option), std::string::npos) << option;
+        EXPECT_NE(o.all().find(option), std::string::npos) << option;
     }
 }
 
@@ -54,10 +33,10 @@ TEST(ComplianceCommand, BadOptionsExitWithStatusTwoAndSayWhich) {
         {"--colour", "colour"},
     };
     for (const auto& c : cases) {
-        const Outcome o = runTool(c.arguments);
-        EXPECT_EQ(o.status, 2) << c.arguments << "\n" << o.output;
-        EXPECT_NE(o.output.find(c.mentions), std::string::npos) << c.arguments << "\n" << o.output;
-        EXPECT_EQ(o.output.find("Accuracy"), std::string::npos) << c.arguments << ": the plan ran";
+        const ToolResult o = runTool(std::string("compliance ") + c.arguments);
+        EXPECT_EQ(o.status, 2) << c.arguments << "\n" << o.all();
+        EXPECT_NE(o.all().find(c.mentions), std::string::npos) << c.arguments << "\n" << o.all();
+        EXPECT_EQ(o.all().find("Accuracy"), std::string::npos) << c.arguments << ": the plan ran";
     }
 }
 

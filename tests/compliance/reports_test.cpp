@@ -9,7 +9,7 @@
 
 #include "compliance/html_report.h"
 #include "compliance/json_report.h"
-#include "compliance/json_writer.h"
+#include "compliance/json_text.h"
 #include "compliance/plan_runner.h"
 #include "compliance/summary_cells.h"
 #include "compliance/table_report.h"
@@ -129,24 +129,16 @@ TEST(Reports, PageIsSelfContained) {
     EXPECT_NE(html.find("stroke-dasharray=\"6 4\""), std::string::npos) << "no limit line";
 }
 
-TEST(JsonWriter, EscapesTextAndWritesNonFiniteAsNull) {
-    JsonWriter w;
-    w.beginObject();
-    w.field("text", "a \"quote\", a \\ and a\nline\x01");
-    w.field("nan", std::numeric_limits<double>::quiet_NaN());
-    w.field("inf", std::numeric_limits<double>::infinity());
-    w.field("exact", 0.1);
-    w.key("list");
-    w.beginArray();
-    w.value(1);
-    w.value(true);
-    w.beginObject();
-    w.endObject();
-    w.endArray();
-    w.endObject();
-    EXPECT_EQ(w.text(),
+TEST(JsonText, EscapesTextWritesNonFiniteAsNullAndKeepsSeventeenDigits) {
+    const Json doc = {{"text", "a \"quote\", a \\ and a\nline\x01"},
+                      {"nan", std::numeric_limits<double>::quiet_NaN()},
+                      {"inf", std::numeric_limits<double>::infinity()},
+                      {"exact", 0.1},
+                      {"whole", 100.0},
+                      {"list", Json::array({1, true, Json::object()})}};
+    EXPECT_EQ(jsonText(doc),
               "{\"text\":\"a \\\"quote\\\", a \\\\ and a\\nline\\u0001\",\"nan\":null,\"inf\":null,"
-              "\"exact\":0.10000000000000001,\"list\":[1,true,{}]}");
+              "\"exact\":0.10000000000000001,\"whole\":100,\"list\":[1,true,{}]}");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/cli/tool_process.h"
+#include "tests/support/tool_process.h"
 
 namespace {
 

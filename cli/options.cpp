@@ -1,0 +1,232 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+std::vector<Command (*)(CLI::App&)>& commandSetups() {
+    static std::vector<Command (*)(CLI::App&)> setups;
+    return setups;
+}
+
+CommandRegistration::CommandRegistration(Command (*setup)(CLI::App& root)) { commandSetups().push_back(setup); }
+
+namespace {
+
+std::string gCommandName = "orvane";
+
+bool parseFinite(const std::string& text, double& value) { return parseNumber(text, value) && std::isfinite(value); }
+
+// Throws the tool's one-line usage message for an option's value.
+[[noreturn]] void refuse(const std::string& name, const std::string& why) {
+    throw CLI::ValidationError("option '" + name + "': " + why);
+}
+
+}  // namespace
+
+const std::string& commandName() { return gCommandName; }
+void setCommandName(const std::string& name) { gCommandName = name; }
+
+int failWith(int status, const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", gCommandName.c_str(), message.c_str());
+    return status;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return false;
+    // A finite number too large for a double ("1e999") is refused rather
+    // than silently read as infinity; "inf" itself parses without ERANGE.
+    if (errno == ERANGE && std::isinf(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
+CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<void(double)> set,
+                       const std::string& help) {
+    return app
+        ->add_option_function<std::string>(
+            name,
+            [set, name](const std::string& text) {
+                double value = 0.0;
+                if (!parseFinite(text, value)) refuse(name, "'" + text + "' is not a finite number");
+                set(value);
+            },
+            help)
+        ->type_name("NUM");
+}
+
+CLI::Option* addNumber(CLI::App* app, const std::string& name, std::optional<double>& target,
+                       const std::string& help) {
+    return addNumber(app, name, [&target](double v) { target = v; }, help);
+}
+
+CLI::Option* addNumber(CLI::App* app, const std::string& name, double& target, const std::string& help) {
+    return addNumber(app, name, [&target](double v) { target = v; }, help);
+}
+
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
+                        std::function<void(int64_t)> set, const std::string& help) {
+    return app
+        ->add_option_function<std::string>(
+            name,
+            [set, name, low, high](const std::string& text) {
+                char* end = nullptr;
+                errno = 0;
+                const long long parsed = std::strtoll(text.c_str(), &end, 10);
+                if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || parsed < low ||
+                    parsed > high) {
+                    refuse(name, "'" + text + "' is not an integer from " + std::to_string(low) + " to " +
+                                     std::to_string(high));
+                }
+                set(parsed);
+            },
+            help)
+        ->type_name("N");
+}
+
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high, int64_t& target,
+                        const std::string& help) {
+    return addInteger(app, name, low, high, [&target](int64_t v) { target = v; }, help);
+}
+
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
+                        std::optional<int64_t>& target, const std::string& help) {
+    return addInteger(app, name, low, high, [&target](int64_t v) { target = v; }, help);
+}
+
+CLI::Option* addTriple(CLI::App* app, const std::string& name, std::function<void(const double*)> set,
+                       const std::string& help) {
+    return app
+        ->add_option_function<std::string>(
+            name,
+            [set, name](const std::string& text) {
+                double parsed[3];
+                std::size_t count = 0;
+                std::string::size_type start = 0;
+                while (count < 3) {
+                    const std::string::size_type comma = text.find(',', start);
+                    double value = 0.0;
+                    if (!parseFinite(text.substr(start, comma - start), value)) break;
+                    parsed[count++] = value;
+                    if (comma == std::string::npos) {
+                        if (count != 3) break;
+                        set(parsed);
+                        return;
+                    }
+                    start = comma + 1;
+                }
+                refuse(name, "'" + text + "' is not 3 comma-separated finite numbers");
+            },
+            help)
+        ->type_name("A,B,C");
+}
+
+CLI::Option* addTriple(CLI::App* app, const std::string& name, double* target, const std::string& help) {
+    return addTriple(app, name, [target](const double* v) { std::copy(v, v + 3, target); }, help);
+}
+
+CLI::Option* addText(CLI::App* app, const std::string& name, std::optional<std::string>& target,
+                     const std::string& help) {
+    return app->add_option_function<std::string>(name, [&target](const std::string& text) { target = text; }, help);
+}
+
+void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto) {
+    std::vector<std::string> builds = {"10k", "14p4k", "4k"};
+    if (allowAuto) builds.push_back("auto");
+    std::string expected = "10k, 14p4k, 4k";
+    if (allowAuto) expected += " or auto";
+    app->add_option_function<std::string>(
+           "--build",
+           [&choice, builds, expected](const std::string& tag) {
+               for (const std::string& b : builds) {
+                   if (tag == b) {
+                       choice.buildTag = tag;
+                       return;
+                   }
+               }
+               throw CLI::ValidationError("unknown build '" + tag + "' (expected " + expected + ")");
+           },
+           "sample-rate build: " + expected + " (default 10k)")
+        ->type_name("TAG");
+    CLI::Option* deliverable =
+        app->add_option("--deliverable", choice.deliverablePath, "drive this deliverable instead of the build's own")
+            ->type_name("PATH");
+    CLI::Option* inProcess =
+        app->add_flag("--in-process", choice.inProcess, "call the model's methods linked into the tool");
+    deliverable->excludes(inProcess);
+}
+
+std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports) {
+    return {
+        addInteger(
+            app, "--report-rate", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+            [&ports](int64_t v) { ports.reportRate = static_cast<int32_t>(v); },
+            "ReportRate port, any int32; the model clamps it to 1..1200 (default 50)"),
+        addNumber(app, "--nominal-frequency", ports.nominalFrequency, "NominalFrequency port, Hz (default 50)")
+            ->type_name("HZ"),
+        addInteger(
+            app, "--report-mode", 0, 1, [&ports](int64_t v) { ports.reportMode = v == 1; },
+            "ReportMode port, 0 or 1 (default 1)"),
+        addTriple(app, "--magnitude-coeffs", ports.magnitudeCoeffs, "MagnitudeCoeffs port (default 0,0,1)")
+            ->type_name("C2,C1,C0"),
+        addTriple(app, "--phase-coeffs", ports.phaseCoeffs, "PhaseCoeffs port, rad (default 0,0,0)")
+            ->type_name("P2,P1,P0"),
+    };
+}
+
+std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {
+    const std::string group = "Signal shaping (any signal takes any of them; angles in degrees)";
+    std::vector<CLI::Option*> options = {
+        addNumber(app, "--frequency", s.frequency, "fundamental frequency at the start, Hz (default: per signal)"),
+        addNumber(app, "--amplitude", s.amplitude, "peak amplitude per phase (default 100)"),
+        addNumber(app, "--phase", s.phase, "phase of va at time 0, degrees (default 0)"),
+        addNumber(app, "--duration", s.duration, "length of the run, s (default 1, up to a day)"),
+        addNumber(app, "--start-time", s.startTime, "absolute time of the first sample, s (default 0)"),
+        addNumber(app, "--event-time", s.eventTime, "steps and the ramp's start, s after the first sample (default 0.5)"),
+        addNumber(app, "--ramp-rate", s.rampRate, "frequency ramp rate, Hz/s (ramp: 1)"),
+        addNumber(app, "--ramp-duration", s.rampDuration, "ramp length, s (default: to the end)"),
+        addNumber(app, "--magnitude-step", s.magnitudeStep, "magnitude step, fraction (magnitude-step: 0.1)"),
+        addNumber(app, "--phase-step", s.phaseStep, "phase step, degrees (phase-step: 10)"),
+        addNumber(app, "--am-depth", s.amDepth, "amplitude modulation depth, fraction (amplitude-modulation: 0.1)"),
+        addNumber(app, "--am-frequency", s.amFrequency, "amplitude modulation frequency, Hz (amplitude-modulation: 2)"),
+        addNumber(app, "--pm-depth", s.pmDepth, "phase modulation depth, degrees (phase-modulation: 5)"),
+        addNumber(app, "--pm-frequency", s.pmFrequency, "phase modulation frequency, Hz (phase-modulation: 2)"),
+        addInteger(app, "--harmonic-order", 1, 1000, s.harmonicOrder, "order of one added harmonic (harmonics: 3)"),
+        addNumber(app, "--harmonic-fraction", s.harmonicFraction,
+                  "its amplitude relative to the fundamental (harmonics: 0.1)"),
+        addTriple(
+            app, "--phase-gains", [&s](const double* v) { s.phaseGains = std::array<double, 3>{v[0], v[1], v[2]}; },
+            "per-phase amplitude factors (unbalance: 1,0.9,1.1)")
+            ->type_name("GA,GB,GC"),
+        addNumber(app, "--noise", s.noise, "white Gaussian noise, in the amplitude's unit (noise: 1 % of it)"),
+        addInteger(
+            app, "--seed", 0, std::numeric_limits<int64_t>::max(),
+            [&s](int64_t v) { s.seed = static_cast<uint64_t>(v); }, "noise seed (default 1)"),
+    };
+    for (CLI::Option* option : options) option->group(group);
+    return options;
+}
+
+std::string signalHelp() {
+    std::string help = "Signals (--signal NAME):\n";
+    for (const BuiltInSignalInfo& signal : builtInSignals()) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-22s %s\n", signal.name, signal.description);
+        help += line;
+    }
+    return help;
+}
+
+void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& what) {
+    for (const CLI::Option* option : options) {
+        if (option->count() > 0) throw UsageError("option '" + option->get_name() + "' applies to " + what + " only");
+    }
+}

@@ -1,0 +1,85 @@
+// The tool's option table helpers: every command declares its options on a
+// CLI11 subcommand through these, so that numbers, ranges, lists and the
+// options commands share read and fail the same way everywhere.
+#ifndef ORVANE_CLI_OPTIONS_H
+#define ORVANE_CLI_OPTIONS_H
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/port_values.h"
+#include "signals/built_in_signals.h"
+#include "stream/model_road.h"
+
+// A command: its subcommand and what runs it once the options are read.
+struct Command {
+    CLI::App* app;
+    std::function<int()> run;
+    // Free arguments (read from remaining()) rather than options only.
+    bool takesArguments = false;
+};
+
+// Each command file registers the function that declares its subcommand.
+struct CommandRegistration {
+    explicit CommandRegistration(Command (*setup)(CLI::App& root));
+};
+std::vector<Command (*)(CLI::App&)>& commandSetups();
+
+// Bad usage found after parsing: one line on standard error, exit 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// "orvane COMMAND: message" on standard error; returns `status`.
+int failWith(int status, const std::string& message);
+// The same line for news that is no failure.
+inline void note(const std::string& message) { failWith(0, message); }
+// The name of the command running, for messages ("orvane run").
+const std::string& commandName();
+void setCommandName(const std::string& name);
+
+// The whole text as a double: "nan", "inf" and exponents, nothing after it;
+// a finite number too large for a double is refused.
+bool parseNumber(const std::string& text, double& value);
+
+// Typed options. Numbers must be finite; integers lie in low..high.
+CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<void(double)> set,
+                       const std::string& help);
+CLI::Option* addNumber(CLI::App* app, const std::string& name, std::optional<double>& target, const std::string& help);
+CLI::Option* addNumber(CLI::App* app, const std::string& name, double& target, const std::string& help);
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
+                        std::function<void(int64_t)> set, const std::string& help);
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high, int64_t& target,
+                        const std::string& help);
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
+                        std::optional<int64_t>& target, const std::string& help);
+CLI::Option* addText(CLI::App* app, const std::string& name, std::optional<std::string>& target,
+                     const std::string& help);
+// A comma-separated list of three finite numbers.
+CLI::Option* addTriple(CLI::App* app, const std::string& name, std::function<void(const double*)> set,
+                       const std::string& help);
+CLI::Option* addTriple(CLI::App* app, const std::string& name, double* target, const std::string& help);
+
+// --build TAG, --deliverable PATH and --in-process (one or the other).
+void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto);
+
+// The configuration ports: --report-rate, --nominal-frequency,
+// --report-mode, --magnitude-coeffs, --phase-coeffs. Returns the options.
+std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports);
+
+// The shaping options of the built-in signals; returns them.
+std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& shape);
+// The signal names and the shaping options' defaults, for help texts.
+std::string signalHelp();
+
+// Refuses each given option of `options` with "option '--x' applies to
+// WHAT only".
+void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& what);
+
+#endif  // ORVANE_CLI_OPTIONS_H

@@ -1,0 +1,84 @@
+#include "io/c37118/pdc_session.h"
+
+#include "io/c37118/command_frame.h"
+#include "io/c37118/report_text.h"
+
+void PdcSession::command(uint16_t command, std::vector<uint8_t>& out) const {
+    CommandFrame frame;
+    frame.idCode = idCode_;
+    frame.command = command;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    encodeCommandFrame(frame, bytes, error);
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+bool PdcSession::fail(const std::string& message) {
+    error_ = message;
+    return false;
+}
+
+bool PdcSession::receive(std::span<const uint8_t> bytes, uint64_t maxDataFrames, std::vector<uint8_t>& reply,
+                         std::string& rows, std::vector<std::string>& notes) {
+    assembler_.append(bytes);
+    FrameHeader header;
+    FrameAssembler::Result result;
+    while ((result = assembler_.next(frame_, header)) == FrameAssembler::Result::Frame) {
+        if (!handle(header, reply, rows, notes)) return false;
+        if (maxDataFrames != 0 && dataFrames_ >= maxDataFrames) return true;
+    }
+    if (result == FrameAssembler::Result::Failed) return fail("bad stream: " + assembler_.error());
+    return true;
+}
+
+bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, std::string& rows,
+                        std::vector<std::string>& notes) {
+    std::string error;
+    switch (header.type) {
+    case FrameType::Config1:
+    case FrameType::Config2:
+    case FrameType::Config3: {
+        ConfigFrame config;
+        if (!decodeConfigFrame(frame_, config, error)) return fail("bad configuration frame: " + error);
+        notes.push_back(describeConfig(config));
+        const bool first = !haveConfig_;
+        config_ = config;
+        haveConfig_ = true;
+        awaitingConfig_ = false;
+        if (first) {
+            rows += dataCsvHeader(config_) + "\n";
+            command(kCommandDataOn, reply);
+        }
+        return true;
+    }
+    case FrameType::Header: {
+        HeaderFrame text;
+        if (!decodeHeaderFrame(frame_, text, error)) return fail("bad header frame: " + error);
+        notes.push_back("header: " + text.text);
+        return true;
+    }
+    case FrameType::Data: {
+        if (!haveConfig_) {
+            notes.push_back("skipped a data frame that came before any configuration");
+            return true;
+        }
+        if (!decodeDataFrame(frame_, config_, data_, error)) return fail("bad data frame: " + error);
+        appendDataRows(config_, data_, rows);
+        ++dataFrames_;
+        bool changed = false;
+        for (const PmuData& pmu : data_.pmus) changed = changed || (pmu.stat & kStatConfigChange) != 0;
+        // The bit stays set while a change is pending and until this PDC
+        // has the new configuration: ask again at most once a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (changed && !awaitingConfig_ && now - lastRequest_ >= std::chrono::seconds(1)) {
+            notes.push_back("the PMU signals a configuration change; requesting it again");
+            awaitingConfig_ = true;
+            lastRequest_ = now;
+            command(configCommand_, reply);
+        }
+        return true;
+    }
+    case FrameType::Command: return fail("the PMU sent a command frame, which only a PDC sends");
+    }
+    return true;
+}

@@ -1,0 +1,166 @@
+#include "stream/file_batch.h"
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// One message a line:
+//   "P <done> <permille or -1>"  progress
+//   "R <status> <samples> <build>\t<error>"  result, last
+
+void writeAll(int fd, const std::string& text) {
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+[[noreturn]] void runChild(int fd, const InputFile& input, const FileRunSettings& settings) {
+    auto lastReport = std::chrono::steady_clock::now();
+    const SampleProgress progress = [&](uint64_t done, std::optional<double> fraction) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastReport < std::chrono::milliseconds(100)) return;
+        lastReport = now;
+        char line[64];
+        std::snprintf(line, sizeof line, "P %llu %.6f\n", static_cast<unsigned long long>(done), fraction.value_or(-1.0));
+        writeAll(fd, line);
+    };
+    const FileOutcome outcome = runInputFile(input, settings, progress);
+    std::string error = outcome.error;
+    std::replace(error.begin(), error.end(), '\n', ' ');
+    writeAll(fd, "R " + std::to_string(outcome.exitStatus) + " " + std::to_string(outcome.samples) + " " +
+                     (outcome.buildTag.empty() ? "-" : outcome.buildTag) + "\t" + error + "\n");
+    ::close(fd);
+    std::fflush(nullptr);
+    ::_exit(outcome.exitStatus);
+}
+
+void readMessages(Job& job, const char* data, std::size_t size) {
+    job.pending.append(data, size);
+    std::size_t eol;
+    while ((eol = job.pending.find('\n')) != std::string::npos) {
+        const std::string line = job.pending.substr(0, eol);
+        job.pending.erase(0, eol + 1);
+        if (line.rfind("P ", 0) == 0) {
+            unsigned long long done = 0;
+            double fraction = -1.0;
+            if (std::sscanf(line.c_str() + 2, "%llu %lf", &done, &fraction) == 2) {
+                job.done = done;
+                job.fraction = fraction >= 0.0 ? std::optional<double>(fraction) : std::nullopt;
+            }
+        } else if (line.rfind("R ", 0) == 0) {
+            const std::size_t tab = line.find('\t');
+            int status = 1;
+            unsigned long long samples = 0;
+            char build[16] = "";
+            if (std::sscanf(line.c_str() + 2, "%d %llu %15s", &status, &samples, build) >= 2) {
+                job.reported = true;
+                job.exitStatus = status;
+                job.samples = samples;
+                job.buildTag = build[0] == '-' ? "" : build;
+                job.error = tab == std::string::npos ? "" : line.substr(tab + 1);
+            }
+        }
+    }
+}
+
+bool startJob(Job& job, const FileRunSettings& settings, std::string& error) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        error = std::string("cannot create a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        error = std::string("cannot start a process: ") + std::strerror(errno);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        runChild(fds[1], job.input, settings);
+    }
+    ::close(fds[1]);
+    job.pid = pid;
+    job.fd = fds[0];
+    job.state = Job::State::Running;
+    job.started = std::chrono::steady_clock::now();
+    return true;
+}
+
+void finishJob(Job& job) {
+    ::close(job.fd);
+    job.fd = -1;
+    int status = 0;
+    while (::waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    job.state = Job::State::Done;
+    job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
+    if (WIFSIGNALED(status)) {
+        job.exitStatus = 1;
+        job.error = std::string("the run ended abnormally (") + strsignal(WTERMSIG(status)) + ")";
+    } else if (!job.reported) {
+        job.exitStatus = 1;
+        job.error = "the run ended without a result (exit " + std::to_string(WEXITSTATUS(status)) + ")";
+    }
+}
+
+}  // namespace
+
+int runFileBatch(std::vector<Job>& jobs, const FileRunSettings& settings, std::size_t parallel,
+                 const BatchProgress& progress) {
+    std::size_t next = 0;
+    std::size_t running = 0;
+    while (true) {
+        while (running < parallel && next < jobs.size()) {
+            std::string error;
+            if (!startJob(jobs[next], settings, error)) {
+                jobs[next].state = Job::State::Done;
+                jobs[next].exitStatus = 1;
+                jobs[next].error = error;
+            } else {
+                ++running;
+            }
+            ++next;
+        }
+        progress(jobs, false);
+        if (running == 0) break;
+        std::vector<pollfd> fds;
+        std::vector<Job*> owners;
+        for (Job& job : jobs) {
+            if (job.state != Job::State::Running) continue;
+            fds.push_back(pollfd{job.fd, POLLIN, 0});
+            owners.push_back(&job);
+        }
+        if (::poll(fds.data(), fds.size(), 250) < 0 && errno != EINTR) break;
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                readMessages(*owners[i], buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                finishJob(*owners[i]);
+                --running;
+            }
+        }
+    }
+    progress(jobs, true);
+    int worst = 0;
+    for (const Job& job : jobs) worst = std::max(worst, job.exitStatus);
+    return worst;
+}

@@ -1,0 +1,32 @@
+// Which road a run takes to the measurement model: the build's deliverable
+// loaded from its file and driven through mexFunction, another deliverable
+// file, or the model's methods linked into the program.
+#ifndef ORVANE_STREAM_MODEL_ROAD_H
+#define ORVANE_STREAM_MODEL_ROAD_H
+
+#include <memory>
+#include <string>
+
+#include "host/block_driver.h"
+#include "model/model_entry.h"
+
+// The build with this tag ("10k", "14p4k" or "4k"), or null.
+const SampleRateBuild* buildByTag(const std::string& tag);
+
+struct DriverChoice {
+    std::string buildTag = "10k";
+    // A deliverable to load instead of the built one of the build's rate.
+    std::string deliverablePath;
+    // Run the model's methods linked into the program instead of a deliverable.
+    bool inProcess = false;
+};
+
+// The built deliverable with this file name, found next to the running
+// executable (both land in the build directory).
+std::string builtDeliverablePath(const std::string& fileName);
+
+// Null, with `error` set, when the driver cannot be made (unknown build,
+// deliverable that does not load).
+std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error);
+
+#endif  // ORVANE_STREAM_MODEL_ROAD_H

@@ -1,0 +1,171 @@
+// orvane serve with several PDCs at once: the same frames to each, one
+// killed or sending garbage without disturbing the others, clean stops.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/background_process.h"
+
+namespace {
+
+struct Server {
+    explicit Server(const ScratchDirectory& scratch, const std::vector<std::string>& extra)
+        : process(arguments(extra), scratch.file("serve.out"), scratch.file("serve.err")) {
+        waitFor([&] { return !announcedPort(process.err()).empty() || !process.running(); }, 10000);
+        port = announcedPort(process.err());
+    }
+    static std::vector<std::string> arguments(const std::vector<std::string>& extra) {
+        std::vector<std::string> args = {toolPath(), "serve", "--listen", "127.0.0.1:0", "--in-process"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+    BackgroundProcess process;
+    std::string port;
+};
+
+std::vector<std::string> pdcArguments(const std::string& port, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {toolPath(), "pdc", "127.0.0.1:" + port};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+// CSV rows of a pdc's output keyed by their timestamp column.
+std::map<std::string, std::string> rowsByTimestamp(const std::string& out) {
+    std::map<std::string, std::string> rows;
+    for (const std::string& line : linesOf(out)) {
+        if (line.rfind("timestamp", 0) == 0) continue;
+        rows[line.substr(0, line.find(','))] = line;
+    }
+    return rows;
+}
+
+TEST(ServeClients, TwoClientsGetTheSameFramesAndOneDyingDoesNotStopTheOther) {
+    ScratchDirectory scratch("serve_two");
+    Server server(scratch, {"--build", "4k", "--signal", "steady", "--report-rate", "50"});
+    ASSERT_FALSE(server.port.empty()) << server.process.err();
+    BackgroundProcess first(pdcArguments(server.port), scratch.file("a.out"), scratch.file("a.err"));
+    BackgroundProcess second(pdcArguments(server.port), scratch.file("b.out"), scratch.file("b.err"));
+    ASSERT_TRUE(waitFor([&] { return linesOf(first.out()).size() > 20 && linesOf(second.out()).size() > 20; }, 15000))
+        << first.err() << second.err();
+
+    first.signal(SIGKILL);
+    first.wait(2000);
+    const size_t rowsAtKill = linesOf(second.out()).size();
+    EXPECT_TRUE(waitFor([&] { return linesOf(second.out()).size() > rowsAtKill + 25; }, 10000))
+        << "the second client stopped receiving after the first was killed:\n"
+        << second.err() << server.process.err();
+    EXPECT_TRUE(server.process.running());
+
+    // Every report both received is the same, byte for byte in print.
+    const auto a = rowsByTimestamp(first.out());
+    const auto b = rowsByTimestamp(second.out());
+    size_t shared = 0;
+    for (const auto& [timestamp, row] : a) {
+        const auto other = b.find(timestamp);
+        if (other == b.end()) continue;
+        ++shared;
+        EXPECT_EQ(row, other->second);
+    }
+    EXPECT_GT(shared, 15u);
+
+    server.process.signal(SIGINT);
+    EXPECT_EQ(server.process.wait(10000), 0) << server.process.err();
+    EXPECT_NE(server.process.err().find("stopped after"), std::string::npos) << server.process.err();
+    // The surviving client sees the stream end and exits cleanly.
+    EXPECT_EQ(second.wait(10000), 0) << second.err();
+}
+
+TEST(ServeClients, AClientSendingGarbageIsDroppedAndTheOthersGoOn) {
+    ScratchDirectory scratch("serve_garbage");
+    Server server(scratch, {"--build", "4k", "--signal", "steady", "--report-rate", "25"});
+    ASSERT_FALSE(server.port.empty()) << server.process.err();
+    BackgroundProcess pdc(pdcArguments(server.port), scratch.file("pdc.out"), scratch.file("pdc.err"));
+    ASSERT_TRUE(waitFor([&] { return linesOf(pdc.out()).size() > 5; }, 15000)) << pdc.err();
+
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(std::stoi(server.port)));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string garbage = "GET / HTTP/1.1\r\nHost: pmu\r\n\r\n";
+    ASSERT_EQ(send(fd, garbage.data(), garbage.size(), 0), static_cast<ssize_t>(garbage.size()));
+    // The server closes the connection: the read sees its end.
+    timeval timeout{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    char buffer[64];
+    EXPECT_EQ(recv(fd, buffer, sizeof buffer, 0), 0);
+    close(fd);
+    EXPECT_TRUE(waitFor([&] { return server.process.err().find("wrong SYNC") != std::string::npos; }, 2000))
+        << server.process.err();
+
+    const size_t rows = linesOf(pdc.out()).size();
+    EXPECT_TRUE(waitFor([&] { return linesOf(pdc.out()).size() > rows + 10; }, 10000)) << pdc.err();
+    server.process.signal(SIGINT);
+    EXPECT_EQ(server.process.wait(10000), 0) << server.process.err();
+}
+
+TEST(ServeClients, UnpacedFiniteInputEndsTheStreamForEveryClient) {
+    ScratchDirectory scratch("serve_end");
+    Server server(scratch, {"--build", "4k", "--signal", "steady", "--report-rate", "50", "--duration", "2",
+                            "--no-pace"});
+    ASSERT_FALSE(server.port.empty()) << server.process.err();
+    BackgroundProcess pdc(pdcArguments(server.port), scratch.file("pdc.out"), scratch.file("pdc.err"));
+    EXPECT_EQ(pdc.wait(20000), 0) << pdc.err();
+    EXPECT_EQ(server.process.wait(10000), 0) << server.process.err();
+    // Every report of the run reaches the client: as many as 'orvane run'
+    // gives for the same signal.
+    const ToolResult run = runTool("run --in-process --build 4k --signal steady --report-rate 50 --duration 2 "
+                                   "--reports-only", scratch);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const size_t reports = linesOf(run.out).size() - 1;
+    EXPECT_GT(reports, 90u);
+    EXPECT_EQ(linesOf(pdc.out()).size(), 1u + reports) << pdc.err();
+    EXPECT_NE(server.process.err().find("input ended after 8000 samples, " + std::to_string(reports) + " reports"),
+              std::string::npos)
+        << server.process.err();
+}
+
+TEST(ServeUsage, RefusesWhatItCannotServe) {
+    ScratchDirectory scratch("serve_usage");
+    struct Case {
+        const char* arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"serve --signal steady --nominal-frequency 55 --listen 127.0.0.1:0",
+         "nominal frequency 55 Hz cannot be carried by C37.118.2 frames"},
+        {"serve --signal steady --listen 127.0.0.1", "has no port"},
+        {"serve --signal steady --listen 127.0.0.1:70000", "is not a number from 0 to 65535"},
+        {"serve --signal steady --idcode 0", "'--idcode'"},
+        {"serve", "give one of --input FILE, --comtrade FILE or --signal NAME"},
+        {"serve --comtrade tests/data/comtrade/north4800.cfg --phase 30", "'--phase' applies to --signal only"},
+        {"serve --signal steady --build auto", "--build auto needs --comtrade"},
+        {"pdc", "give the PMU's address"},
+        {"pdc 127.0.0.1:1 --count 0", "'--count'"},
+    };
+    for (const Case& c : cases) {
+        const ToolResult result = runTool(c.arguments, scratch);
+        EXPECT_EQ(result.status, 2) << c.arguments << "\n" << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << c.arguments << "\n" << result.err;
+    }
+    // Nobody listening: a connection failure, not a usage error.
+    const ToolResult refused = runTool("pdc 127.0.0.1:1 --timeout 2", scratch);
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("cannot connect to 127.0.0.1:1"), std::string::npos) << refused.err;
+    for (const char* command : {"serve --help", "pdc --help"}) {
+        const ToolResult help = runTool(command, scratch);
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("usage: orvane"), std::string::npos) << command;
+    }
+}
+
+}  // namespace
