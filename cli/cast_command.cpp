@@ -24,7 +24,7 @@ int castCommand(const CastOptions& o) {
     for (const std::string& text : texts) {
         double value = 0.0;
         if (!parseNumber(text, value)) {
-            throw UsageError("value " + std::to_string(values.size() + 1) + " ('" + text + "') is not a number");
+            throw UsageError("value " + std::to_string(values.size() + 1) + " ('" + text + "') " + numberProblem(text));
         }
         values.push_back(value);
     }

@@ -15,6 +15,10 @@
 
 namespace {
 
+// The plan ran and the model failed a limit: distinct from a run that could
+// not be made (1) and from bad usage (2), for scripts and CI.
+constexpr int kFailedStatus = 3;
+
 struct ComplianceOptions {
     DriverChoice choice;
     int64_t nominal = 50;
@@ -86,7 +90,9 @@ int complianceCommand(const ComplianceOptions& o) {
     writeTableReport(stdout, result, modelName);
     if (o.json && !writeOutput(jsonFile, jsonReport(result, modelName), error)) return failWith(2, error);
     if (o.html && !writeOutput(htmlFile, htmlReport(result, modelName), error)) return failWith(2, error);
-    return 0;
+    // The verdict is the model's; the reference estimator's only when it
+    // ran alone.
+    return estimatorPassed(result.summary, runModel ? Estimator::Model : Estimator::Reference) ? 0 : kFailedStatus;
 }
 
 Command setup(CLI::App& root) {
@@ -103,7 +109,7 @@ Command setup(CLI::App& root) {
         "reporting latency) through the model and through the reference P-class\n"
         "estimator, and prints the worst figures beside their limits.\n");
     addRoadOptions(app, o->choice, false);
-    addInteger(app, "--nominal-frequency", 50, 60, o->nominal, "50 (default) or 60 Hz");
+    addInteger(app, "--nominal-frequency", 50, 60, o->nominal, "50 (default) or 60 Hz")->type_name("HZ");
     addInteger(app, "--report-rate", 1, 1200, o->reportRate,
                "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz)");
     app->add_option_function<std::string>(
@@ -121,12 +127,14 @@ Command setup(CLI::App& root) {
     addInteger(app, "--step-positions", 10, 1000, o->positions,
                "runs per step, each with the step moved within the report interval, 10..1000 (default 20)");
     addInteger(app, "--start-time", 0, 1000000, o->startTime,
-               "whole second at which every signal starts (default 1000)");
+               "whole second at which every signal starts (default 1000)")
+        ->type_name("S");
     addText(app, "--json", o->json, "every figure as JSON")->type_name("FILE");
     addText(app, "--html", o->html, "one self-contained page with the table and error plots")->type_name("FILE");
     app->footer(
-        "Exit status: 0 when the plan ran (whatever the verdict), 1 when the model\n"
-        "failed, 2 on bad options or an output file that cannot be written.");
+        "Exit status: 0 the plan ran and the model passed every limit, 3 it failed one\n"
+        "(the reference estimator's verdict when it runs alone), 1 the model could not\n"
+        "be run, 2 bad options or an output file that cannot be written.");
     return {app, [o] { return complianceCommand(*o); }};
 }
 

@@ -100,6 +100,15 @@ int main(int argc, char** argv) {
     root.allow_extras();
     for (const Command& c : commands) c.app->allow_extras();
 
+    // Named before parsing, so that notes given while options are read
+    // already say which command they belong to.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') continue;
+        for (const Command& c : commands) {
+            if (c.app->get_name() == argv[i]) setCommandName("orvane " + c.app->get_name());
+        }
+        break;
+    }
     const CLI::App* chosen = nullptr;
     try {
         root.parse(argc, argv);

@@ -49,6 +49,13 @@ bool parseNumber(const std::string& text, double& value) {
     return true;
 }
 
+std::string numberProblem(const std::string& text) {
+    char* end = nullptr;
+    std::strtod(text.c_str(), &end);
+    const bool whole = !text.empty() && end == text.c_str() + text.size();
+    return whole ? "is out of the range of a double" : "is not a number";
+}
+
 CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<void(double)> set,
                        const std::string& help) {
     return app
@@ -167,10 +174,24 @@ void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto) {
 std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports) {
     return {
         addInteger(
-            app, "--report-rate", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-            [&ports](int64_t v) { ports.reportRate = static_cast<int32_t>(v); },
-            "ReportRate port, any int32; the model clamps it to 1..1200 (default 50)"),
-        addNumber(app, "--nominal-frequency", ports.nominalFrequency, "NominalFrequency port, Hz (default 50)")
+            app, "--report-rate", 1, 1200, [&ports](int64_t v) { ports.reportRate = static_cast<int32_t>(v); },
+            "ReportRate port, 1..1200 reports per second (default 50)"),
+        addNumber(
+            app, "--nominal-frequency",
+            [&ports](double hz) {
+                // The model's filters and its correction are laid out for
+                // 50 and 60 Hz systems.
+                if (!(hz >= kMinNominal && hz <= kMaxNominal)) {
+                    char text[160];
+                    std::snprintf(text, sizeof text,
+                                  "option '--nominal-frequency': %g Hz is outside %g..%g Hz (the model is built for "
+                                  "50 and 60 Hz systems)",
+                                  hz, kMinNominal, kMaxNominal);
+                    throw CLI::ValidationError(text);
+                }
+                ports.nominalFrequency = hz;
+            },
+            "NominalFrequency port, 45..65 Hz (default 50)")
             ->type_name("HZ"),
         addInteger(
             app, "--report-mode", 0, 1, [&ports](int64_t v) { ports.reportMode = v == 1; },
@@ -180,6 +201,33 @@ std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports) {
         addTriple(app, "--phase-coeffs", ports.phaseCoeffs, "PhaseCoeffs port, rad (default 0,0,0)")
             ->type_name("P2,P1,P0"),
     };
+}
+
+void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
+    const std::string group = "Recordings";
+    r.options = {
+        addText(app, "--phases", r.phases,
+                "the recording's phase channels by name or number (default: its three voltage channels, or the "
+                "voltages marked phase A, B, C)")
+            ->type_name("A,B,C"),
+        app->add_flag("--primary", r.primary, "values on the transformer's primary side (default)"),
+        app->add_flag("--secondary", r.secondary, "values on the secondary side"),
+    };
+    for (CLI::Option* option : r.options) option->group(group);
+}
+
+void readRecordingOptions(const RecordingOptions& r, ComtradeReadOptions& read) {
+    if (r.primary && r.secondary) throw UsageError("give either --primary or --secondary");
+    read.side = r.secondary ? ValueSide::Secondary : ValueSide::Primary;
+    if (!r.phases) return;
+    std::size_t begin = 0;
+    while (true) {
+        const std::size_t comma = r.phases->find(',', begin);
+        read.phases.push_back(r.phases->substr(begin, comma == std::string::npos ? comma : comma - begin));
+        if (comma == std::string::npos) break;
+        begin = comma + 1;
+    }
+    if (read.phases.size() != 3) throw UsageError("--phases needs three channels, as in VA,VB,VC");
 }
 
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {
@@ -211,7 +259,17 @@ std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {
             app, "--seed", 0, std::numeric_limits<int64_t>::max(),
             [&s](int64_t v) { s.seed = static_cast<uint64_t>(v); }, "noise seed (default 1)"),
     };
-    for (CLI::Option* option : options) option->group(group);
+    for (CLI::Option* option : options) {
+        option->group(group);
+        const std::string& name = option->get_name();
+        if (name == "--duration" || name == "--start-time" || name == "--event-time" || name == "--ramp-duration") {
+            option->type_name("S");
+        } else if (name.find("frequency") != std::string::npos) {
+            option->type_name("HZ");
+        } else if (name == "--phase" || name == "--phase-step" || name == "--pm-depth") {
+            option->type_name("DEG");
+        }
+    }
     return options;
 }
 

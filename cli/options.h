@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/port_values.h"
+#include "io/comtrade/comtrade_recording.h"
 #include "signals/built_in_signals.h"
 #include "stream/model_road.h"
 
@@ -47,6 +48,9 @@ void setCommandName(const std::string& name);
 // The whole text as a double: "nan", "inf" and exponents, nothing after it;
 // a finite number too large for a double is refused.
 bool parseNumber(const std::string& text, double& value);
+// Why `text` is not a number for parseNumber: "is not a number" or "is out
+// of the range of a double".
+std::string numberProblem(const std::string& text);
 
 // Typed options. Numbers must be finite; integers lie in low..high.
 CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<void(double)> set,
@@ -69,9 +73,23 @@ CLI::Option* addTriple(CLI::App* app, const std::string& name, double* target, c
 // --build TAG, --deliverable PATH and --in-process (one or the other).
 void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto);
 
+// The nominal frequencies the options take, Hz.
+inline constexpr double kMinNominal = 45.0;
+inline constexpr double kMaxNominal = 65.0;
+
 // The configuration ports: --report-rate, --nominal-frequency,
 // --report-mode, --magnitude-coeffs, --phase-coeffs. Returns the options.
 std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports);
+
+// --phases A,B,C, --primary and --secondary: how a COMTRADE recording is read.
+struct RecordingOptions {
+    std::optional<std::string> phases;
+    bool primary = false;
+    bool secondary = false;
+    std::vector<CLI::Option*> options;
+};
+void addRecordingOptions(CLI::App* app, RecordingOptions& recording);
+void readRecordingOptions(const RecordingOptions& recording, ComtradeReadOptions& read);
 
 // The shaping options of the built-in signals; returns them.
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& shape);

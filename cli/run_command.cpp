@@ -18,13 +18,14 @@ namespace {
 
 struct RunOptions {
     std::vector<InputFile> inputs;  // --input and --comtrade in the order given
-    std::optional<std::string> signal, output, outputDir, frames, phases;
-    bool reportsOnly = false, primary = false, secondary = false;
+    std::optional<std::string> signal, output, outputDir, frames;
+    bool reportsOnly = false;
+    RecordingOptions recording;
     int64_t idCode = 1;
     std::optional<int64_t> jobs;
     FileRunSettings settings;
     SignalShape shape;
-    std::vector<CLI::Option*> portOptions, shapeOptions, recordingOptions;
+    std::vector<CLI::Option*> portOptions, shapeOptions;
     CLI::Option* idCodeOption = nullptr;
 };
 
@@ -97,28 +98,18 @@ int runBatch(RunOptions& o) {
 
 int runCommand(RunOptions& o) {
     if (o.inputs.empty() == !o.signal) throw UsageError("give either --input FILE or --signal NAME");
-    if (o.primary && o.secondary) throw UsageError("give either --primary or --secondary");
     bool recording = false;
     for (const InputFile& input : o.inputs) recording = recording || input.comtrade;
     if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
     if (!o.signal && !recording) refuseGiven(o.portOptions, "--signal or --comtrade");
+    if (!recording) refuseGiven(o.recording.options, "--comtrade recordings");
     if (o.idCodeOption->count() > 0 && !o.frames) throw UsageError("--idcode has no effect without --c37118");
     FileRunSettings& settings = o.settings;
     settings.buildTag = settings.driver.buildTag;
     settings.reportsOnly = o.reportsOnly;
-    settings.comtrade.side = o.secondary ? ValueSide::Secondary : ValueSide::Primary;
     settings.nominalFrequencyGiven = o.portOptions[1]->count() > 0;
     settings.idCode = static_cast<uint16_t>(o.idCode);
-    if (o.phases) {
-        std::size_t begin = 0;
-        while (true) {
-            const std::size_t comma = o.phases->find(',', begin);
-            settings.comtrade.phases.push_back(o.phases->substr(begin, comma == std::string::npos ? comma : comma - begin));
-            if (comma == std::string::npos) break;
-            begin = comma + 1;
-        }
-        if (settings.comtrade.phases.size() != 3) throw UsageError("--phases needs three channels, as in VA,VB,VC");
-    }
+    readRecordingOptions(o.recording, settings.comtrade);
     if (o.inputs.size() > 1 || o.jobs || o.outputDir) return runBatch(o);
     if (o.frames) settings.framesPath = o.frames->empty() ? "-" : *o.frames;
 
@@ -188,16 +179,8 @@ Command setup(CLI::App& root) {
             "also write the reports as IEEE C37.118.2 frames: CFG-2, then one data frame per report")
         ->type_name("FILE");
     o->idCodeOption = addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of those frames, 1..65534 (default 1)");
-    const std::string recordings = "Recordings and several files";
-    o->recordingOptions = {
-        addText(app, "--phases", o->phases,
-                "the recording's phase channels by name or number (default: its three voltage channels, or the "
-                "voltages marked phase A, B, C)")
-            ->type_name("A,B,C"),
-        app->add_flag("--primary", o->primary, "values on the transformer's primary side (default)"),
-        app->add_flag("--secondary", o->secondary, "values on the secondary side"),
-    };
-    for (CLI::Option* option : o->recordingOptions) option->group(recordings);
+    addRecordingOptions(app, o->recording);
+    const std::string recordings = "Several files";
     addInteger(app, "--jobs", 1, 256, o->jobs, "run up to N files at once, each in its own process (default 1)")
         ->group(recordings);
     addText(app, "--output-dir", o->outputDir,

@@ -30,6 +30,7 @@ struct ServeOptions {
     DriverChoice choice;
     FileRunSettings ports;
     SignalShape shape;
+    RecordingOptions recording;
     std::vector<CLI::Option*> portOptions, shapeOptions;
 };
 
@@ -55,6 +56,8 @@ int serveCommand(ServeOptions& o) {
     // its columns.
     if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
     if (o.input) refuseGiven(o.portOptions, "--signal or --comtrade");
+    if (!o.comtrade) refuseGiven(o.recording.options, "--comtrade recordings");
+    readRecordingOptions(o.recording, o.ports.comtrade);
     HostPort listenAddress;
     std::string error;
     if (!parseHostPort(o.listen, "--listen", listenAddress, error)) throw UsageError(error);
@@ -139,6 +142,7 @@ Command setup(CLI::App& root) {
         ->type_name("ADDR:PORT");
     app->add_flag("--no-pace", o->noPace, "as fast as the clients take the frames, not in real time");
     addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of the stream, 1..65534 (default 1)");
+    addRecordingOptions(app, o->recording);
     o->portOptions = addPortOptions(app, o->ports.ports);
     o->shapeOptions = addSignalOptions(app, o->shape);
     app->footer(signalHelp() +

@@ -18,7 +18,7 @@ int sizesCommand(CLI::App& app) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         double value = 0.0;
         if (!parseNumber(args[i], value)) {
-            throw UsageError("parameter " + std::to_string(i) + " ('" + args[i] + "') is not a number");
+            throw UsageError("parameter " + std::to_string(i) + " ('" + args[i] + "') " + numberProblem(args[i]));
         }
         params.push_back(value);
     }

@@ -13,7 +13,8 @@ namespace {
 struct SoakOptions {
     SoakSettings settings;
     std::string timeBase = "zero";
-    bool mex = false;
+    DriverChoice choice;
+    CLI::Option* deliverable = nullptr;
 };
 
 void printRow(std::size_t index, const SoakInterval& f) {
@@ -29,8 +30,11 @@ int soakCommand(SoakOptions& o) {
     if (!checkSoakSettings(s, error)) throw UsageError(error);
     if (!soakTimeBase(o.timeBase, s.hours, s.base, error)) throw UsageError("option '--time-base': " + error);
 
-    DriverChoice choice;
-    choice.inProcess = !o.mex;
+    // The soak's default road is the model linked in: hours of samples
+    // through mexFunction take several times longer.
+    DriverChoice choice = o.choice;
+    const bool mex = o.deliverable->count() > 0 || !choice.inProcess;
+    choice.inProcess = !mex;
     const SampleRateBuild& build = *buildByTag(choice.buildTag);
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failWith(1, error);
@@ -38,7 +42,7 @@ int soakCommand(SoakOptions& o) {
 
     std::printf("soak: %.6g simulated hours (%llu samples) through %s%s; Time from %.1f s (time base %s)\n", s.hours,
                 static_cast<unsigned long long>(soakSampleCount(s, build.fs)), build.sfunctionName,
-                o.mex ? " via mexFunction" : " (model linked in)", s.base, o.timeBase.c_str());
+                mex ? " via mexFunction" : " (model linked in)", s.base, o.timeBase.c_str());
     std::printf("signal: peak %.0f, 50 Hz +- %.3g Hz over %.0f s; %d reports per second; first %.3g s left out\n\n",
                 kSoakAmplitude, s.wander, s.wanderPeriod, s.reportRate, s.settle);
     std::printf("%5s  %16s  %8s  %8s  %13s  %13s  %14s  %10s\n", "row", "Time at start (s)", "reports", "off grid",
@@ -64,9 +68,9 @@ Command setup(CLI::App& root) {
     auto o = std::make_shared<SoakOptions>();
     CLI::App* app = root.add_subcommand("soak", "hours of simulated time: worst errors per hour, non-finite outputs");
     app->description(
-        "usage: orvane soak [--hours N] [--time-base BASE] [options]\n"
+        "usage: orvane soak [--duration S] [--start-time BASE] [options]\n"
         "\n"
-        "Runs N simulated hours (default 24) of a steady three-phase signal, peak 100,\n"
+        "Runs S simulated seconds (default 24 hours) of a steady three-phase signal, peak 100,\n"
         "whose frequency wanders slowly around 50 Hz, through the 10 kHz model in\n"
         "report mode, and prints per interval the worst total vector error, frequency\n"
         "error and ROCOF error of the reports against the signal's exact phasor, the\n"
@@ -76,11 +80,22 @@ Command setup(CLI::App& root) {
         "reports, or when the last whole interval measures worse than the first by\n"
         "more than 10 % plus a thousandth of the class-P limits.\n");
     SoakSettings& s = o->settings;
-    addNumber(app, "--hours", s.hours, "simulated hours, may be fractional (default 24)");
-    app->add_option("--time-base", o->timeBase,
+    addNumber(app, "--duration", [&s](double v) { s.hours = v / 3600.0; },
+              "simulated seconds, may be fractional (default 86400, a day)")
+        ->type_name("S");
+    app->add_option("--start-time", o->timeBase,
                     "the block's Time of the first sample, whole seconds: zero (default), now (seconds since\n"
                     "1970 at the start), 2e9 (the run's middle at Time = 2e9 s) or SECONDS")
-        ->type_name("BASE");
+        ->type_name("S");
+    // Old spellings, kept for one release with a note.
+    addNumber(app, "--hours", [&s](double v) {
+        note("note: --hours is now --duration (in seconds); --hours will go in the next release");
+        s.hours = v;
+    }, "")->group("");
+    app->add_option_function<std::string>("--time-base", [o](const std::string& text) {
+        note("note: --time-base is now --start-time; --time-base will go in the next release");
+        o->timeBase = text;
+    })->group("");
     addNumber(app, "--interval", s.interval, "seconds of simulated time per row (default 3600)");
     addInteger(
         app, "--report-rate", 1, 1200, [&s](int64_t v) { s.reportRate = static_cast<int32_t>(v); },
@@ -88,8 +103,18 @@ Command setup(CLI::App& root) {
     addNumber(app, "--wander", s.wander, "peak frequency deviation from 50 Hz (default 0.1)");
     addNumber(app, "--wander-period", s.wanderPeriod, "period of the wander in seconds (default 600)");
     addNumber(app, "--settle", s.settle, "seconds at the start left out of the errors (default 1)");
-    app->add_flag("--mex", o->mex,
-                  "drive the built deliverable through mexFunction (slower) instead of the model linked into the tool");
+    o->choice.inProcess = true;
+    o->choice.inProcess = true;
+    CLI::Option* inProcess = app->add_flag("--in-process", o->choice.inProcess,
+                                          "call the model's methods linked into the tool (the default here)");
+    o->deliverable = app->add_option("--deliverable", o->choice.deliverablePath,
+                                     "drive this deliverable through mexFunction (slower) instead")
+                         ->type_name("PATH");
+    o->deliverable->excludes(inProcess);
+    app->add_flag_callback("--mex", [o] {
+        note("note: --mex is now --deliverable PATH (the built one when PATH is empty); --mex will go in the next release");
+        o->choice.inProcess = false;
+    })->group("");
     return {app, [o] { return soakCommand(*o); }};
 }
 

@@ -152,3 +152,13 @@ PlanSummary summarisePlan(const TestPlan& plan, const std::vector<CaseResult>& r
     }
     return summary;
 }
+
+bool estimatorPassed(const PlanSummary& summary, Estimator estimator) {
+    for (const TestRow& row : summary.rows) {
+        if (row.estimator == estimator && !row.pass()) return false;
+    }
+    for (const LatencyRow& row : summary.latency) {
+        if (row.estimator == estimator && !row.pass()) return false;
+    }
+    return true;
+}

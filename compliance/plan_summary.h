@@ -64,6 +64,10 @@ struct PlanSummary {
     bool estimatorRan[kEstimatorCount] = {false, false};
 };
 
+// Whether every row of `estimator` passed (its figures, missing reports and
+// latency).
+bool estimatorPassed(const PlanSummary& summary, Estimator estimator);
+
 PlanSummary summarisePlan(const TestPlan& plan, const std::vector<CaseResult>& results);
 
 #endif  // ORVANE_COMPLIANCE_PLAN_SUMMARY_H

@@ -122,7 +122,7 @@ bool soakTimeBase(const std::string& text, double hours, double& base, std::stri
 
 bool checkSoakSettings(const SoakSettings& s, std::string& error) {
     if (!(s.hours > 0.0) || s.hours > 10000.0) {
-        error = "option '--hours': give a number of hours above 0 and at most 10000";
+        error = "option '--duration': give more than 0 s and at most 36000000 s (10000 hours)";
     } else if (!(s.interval >= 1.0)) {
         error = "option '--interval': give at least 1 second";
     } else if (!(s.wander >= 0.0) || s.wander > 5.0) {

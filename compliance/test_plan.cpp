@@ -266,6 +266,8 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
     // The quick plan takes the fewest positions that still resolve a tenth
     // of the report interval.
     const int positions = quick ? std::min(settings.stepPositions, kQuickStepPositions) : settings.stepPositions;
+    // The settings say what ran.
+    plan.settings.stepPositions = positions;
     for (const StepKind& kind : kinds) {
         for (int p = 0; p < positions; ++p) {
             ThreePhaseSignalSpec spec = b.baseSignal(f0);

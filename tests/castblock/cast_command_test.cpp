@@ -23,7 +23,7 @@ TEST(CastCommandTest, RefusesWhatItCannotRun) {
     } cases[] = {
         {"cast", 2, "orvane cast: give at least one VALUE"},
         {"cast 1 2x", 2, "orvane cast: value 2 ('2x') is not a number"},
-        {"cast 1e999", 2, "orvane cast: value 1 ('1e999') is not a number"},
+        {"cast 1e999", 2, "orvane cast: value 1 ('1e999') is out of the range of a double"},
         {"cast --deliverable /nonexistent/Narrow32_sf.mexa64 1", 2, "cannot load deliverable"},
         {"cast --deliverable", 2, "option '--deliverable' needs a value"},
     };

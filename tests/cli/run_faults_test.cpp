@@ -88,6 +88,11 @@ TEST(RunFaults, BadUsageIsRefused) {
         {"run --signal steady --frequency abc", "'abc' is not a finite number"},
         {"run --signal steady --report-mode 2", "'--report-mode': '2' is not an integer from 0 to 1"},
         {"run --signal steady --bogus", "unknown option '--bogus'"},
+        {"run --signal steady --reprt-rate 5", "did you mean '--report-rate'?"},
+        {"run --signal steady --report-rate 0", "'0' is not an integer from 1 to 1200"},
+        {"run --signal steady --nominal-frequency 0", "0 Hz is outside 45..65 Hz"},
+        {"run --input '" + input + "' --phases A,B,C", "'--phases' applies to --comtrade recordings only"},
+        {"run --signal steady --idcode 3", "--idcode has no effect without --c37118"},
         {"run --signal", "needs a value"},
         {"run --signal steady --in-process --deliverable x.so", "not both"},
     };

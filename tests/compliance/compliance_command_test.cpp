@@ -40,4 +40,13 @@ TEST(ComplianceCommand, BadOptionsExitWithStatusTwoAndSayWhich) {
     }
 }
 
+// A plan that ran and failed a limit says so in its exit status: the
+// reference estimator alone at 4 kHz and 60 Hz, whose rounded filter order
+// fails the ROCOF limit under high harmonics.
+TEST(ComplianceCommand, AFailedLimitExitsWithStatusThree) {
+    const ToolResult o = runTool("compliance --build 4k --nominal-frequency 60 --estimator reference --quick");
+    EXPECT_EQ(o.status, 3) << o.all();
+    EXPECT_NE(o.out.find("FAIL"), std::string::npos) << o.out;
+}
+
 }  // namespace

@@ -20,15 +20,17 @@ struct SoakCase {
 constexpr const char* kClean[] = {"soak: passed: no non-finite output; interval 3 measures no worse than the first",
                                   "reports off the grid: 0", "Time from 0.0 s (time base zero)", nullptr};
 // Centred on 2e9: starts 18 s before it.
+// Given in the old spellings, which still work with a note.
 constexpr const char* kAcross2e9[] = {"Time from 1999999982.0 s (time base 2e9)", "reports off the grid: 0",
-                                      "soak: passed", nullptr};
+                                      "soak: passed", "note: --hours is now --duration",
+                                      "note: --time-base is now --start-time", nullptr};
 // At 1200 reports per second the report index reaches the clamp at about
 // Time = 2e9 + 1 + 2e9/1200 s = 2001666667.7 s; no report comes after it.
 constexpr const char* kPastTheGrid[] = {"soak: FAILED: row 3 has ", " of 36000 reports", nullptr};
-constexpr const char* kNoHours[] = {"orvane soak: option '--hours': give a number of hours above 0", nullptr};
+constexpr const char* kNoDuration[] = {"orvane soak: option '--duration': give more than 0 s", nullptr};
 constexpr const char* kFractionalBase[] = {"'1.5' is not zero, now, 2e9 or a whole number of seconds", nullptr};
 constexpr const char* kNoRate[] = {"option '--report-rate': '0' is not an integer from 1 to 1200", nullptr};
-constexpr const char* kHelp[] = {"usage: orvane soak [--hours N] [--time-base BASE] [options]", nullptr};
+constexpr const char* kHelp[] = {"usage: orvane soak [--duration S] [--start-time BASE] [options]", nullptr};
 
 class SoakCommandTest : public testing::TestWithParam<SoakCase> {};
 
@@ -48,14 +50,14 @@ TEST_P(SoakCommandTest, EndsAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, SoakCommandTest,
-    testing::Values(SoakCase{"Clean", "--hours 0.01 --interval 12 --wander-period 12", 0, kClean},
+    testing::Values(SoakCase{"Clean", "--duration 36 --interval 12 --wander-period 12", 0, kClean},
                     SoakCase{"Across2e9", "--hours 0.01 --time-base 2e9 --interval 12 --wander-period 12", 0,
                              kAcross2e9},
                     SoakCase{"PastTheReportGrid",
-                             "--hours 0.025 --interval 30 --wander-period 30 --report-rate 1200 --time-base 2001666600",
+                             "--duration 90 --interval 30 --wander-period 30 --report-rate 1200 --start-time 2001666600",
                              1, kPastTheGrid},
-                    SoakCase{"NoHours", "--hours 0", 2, kNoHours},
-                    SoakCase{"FractionalTimeBase", "--time-base 1.5", 2, kFractionalBase},
+                    SoakCase{"NoDuration", "--duration 0", 2, kNoDuration},
+                    SoakCase{"FractionalTimeBase", "--start-time 1.5", 2, kFractionalBase},
                     SoakCase{"ReportRateZero", "--report-rate 0", 2, kNoRate},
                     SoakCase{"Help", "--help", 0, kHelp}),
     [](const testing::TestParamInfo<SoakCase>& info) { return std::string(info.param.name); });
