@@ -42,7 +42,7 @@ int castCommand(const CastOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<CastOptions>();
     o->app = root.add_subcommand("cast", "convert doubles to int32 with the cast block");
-    o->app->description(
+    describe(o->app, 
         "usage: orvane cast [--deliverable PATH] [--] VALUE...\n"
         "\n"
         "Converts each VALUE (a double: 3.99, -1e10, nan, inf, -0.0, ...) to int32 with\n"

@@ -98,7 +98,7 @@ int complianceCommand(const ComplianceOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<ComplianceOptions>();
     CLI::App* app = root.add_subcommand("compliance", "the P-class test plan, beside the reference P-class estimator");
-    app->description(
+    describe(app, 
         "usage: orvane compliance [--build 10k|14p4k|4k] [--nominal-frequency 50|60] [--report-rate N]\n"
         "                         [--estimator model|reference|both] [--quick] [--step-positions N]\n"
         "                         [--start-time S] [--json FILE] [--html FILE]\n"

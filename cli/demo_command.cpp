@@ -83,7 +83,7 @@ int demoCommand(const DemoOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<DemoOptions>();
     CLI::App* app = root.add_subcommand("demo", "the main job on a built-in signal, reports as a table");
-    app->description(
+    describe(app, 
         "usage: orvane demo [--output FILE.csv] [--report-rate N]\n"
         "\n"
         "Runs two seconds of a 50.5 Hz three-phase signal (peak 100, 10 % third\n"

@@ -21,7 +21,8 @@ public:
         return app->get_parent() == nullptr ? CLI::Formatter::make_usage(app, name) : "";
     }
     std::string make_description(const CLI::App* app) const override {
-        return app->get_description().empty() ? "" : app->get_description() + "\n";
+        const std::string text = descriptionOf(app);
+        return text.empty() ? "" : text + "\n";
     }
 };
 
@@ -87,13 +88,16 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "orvane help" as the tool has always taken it.
+    char helpFlag[] = "--help";
+    if (argc == 2 && std::string(argv[1]) == "help") argv[1] = helpFlag;
     CLI::App root{"Runs the Orvane measurement deliverables without the simulation host.", "orvane"};
     root.formatter(std::make_shared<HelpFormatter>());
     root.set_version_flag("--version", ORVANE_VERSION, "the tool's version");
     root.require_subcommand(1);
-    root.footer("'orvane COMMAND --help' describes each command.");
     std::vector<Command> commands;
     for (const auto setup : commandSetups()) commands.push_back(setup(root));
+    root.footer("'orvane COMMAND --help' describes each command.");
     // Extras are collected, not refused by the parser, so that the message
     // can name the nearest option, and so that cast and sizes can take
     // values such as -inf as written.

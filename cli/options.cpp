@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <map>
 
 std::vector<Command (*)(CLI::App&)>& commandSetups() {
     static std::vector<Command (*)(CLI::App&)> setups;
@@ -19,6 +20,11 @@ namespace {
 
 std::string gCommandName = "orvane";
 
+std::map<const CLI::App*, std::string>& descriptions() {
+    static std::map<const CLI::App*, std::string> texts;
+    return texts;
+}
+
 bool parseFinite(const std::string& text, double& value) { return parseNumber(text, value) && std::isfinite(value); }
 
 // Throws the tool's one-line usage message for an option's value.
@@ -27,6 +33,13 @@ bool parseFinite(const std::string& text, double& value) { return parseNumber(te
 }
 
 }  // namespace
+
+void describe(CLI::App* app, const std::string& text) { descriptions()[app] = text; }
+
+std::string descriptionOf(const CLI::App* app) {
+    const auto found = descriptions().find(app);
+    return found == descriptions().end() ? app->get_description() : found->second;
+}
 
 const std::string& commandName() { return gCommandName; }
 void setCommandName(const std::string& name) { gCommandName = name; }

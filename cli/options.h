@@ -32,6 +32,12 @@ struct CommandRegistration {
 };
 std::vector<Command (*)(CLI::App&)>& commandSetups();
 
+// A command's help text: its usage lines and what it does. The
+// subcommand's own description stays the one-line summary of the tool's
+// command list.
+void describe(CLI::App* app, const std::string& text);
+std::string descriptionOf(const CLI::App* app);
+
 // Bad usage found after parsing: one line on standard error, exit 2.
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;

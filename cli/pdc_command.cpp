@@ -110,7 +110,7 @@ int pdcCommand(const PdcOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<PdcOptions>();
     CLI::App* app = root.add_subcommand("pdc", "connect to a C37.118.2 PMU over TCP and print its reports");
-    app->description(
+    describe(app, 
         "usage: orvane pdc HOST:PORT [--idcode N] [--count N] [--timeout S] [--cfg3] [--header]\n"
         "\n"
         "Connects to a PMU that speaks IEEE C37.118.2 over TCP (such as 'orvane serve'),\n"

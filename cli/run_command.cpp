@@ -29,7 +29,7 @@ struct RunOptions {
     CLI::Option* idCodeOption = nullptr;
 };
 
-std::string describe(const Job& job, std::size_t index, std::size_t count) {
+std::string describeJob(const Job& job, std::size_t index, std::size_t count) {
     std::string text = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + job.input.path + ": ";
     char buffer[96];
     switch (job.state) {
@@ -73,14 +73,14 @@ int runBatch(RunOptions& o) {
     const BatchProgress progress = [&](const std::vector<Job>& all, bool final) {
         if (display.enabled()) {
             std::vector<std::string> lines;
-            for (std::size_t i = 0; i < all.size(); ++i) lines.push_back("orvane run: " + describe(all[i], i, all.size()));
+            for (std::size_t i = 0; i < all.size(); ++i) lines.push_back("orvane run: " + describeJob(all[i], i, all.size()));
             display.draw(lines, final);
             return;
         }
         for (std::size_t i = 0; i < all.size(); ++i) {
             if (all[i].state != Job::State::Done || printed[i]) continue;
             printed[i] = true;
-            note(describe(all[i], i, all.size()));
+            note(describeJob(all[i], i, all.size()));
         }
     };
     const int worst = runFileBatch(jobs, o.settings, static_cast<std::size_t>(o.jobs.value_or(1)), progress);
@@ -140,7 +140,7 @@ int runCommand(RunOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<RunOptions>();
     CLI::App* app = root.add_subcommand("run", "run samples (a CSV file or a built-in signal) through the model");
-    app->description(
+    describe(app, 
         "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
         "                  [--output FILE.csv] [--reports-only] [--deliverable PATH | --in-process]\n"
         "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"

@@ -115,7 +115,7 @@ int serveCommand(ServeOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<ServeOptions>();
     CLI::App* app = root.add_subcommand("serve", "serve the reports as C37.118.2 frames to PDCs over TCP");
-    app->description(
+    describe(app, 
         "usage: orvane serve (--input FILE.csv | --comtrade FILE | --signal NAME [signal options])\n"
         "                    [--build 10k|14p4k|4k|auto]\n"
         "                    [--listen ADDR:PORT] [--no-pace] [--idcode N] [--deliverable PATH | --in-process]\n"

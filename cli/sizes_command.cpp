@@ -33,7 +33,7 @@ int sizesCommand(CLI::App& app) {
 
 Command setup(CLI::App& root) {
     CLI::App* app = root.add_subcommand("sizes", "print the sizes vector a deliverable answers");
-    app->description(
+    describe(app, 
         "usage: orvane sizes PATH [PARAM...]\n"
         "\n"
         "Loads the deliverable PATH (for example build/Orvane_10kHz_sf.mexa64) and\n"

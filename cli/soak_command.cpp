@@ -67,7 +67,7 @@ int soakCommand(SoakOptions& o) {
 Command setup(CLI::App& root) {
     auto o = std::make_shared<SoakOptions>();
     CLI::App* app = root.add_subcommand("soak", "hours of simulated time: worst errors per hour, non-finite outputs");
-    app->description(
+    describe(app, 
         "usage: orvane soak [--duration S] [--start-time BASE] [options]\n"
         "\n"
         "Runs S simulated seconds (default 24 hours) of a steady three-phase signal, peak 100,\n"
