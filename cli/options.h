@@ -84,8 +84,10 @@ inline constexpr double kMinNominal = 45.0;
 inline constexpr double kMaxNominal = 65.0;
 
 // The configuration ports: --report-rate, --nominal-frequency,
-// --report-mode, --magnitude-coeffs, --phase-coeffs. Returns the options.
+// --report-mode, --magnitude-coeffs, --phase-coeffs. Returns the options,
+// in that order.
 std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports);
+inline constexpr std::size_t kNominalFrequencyOption = 1;
 
 // --phases A,B,C, --primary and --secondary: how a COMTRADE recording is read.
 struct RecordingOptions {

@@ -1,7 +1,5 @@
 // orvane run: samples (sample CSV files, COMTRADE recordings or a built-in
 // signal) through one build of the measurement model, outputs to CSV.
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -29,12 +27,12 @@ struct RunOptions {
     CLI::Option* idCodeOption = nullptr;
 };
 
-std::string describeJob(const Job& job, std::size_t index, std::size_t count) {
+std::string describeJob(const FileJob& job, std::size_t index, std::size_t count) {
     std::string text = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + job.input.path + ": ";
     char buffer[96];
     switch (job.state) {
-        case Job::State::Waiting: return text + "waiting";
-        case Job::State::Running:
+        case FileJob::State::Waiting: return text + "waiting";
+        case FileJob::State::Running:
             if (job.fraction) {
                 std::snprintf(buffer, sizeof buffer, "%3.0f%%, %llu samples", 100.0 * *job.fraction,
                               static_cast<unsigned long long>(job.done));
@@ -42,7 +40,7 @@ std::string describeJob(const Job& job, std::size_t index, std::size_t count) {
                 std::snprintf(buffer, sizeof buffer, "%llu samples", static_cast<unsigned long long>(job.done));
             }
             return text + buffer;
-        case Job::State::Done: break;
+        case FileJob::State::Done: break;
     }
     if (job.exitStatus == 0) {
         std::snprintf(buffer, sizeof buffer, "done, %llu samples at the %s build in %.2f s -> ",
@@ -57,20 +55,20 @@ int runBatch(RunOptions& o) {
     if (o.frames) throw UsageError("--c37118 takes one input file");
     const std::filesystem::path dir = o.outputDir.value_or(".");
     if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is no directory");
-    std::vector<Job> jobs;
+    std::vector<FileJob> jobs;
     std::map<std::string, std::string> outputs;
     for (InputFile input : o.inputs) {
         input.outputPath = (dir / (std::filesystem::path(input.path).stem().string() + ".out.csv")).string();
         const auto [at, fresh] = outputs.insert({input.outputPath, input.path});
         if (!fresh) throw UsageError("'" + input.path + "' and '" + at->second + "' would both write " + input.outputPath);
-        jobs.push_back(Job{});
+        jobs.push_back(FileJob{});
         jobs.back().input = input;
     }
     // On a terminal one line per file, redrawn in place; elsewhere each
     // file's line once, when it is finished.
     ProgressDisplay display(commandName());
     std::vector<bool> printed(jobs.size(), false);
-    const BatchProgress progress = [&](const std::vector<Job>& all, bool final) {
+    const BatchProgress progress = [&](const std::vector<FileJob>& all, bool final) {
         if (display.enabled()) {
             std::vector<std::string> lines;
             for (std::size_t i = 0; i < all.size(); ++i) lines.push_back("orvane run: " + describeJob(all[i], i, all.size()));
@@ -78,7 +76,7 @@ int runBatch(RunOptions& o) {
             return;
         }
         for (std::size_t i = 0; i < all.size(); ++i) {
-            if (all[i].state != Job::State::Done || printed[i]) continue;
+            if (all[i].state != FileJob::State::Done || printed[i]) continue;
             printed[i] = true;
             note(describeJob(all[i], i, all.size()));
         }
@@ -86,7 +84,7 @@ int runBatch(RunOptions& o) {
     const int worst = runFileBatch(jobs, o.settings, static_cast<std::size_t>(o.jobs.value_or(1)), progress);
     std::size_t failed = 0;
     std::string failedNames;
-    for (const Job& job : jobs) {
+    for (const FileJob& job : jobs) {
         if (job.exitStatus == 0) continue;
         ++failed;
         failedNames += (failedNames.empty() ? "" : ", ") + job.input.path;
@@ -107,7 +105,7 @@ int runCommand(RunOptions& o) {
     FileRunSettings& settings = o.settings;
     settings.buildTag = settings.driver.buildTag;
     settings.reportsOnly = o.reportsOnly;
-    settings.nominalFrequencyGiven = o.portOptions[1]->count() > 0;
+    settings.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
     settings.idCode = static_cast<uint16_t>(o.idCode);
     readRecordingOptions(o.recording, settings.comtrade);
     if (o.inputs.size() > 1 || o.jobs || o.outputDir) return runBatch(o);

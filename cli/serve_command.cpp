@@ -64,7 +64,7 @@ int serveCommand(ServeOptions& o) {
     if (o.choice.buildTag == "auto" && !o.comtrade) {
         throw UsageError("--build auto needs --comtrade (a CSV or a signal has no rate of its own)");
     }
-    o.ports.nominalFrequencyGiven = o.portOptions[1]->count() > 0;
+    o.ports.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
 
     std::unique_ptr<SampleSource> source;
     double timeOffset = 0.0;

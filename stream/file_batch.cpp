@@ -47,7 +47,7 @@ void writeAll(int fd, const std::string& text) {
     ::_exit(outcome.exitStatus);
 }
 
-void readMessages(Job& job, const char* data, std::size_t size) {
+void readMessages(FileJob& job, const char* data, std::size_t size) {
     job.pending.append(data, size);
     std::size_t eol;
     while ((eol = job.pending.find('\n')) != std::string::npos) {
@@ -76,7 +76,7 @@ void readMessages(Job& job, const char* data, std::size_t size) {
     }
 }
 
-bool startJob(Job& job, const FileRunSettings& settings, std::string& error) {
+bool startJob(FileJob& job, const FileRunSettings& settings, std::string& error) {
     int fds[2];
     if (::pipe(fds) != 0) {
         error = std::string("cannot create a pipe: ") + std::strerror(errno);
@@ -97,18 +97,18 @@ bool startJob(Job& job, const FileRunSettings& settings, std::string& error) {
     ::close(fds[1]);
     job.pid = pid;
     job.fd = fds[0];
-    job.state = Job::State::Running;
+    job.state = FileJob::State::Running;
     job.started = std::chrono::steady_clock::now();
     return true;
 }
 
-void finishJob(Job& job) {
+void finishJob(FileJob& job) {
     ::close(job.fd);
     job.fd = -1;
     int status = 0;
     while (::waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
     }
-    job.state = Job::State::Done;
+    job.state = FileJob::State::Done;
     job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
     if (WIFSIGNALED(status)) {
         job.exitStatus = 1;
@@ -121,7 +121,7 @@ void finishJob(Job& job) {
 
 }  // namespace
 
-int runFileBatch(std::vector<Job>& jobs, const FileRunSettings& settings, std::size_t parallel,
+int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,
                  const BatchProgress& progress) {
     std::size_t next = 0;
     std::size_t running = 0;
@@ -129,7 +129,7 @@ int runFileBatch(std::vector<Job>& jobs, const FileRunSettings& settings, std::s
         while (running < parallel && next < jobs.size()) {
             std::string error;
             if (!startJob(jobs[next], settings, error)) {
-                jobs[next].state = Job::State::Done;
+                jobs[next].state = FileJob::State::Done;
                 jobs[next].exitStatus = 1;
                 jobs[next].error = error;
             } else {
@@ -140,9 +140,9 @@ int runFileBatch(std::vector<Job>& jobs, const FileRunSettings& settings, std::s
         progress(jobs, false);
         if (running == 0) break;
         std::vector<pollfd> fds;
-        std::vector<Job*> owners;
-        for (Job& job : jobs) {
-            if (job.state != Job::State::Running) continue;
+        std::vector<FileJob*> owners;
+        for (FileJob& job : jobs) {
+            if (job.state != FileJob::State::Running) continue;
             fds.push_back(pollfd{job.fd, POLLIN, 0});
             owners.push_back(&job);
         }
@@ -161,6 +161,6 @@ int runFileBatch(std::vector<Job>& jobs, const FileRunSettings& settings, std::s
     }
     progress(jobs, true);
     int worst = 0;
-    for (const Job& job : jobs) worst = std::max(worst, job.exitStatus);
+    for (const FileJob& job : jobs) worst = std::max(worst, job.exitStatus);
     return worst;
 }

@@ -17,7 +17,7 @@
 
 #include "stream/file_run.h"
 
-struct Job {
+struct FileJob {
     InputFile input;
     enum class State { Waiting, Running, Done } state = State::Waiting;
     pid_t pid = -1;
@@ -35,11 +35,11 @@ struct Job {
 };
 
 // Hears the jobs after every change; `final` on the last call.
-using BatchProgress = std::function<void(const std::vector<Job>& jobs, bool final)>;
+using BatchProgress = std::function<void(const std::vector<FileJob>& jobs, bool final)>;
 
 // Runs every job, up to `parallel` at a time. Returns 0 when every file
 // succeeded, else the worst status of a failed one.
-int runFileBatch(std::vector<Job>& jobs, const FileRunSettings& settings, std::size_t parallel,
+int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,
                  const BatchProgress& progress);
 
 #endif  // ORVANE_STREAM_FILE_BATCH_H
