@@ -10,7 +10,7 @@
 
 #include "cli/command_options.h"
 #include "cli/driver_factory.h"
-#include "host/port_values.h"
+#include "model/ports.h"
 #include "io/comtrade/comtrade_recording.h"
 
 class ProgressMeter;

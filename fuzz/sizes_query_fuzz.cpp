@@ -12,9 +12,9 @@
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_deliverables.h"
 #include "fuzz/fuzz_input.h"
-#include "host/mex.h"
+#include "contract/mex.h"
 #include "host/mex_session.h"
-#include "host/simstruc.h"
+#include "contract/simstruc.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/mex.h"
+#include "contract/mex.h"
 #include "host/mex_session.h"
 
 #define ORVANE_EXPORT extern "C" __attribute__((visibility("default")))

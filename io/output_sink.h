@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 class OutputSink {
 public:

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 class SampleSource {
 public:

@@ -3,7 +3,7 @@
 // failure here is reported through the error status with a static text; the
 // frame never stops the call early and keeps no state.
 #include "sfunction/int32_truncation.h"
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
 #include "sfunction/sfunction_entry.h"
 
 namespace {
@@ -81,18 +81,6 @@ int methodFlag(int nrhs, const mxArray* prhs[]) {
 }
 
 }  // namespace
-
-void variableHitStub(SimStruct* S) {
-    ssSetErrorStatus(S,
-                     "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
-                     "mdlGetTimeOfNextVarHit routine");
-}
-
-void zeroCrossingStub(SimStruct* S) {
-    ssSetErrorStatus(S,
-                     "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a "
-                     "mdlZeroCrossings routine");
-}
 
 void dispatchMethod(const SfunctionBlock& block, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     // The host hands the SimStruct itself in place of an array.

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "sfunction/int32_truncation.h"
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
 #include "sfunction/raised_message.h"
 #include "sfunction/sfunction_entry.h"
 #include "sfunction/throwaway_simstruct.h"
@@ -80,7 +80,7 @@ void answerSizesQuery(const SfunctionBlock& block, int nlhs, mxArray* plhs[], in
     SimStruct* S = handedOverSimStruct(prhs[1]);
     if (S != nullptr) {
         checkBlockName(block, S);
-        block.fillMethodSlots(S);
+        fillMethodSlots(block, S);
     } else {
         S = makeThrowawaySimStruct(block.name, nrhs, prhs);
         if (S == nullptr) raiseFormatted("Out of memory in %s", block.description);

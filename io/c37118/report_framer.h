@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 #include "io/c37118/command_frame.h"
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"

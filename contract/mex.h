@@ -1,8 +1,8 @@
 // The MEX and mx functions that block code calls. C linkage: a deliverable
 // leaves these symbols undefined and takes them from the process that loads
 // it (our host library here, another host elsewhere).
-#ifndef ORVANE_HOST_MEX_H
-#define ORVANE_HOST_MEX_H
+#ifndef ORVANE_CONTRACT_MEX_H
+#define ORVANE_CONTRACT_MEX_H
 
 #include <cstddef>
 
@@ -32,4 +32,4 @@ int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const ch
 
 #define mxCreateDoubleMatrix mxCreateDoubleMatrix_700
 
-#endif  // ORVANE_HOST_MEX_H
+#endif  // ORVANE_CONTRACT_MEX_H

@@ -1,12 +1,12 @@
-// The MEX and mx interface the frame calls, from whichever host the
-// deliverable is built for: our own substitute host (host/mex.h) by default,
+// The MEX and mx interface block code calls, from whichever host the
+// deliverable is built for: our own substitute host (contract/mex.h) by default,
 // or GNU Octave's MEX header when ORVANE_OCTAVE_MEX is defined. The sources
 // are the same for both; only this header differs.
-#ifndef ORVANE_SFUNCTION_MEX_API_H
-#define ORVANE_SFUNCTION_MEX_API_H
+#ifndef ORVANE_CONTRACT_MEX_API_H
+#define ORVANE_CONTRACT_MEX_API_H
 
 #if defined(ORVANE_OCTAVE_MEX)
-// Octave declares mxArray as void, the same as host/simstruc.h does in this
+// Octave declares mxArray as void, the same as contract/simstruc.h does in this
 // build, and has no versioned names: mxCreateDoubleMatrix is the plain one.
 #include <octave/mex.h>
 #define ORVANE_MXARRAY_DECLARED
@@ -14,7 +14,7 @@
 // omits the attribute that tells the compiler so.
 extern "C" __attribute__((noreturn)) void mexErrMsgTxt(const char* message);
 #else
-#include "host/mex.h"
+#include "contract/mex.h"
 #endif
 
-#endif  // ORVANE_SFUNCTION_MEX_API_H
+#endif  // ORVANE_CONTRACT_MEX_API_H

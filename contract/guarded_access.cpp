@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/simstruc.h"
-#include "sfunction/fatal_report.h"
-#include "sfunction/mex_api.h"
+#include "contract/simstruc.h"
+#include "contract/fatal_report.h"
+#include "contract/mex_api.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The 231 work vectors DWORK0..DWORK230 that carry the model's state from
-// one sample to the next, by index, with typed access to their data.
-#ifndef ORVANE_MODEL_WORK_VECTORS_H
-#define ORVANE_MODEL_WORK_VECTORS_H
+// one sample to the next: their indices, registered shapes, and typed access
+// to their data once their addresses have been looked up (model/model_record.h
+// does that through the host).
+#ifndef ORVANE_MODEL_RECORD_WORK_VECTORS_H
+#define ORVANE_MODEL_RECORD_WORK_VECTORS_H
 
 #include <cstdint>
-
-#include "host/simstruc.h"
 
 constexpr int kNumWorkVectors = 231;
 
@@ -73,6 +73,29 @@ struct SmootherVectors {
 
 inline constexpr SmootherVectors kSmootherVectorsCh1 = {58, 59, 60, 61, 62, 63, 152, 223, 224, 138, 139, 140};
 inline constexpr SmootherVectors kSmootherVectorsCh2 = {64, 65, 66, 67, 68, 69, 153, 225, 226, 141, 142, 143};
+inline constexpr SmootherVectors kSmootherVectors[2] = {kSmootherVectorsCh1, kSmootherVectorsCh2};
+
+// Work vectors of one channel's timing, restart latches and settling.
+struct ChannelVectors {
+    int reportRate;          // int32
+    int tuningFrequency;
+    int oscillatorPhase;
+    int nominalFrequency;
+    int settleTimer;
+    int prevSmoothed;
+    int prevSettled;         // bool
+    int prevNotPrevSettled;  // bool
+    int prevActive;          // bool: the channel was the active one
+};
+
+inline constexpr ChannelVectors kChannelVectors[2] = {
+    {dw::kReportRateCh1, dw::kTuningFrequencyCh1, dw::kOscillatorPhaseCh1, dw::kNominalFrequencyCh1,
+     dw::kSettleTimerCh1, dw::kPrevSmoothedCh1, dw::kPrevSettledCh1, dw::kPrevNotPrevSettledCh1,
+     dw::kPrevSelectorForRestartCh1},
+    {dw::kReportRateCh2, dw::kTuningFrequencyCh2, dw::kOscillatorPhaseCh2, dw::kNominalFrequencyCh2,
+     dw::kSettleTimerCh2, dw::kPrevSmoothedCh2, dw::kPrevSettledCh2, dw::kPrevNotPrevSettledCh2,
+     dw::kPrevNotSelector},
+};
 
 // Stage s (0-based here, 0..23) keeps its previous input, previous sum, sums
 // line and inputs line in these work vectors; each line's write index is the
@@ -82,45 +105,42 @@ constexpr int stagePrevSumVector(int s) { return 11 + 2 * s; }
 constexpr int stageSumsLineVector(int s) { return 90 + 2 * s; }
 constexpr int stageInputsLineVector(int s) { return 91 + 2 * s; }
 
-inline double* dworkReal(SimStruct* S, int k) { return static_cast<double*>(ssGetDWork(S, k)); }
-inline int32_t* dworkInt(SimStruct* S, int k) { return static_cast<int32_t*>(ssGetDWork(S, k)); }
-inline bool* dworkBool(SimStruct* S, int k) { return static_cast<bool*>(ssGetDWork(S, k)); }
-
-// The data arrays of all work vectors, looked up through the host once when
-// the block starts. The host allocates them before mdlStart and keeps them
-// in place until it frees the block, so a sample reads each address with
-// one load instead of walking the host's record 300 times.
+// The data arrays of all work vectors, looked up once when the block starts.
 struct WorkVectorTable {
     void* data[kNumWorkVectors];
 };
 
-inline void resolveWorkVectors(SimStruct* S, WorkVectorTable& table) {
-    for (int k = 0; k < kNumWorkVectors; ++k) table.data[k] = ssGetDWork(S, k);
-}
-
 inline double* dworkReal(const WorkVectorTable& t, int k) { return static_cast<double*>(t.data[k]); }
 inline int32_t* dworkInt(const WorkVectorTable& t, int k) { return static_cast<int32_t*>(t.data[k]); }
 inline bool* dworkBool(const WorkVectorTable& t, int k) { return static_cast<bool*>(t.data[k]); }
+
+// Element type of a work vector; registration names the host's type for it.
+enum class WorkType : int {
+    real,     // double
+    int32,    // int32_t
+    integer,  // the host's native signed 32-bit integer (delay-line write indices)
+    boolean,  // one-byte bool
+};
 
 // Registered shape of one group of work vectors.
 struct WorkVectorGroup {
     int first;
     int last;
     int width;  // 0 stands for the build's delay-line length
-    int dataType;
+    WorkType type;
     bool discreteState;
 };
 
 inline constexpr WorkVectorGroup kWorkVectorGroups[] = {
-    {0, 0, 4, SS_DOUBLE, true},
-    {1, 73, 1, SS_DOUBLE, true},
-    {74, 74, 4, SS_DOUBLE, true},
-    {75, 89, 1, SS_DOUBLE, true},
-    {90, 149, 0, SS_DOUBLE, false},
-    {150, 151, 1, SS_INT32, true},
-    {152, 155, 1, SS_INT32, false},
-    {156, 215, 1, SS_INTEGER, false},
-    {216, 230, 1, SS_BOOLEAN, true},
+    {0, 0, 4, WorkType::real, true},
+    {1, 73, 1, WorkType::real, true},
+    {74, 74, 4, WorkType::real, true},
+    {75, 89, 1, WorkType::real, true},
+    {90, 149, 0, WorkType::real, false},
+    {150, 151, 1, WorkType::int32, true},
+    {152, 155, 1, WorkType::int32, false},
+    {156, 215, 1, WorkType::integer, false},
+    {216, 230, 1, WorkType::boolean, true},
 };
 
-#endif  // ORVANE_MODEL_WORK_VECTORS_H
+#endif  // ORVANE_MODEL_RECORD_WORK_VECTORS_H

@@ -1,8 +1,8 @@
 // The block-signal record: every value the model computes within one sample.
 // Entries are addressed by index (B[k], BI[j], BB[j]); the names below say
 // the role of the entries that the code reads or writes by name.
-#ifndef ORVANE_MODEL_BLOCK_SIGNALS_H
-#define ORVANE_MODEL_BLOCK_SIGNALS_H
+#ifndef ORVANE_MODEL_RECORD_BLOCK_SIGNALS_H
+#define ORVANE_MODEL_RECORD_BLOCK_SIGNALS_H
 
 #include <cstdint>
 
@@ -102,9 +102,37 @@ inline constexpr SmootherEntries kSmootherCh1 = {136, 137, 138, 139, 140, 141, 1
                                                  11, 12, 1, 10};
 inline constexpr SmootherEntries kSmootherCh2 = {147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157,
                                                  13, 14, 2, 11};
+inline constexpr SmootherEntries kSmoother[2] = {kSmootherCh1, kSmootherCh2};
+
+// Entries of one channel's timing: what it latches at its restart, its
+// oscillator and reference phase, its cascade window and its settling.
+struct ChannelEntries {
+    int tuningFrequency;
+    int oscillatorPhase;
+    int nominalFrequency;
+    int alignmentTurnsFloorPrep;
+    int windowSamplesCeilPrep;
+    int settleTimer;
+    int reportRate;      // BI
+    int alignmentTurns;  // BI
+    int wholeWindow;     // BI
+    int cascadeDelay;    // BI
+    int notPrevSettled;  // BB
+    int settled;         // BB
+};
+
+inline constexpr ChannelEntries kChannelEntries[2] = {
+    {sig::kTuningFrequencyCh1, sig::kOscillatorPhaseCh1, sig::kNominalFrequencyCh1, sig::kAlignmentTurnsFloorPrepCh1,
+     sig::kWindowSamplesCeilPrepCh1, sig::kSettleTimerCh1, sig::kReportRateCh1, sig::kAlignmentTurnsCh1,
+     sig::kWholeWindowCh1, sig::kCascadeDelayCh1, sig::kNotPrevSettledCh1, sig::kSettledCh1},
+    {sig::kTuningFrequencyCh2, sig::kOscillatorPhaseCh2, sig::kNominalFrequencyCh2, sig::kAlignmentTurnsFloorPrepCh2,
+     sig::kWindowSamplesCeilPrepCh2, sig::kSettleTimerCh2, sig::kReportRateCh2, sig::kAlignmentTurnsCh2,
+     sig::kWholeWindowCh2, sig::kCascadeDelayCh2, sig::kNotPrevSettledCh2, sig::kSettledCh2},
+};
 
 // Entries of the 24 boxcar stages, in the order mdlOutputs runs them. A
-// second stage keeps no output entry (-1): its output goes straight on.
+// second stage keeps no output entry (-1): its output goes straight on. The
+// input of a first stage is a heterodyne product.
 struct StageEntries {
     int input;
     int sum;
@@ -129,4 +157,4 @@ inline constexpr StageEntries kStageEntries[24] = {
     {71, 126, 127, 128, 129, 130}, {130, 131, 132, 133, 134, -1}, // c cosine, ch2
 };
 
-#endif  // ORVANE_MODEL_BLOCK_SIGNALS_H
+#endif  // ORVANE_MODEL_RECORD_BLOCK_SIGNALS_H

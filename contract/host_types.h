@@ -1,6 +1,6 @@
 // Built-in data type identifiers of the simulation host.
-#ifndef ORVANE_HOST_HOST_TYPES_H
-#define ORVANE_HOST_HOST_TYPES_H
+#ifndef ORVANE_CONTRACT_HOST_TYPES_H
+#define ORVANE_CONTRACT_HOST_TYPES_H
 
 enum BuiltInDTypeId : int {
     SS_DOUBLE = 0,
@@ -15,4 +15,4 @@ enum BuiltInDTypeId : int {
     SS_INTEGER = 10,  // the host's native signed 32-bit integer
 };
 
-#endif  // ORVANE_HOST_HOST_TYPES_H
+#endif  // ORVANE_CONTRACT_HOST_TYPES_H

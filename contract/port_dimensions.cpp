@@ -1,4 +1,4 @@
-#include "sfunction/port_dimensions.h"
+#include "contract/port_dimensions.h"
 
 namespace {
 

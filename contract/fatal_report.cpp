@@ -1,6 +1,6 @@
-#include "sfunction/fatal_report.h"
+#include "contract/fatal_report.h"
 
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
 
 void reportFatalError(SimStruct* S, const char* text) {
     (void)S;

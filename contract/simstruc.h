@@ -7,13 +7,13 @@
 // deliverable that includes this header imports no function for it. The
 // record needs mxArray only as an opaque pointer, so it pairs with any MEX
 // header.
-#ifndef ORVANE_HOST_SIMSTRUC_H
-#define ORVANE_HOST_SIMSTRUC_H
+#ifndef ORVANE_CONTRACT_SIMSTRUC_H
+#define ORVANE_CONTRACT_SIMSTRUC_H
 
 #include <cstdint>
 #include <cstring>
 
-#include "host/host_types.h"
+#include "contract/host_types.h"
 
 #ifndef ORVANE_MXARRAY_DECLARED
 #define ORVANE_MXARRAY_DECLARED
@@ -272,11 +272,11 @@ static inline void ssSetInputPortOverWritable(SimStruct* S, int p, int v) { S->i
 static inline void ssSetInputPortRequiredContiguous(SimStruct* S, int p, int v) { S->inputPorts[p].requiredContiguous = v; }
 static inline void ssSetInputPortFrameData(SimStruct* S, int p, int v) { S->inputPorts[p].frameData = v; }
 static inline const void* ssGetInputPortSignal(const SimStruct* S, int p) { return S->inputPorts[p].signal; }
-// Direct feedthrough is stored only through the frame's guarded setter
+// Direct feedthrough is stored only through the guarded setter below
 // (ssSetInputPortDirectFeedThrough); this is the unguarded store it ends in.
 static inline void ssStoreInputPortDirectFeedThrough(SimStruct* S, int p, int v) { S->inputPorts[p].directFeedThrough = v; }
-// The unguarded element-pointer read; block code reads through the frame's
-// guarded ssGetInputPortSignalPtrs instead.
+// The unguarded element-pointer read; block code reads through the guarded
+// ssGetInputPortSignalPtrs below instead.
 static inline const void* const* ssReadInputPortSignalPtrs(const SimStruct* S, int p) { return S->inputPorts[p].signalPtrs; }
 
 static inline void ssSetOutputPortWidth(SimStruct* S, int p, int w) { S->outputPorts[p].width = w; }
@@ -337,14 +337,14 @@ static inline void ssRegisterMsgForNotSupportingMultiExecInst(SimStruct* S, cons
     ssCallGenericFcn(S, GEN_FCN_REGISTER_MULTI_EXEC_REFUSAL, 0, const_cast<char*>(msg));
 }
 
-// ---------------------------------------------------------------- frame services
-// Provided by the S-function frame that a block is built with: the guarded
-// input accessor and direct-feedthrough setter. Declared here because block
-// code calls them under the host's accessor names.
+// ---------------------------------------------------------------- guarded services
+// Compiled into every block that calls them (contract/guarded_access.cpp):
+// the guarded input accessor and direct-feedthrough setter, under the
+// host's accessor names.
 //
 // The guarded input accessor is inline, since a block reads its ports
 // through it on every sample: a port in range with registered element
-// pointers gives them at once; any other access goes to the frame's
+// pointers gives them at once; any other access goes to the
 // out-of-line report (error dialog, fatal flag), which returns null.
 const void* const* ssReportInputPortSignalPtrsMisuse(SimStruct* S, int port);
 static inline const void* const* ssGetInputPortSignalPtrs(SimStruct* S, int port) {
@@ -359,4 +359,4 @@ static inline InputRealPtrsType ssGetInputPortRealSignalPtrs(SimStruct* S, int p
 }
 void ssSetInputPortDirectFeedThrough(SimStruct* S, int port, int value);
 
-#endif  // ORVANE_HOST_SIMSTRUC_H
+#endif  // ORVANE_CONTRACT_SIMSTRUC_H

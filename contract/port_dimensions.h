@@ -1,8 +1,8 @@
 // Port-width registration through the host's dimension functions.
-#ifndef ORVANE_SFUNCTION_PORT_DIMENSIONS_H
-#define ORVANE_SFUNCTION_PORT_DIMENSIONS_H
+#ifndef ORVANE_CONTRACT_PORT_DIMENSIONS_H
+#define ORVANE_CONTRACT_PORT_DIMENSIONS_H
 
-#include "host/simstruc.h"
+#include "contract/simstruc.h"
 
 // Each fills a one-dimensional dimensions record of the given width and
 // hands it to the host's registration function; succeeds with 1 without
@@ -10,4 +10,4 @@
 int ssSetInputPortVectorDimension(SimStruct* S, int port, int width);
 int ssSetOutputPortVectorDimension(SimStruct* S, int port, int width);
 
-#endif  // ORVANE_SFUNCTION_PORT_DIMENSIONS_H
+#endif  // ORVANE_CONTRACT_PORT_DIMENSIONS_H
