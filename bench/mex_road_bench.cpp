@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "bench/deliverable_path.h"
 #include "bench/cpu_clock.h"
+#include "bench/deliverable_path.h"
 #include "bench/math_floor.h"
 #include "bench/steady_signal.h"
 #include "contract/mex.h"

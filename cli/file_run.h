@@ -10,8 +10,8 @@
 
 #include "cli/command_options.h"
 #include "cli/driver_factory.h"
-#include "model/ports.h"
 #include "io/comtrade/comtrade_recording.h"
+#include "model/ports.h"
 
 class ProgressMeter;
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "contract/simstruc.h"
 #include "contract/fatal_report.h"
 #include "contract/mex_api.h"
+#include "contract/simstruc.h"
 
 namespace {
 

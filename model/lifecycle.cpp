@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <utility>
 
-#include "model/record/block_signals.h"
+#include "model/estimation/non_finite.h"
 #include "model/model_alloc.h"
 #include "model/model_methods.h"
 #include "model/model_record.h"
-#include "model/estimation/non_finite.h"
+#include "model/record/block_signals.h"
 #include "model/record/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {

@@ -5,18 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "sfunction/int32_truncation.h"
+#include "contract/method_flags.h"
 #include "contract/mex_api.h"
+#include "sfunction/int32_truncation.h"
 #include "sfunction/raised_message.h"
 #include "sfunction/sfunction_entry.h"
 #include "sfunction/throwaway_simstruct.h"
 
 namespace {
-
-// The SimStruct layout version that Simulink writes into x's third row and
-// that the frame writes back into every SimStruct it sizes.
-constexpr int32_t kSimStructVersion = 8480229;
-constexpr double kSimStructVersionMark = 8480229.0;
 
 // A deliverable compiled under this name serves any block name.
 constexpr const char* kNameCheckExempt = "simulink_only_sfcn";

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "model/ports.h"
 #include "io/c37118/command_frame.h"
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"
+#include "model/ports.h"
 
 struct StreamSettings {
     uint16_t idCode = 1;

@@ -48,8 +48,6 @@ TEST(RestartMemoTest, KeepsOnlyForTheSameBits) {
 // after the host changed both in mid-run, equal those of a block whose first
 // sample ran with them.
 TEST(RestartMemoTest, HostChangesInMidRunAreSeen) {
-    constexpr int kTuningCh1 = 2;
-    constexpr int kReportRateCh1 = 150;
     ModelInputs in;
     in.time = 3.00017;
 
@@ -58,22 +56,24 @@ TEST(RestartMemoTest, HostChangesInMidRunAreSeen) {
     ModelInputs first = in;
     first.time = in.time - 0.0001;
     ASSERT_TRUE(changed.step(first));
-    *changed.real(kTuningCh1) = 60.0;
-    *changed.integer(kReportRateCh1) = 10;
+    *changed.real(dw::kTuningFrequencyCh1) = 60.0;
+    *changed.integer(dw::kReportRateCh1) = 10;
     ASSERT_TRUE(changed.step(in));
 
     ModelHarness fresh(model_10k::kModelEntry);
     ASSERT_TRUE(fresh.start());
-    *fresh.real(kTuningCh1) = 60.0;
-    *fresh.integer(kReportRateCh1) = 10;
+    *fresh.real(dw::kTuningFrequencyCh1) = 60.0;
+    *fresh.integer(dw::kReportRateCh1) = 10;
     ASSERT_TRUE(fresh.step(in));
 
     const BlockSignals& a = *changed.signals();
     const BlockSignals& b = *fresh.signals();
-    for (int entry : {2, 4, 5, 16, 140}) EXPECT_EQ(a.B[entry], b.B[entry]) << "B[" << entry << "]";
-    for (int entry : {3, 7, 8, 11, 12}) EXPECT_EQ(a.BI[entry], b.BI[entry]) << "BI[" << entry << "]";
-    EXPECT_EQ(a.BI[8], 167);
-    EXPECT_EQ(a.BI[12], 167);
+    for (int entry : {sig::kTimestamp, sig::kReportIndexFloorPrep, sig::kReportOffset, sig::kWindowSamplesCeilPrepCh1,
+                      kSmootherCh1.windowCeilPrep}) EXPECT_EQ(a.B[entry], b.B[entry]) << "B[" << entry << "]";
+    for (int entry : {sig::kReportIndex, sig::kWholeWindowCh1, sig::kCascadeDelayCh1, kSmootherCh1.wholeWindow,
+                      kSmootherCh1.delay}) EXPECT_EQ(a.BI[entry], b.BI[entry]) << "BI[" << entry << "]";
+    EXPECT_EQ(a.BI[sig::kCascadeDelayCh1], 167);
+    EXPECT_EQ(a.BI[kSmootherCh1.delay], 167);
 }
 
 }  // namespace

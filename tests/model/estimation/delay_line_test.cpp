@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr int kFirstLine = 90;
+constexpr int kFirstLine = dw::kFirstDelayLine;
 constexpr int kLastLine = 143;
-constexpr int kIndexOffset = 66;  // line k keeps its write index in k + 66
+constexpr int kIndexOffset = dw::kWriteIndexOffset;
 constexpr int kLength = 402;
 
 double slotValue(int line, int slot) { return line * 1000.0 + slot; }
@@ -45,11 +45,11 @@ struct LineRead {
 };
 
 const LineRead kReads[] = {
-    {92, 22, -1},     // stage sums
-    {93, 23, 24},     // stage inputs
-    {138, 141, -1},   // smoother sum A
-    {139, 143, -1},   // smoother sum B
-    {140, 144, 145},  // smoother raw frequency
+    {stageSumsLineVector(1), kStageEntries[1].delayedSum, -1},
+    {stageInputsLineVector(1), kStageEntries[1].delayedInput0, kStageEntries[1].delayedInput1},
+    {kSmootherVectorsCh1.lineSumA, kSmootherCh1.delayedSumA, -1},
+    {kSmootherVectorsCh1.lineSumB, kSmootherCh1.delayedSumB, -1},
+    {kSmootherVectorsCh1.lineRaw, kSmootherCh1.delayedRaw0, kSmootherCh1.delayedRaw1},
 };
 
 // Fills every line, sets the write indices (`moved` lines at the case's
@@ -72,8 +72,8 @@ TEST(DelayLineTest, ReadsAndWrapOfSharedAndApartIndices) {
             ModelHarness h(model_10k::kModelEntry);
             runOneSample(h, c, apart);
             const BlockSignals& s = *h.signals();
-            ASSERT_EQ(s.BI[8], 200);   // cascade delay, channel 1
-            ASSERT_EQ(s.BI[12], 200);  // smoothing delay, channel 1
+            ASSERT_EQ(s.BI[sig::kCascadeDelayCh1], 200);
+            ASSERT_EQ(s.BI[kSmootherCh1.delay], 200);
             for (const LineRead& r : kReads) {
                 EXPECT_EQ(s.B[r.delayedEntry], slotValue(r.line, c.delayed)) << "line " << r.line;
                 if (r.followingEntry >= 0) {
@@ -83,11 +83,14 @@ TEST(DelayLineTest, ReadsAndWrapOfSharedAndApartIndices) {
             }
             // The first stage's lines, left at index 0 when the others moved.
             const CursorCase& first = apart ? kCases[4] : c;
-            EXPECT_EQ(s.B[17], slotValue(90, first.delayed));
-            EXPECT_EQ(s.B[18], slotValue(91, first.delayed));
-            EXPECT_EQ(s.B[19], slotValue(91, first.following));
-            EXPECT_EQ(*h.integer(90 + kIndexOffset), first.advanced);
-            EXPECT_EQ(*h.integer(91 + kIndexOffset), first.advanced);
+            constexpr StageEntries e = kStageEntries[0];
+            constexpr int sums = stageSumsLineVector(0);
+            constexpr int inputs = stageInputsLineVector(0);
+            EXPECT_EQ(s.B[e.delayedSum], slotValue(sums, first.delayed));
+            EXPECT_EQ(s.B[e.delayedInput0], slotValue(inputs, first.delayed));
+            EXPECT_EQ(s.B[e.delayedInput1], slotValue(inputs, first.following));
+            EXPECT_EQ(*h.integer(sums + kIndexOffset), first.advanced);
+            EXPECT_EQ(*h.integer(inputs + kIndexOffset), first.advanced);
         }
     }
 }
@@ -99,11 +102,15 @@ TEST(DelayLineTest, EachLineIsWrittenAtItsOwnIndex) {
     const CursorCase& c = kCases[1];
     runOneSample(h, c, true);
     const BlockSignals& s = *h.signals();
-    EXPECT_EQ(h.real(92)[c.writeIndex], s.B[21]);  // stage 2 sum at the moved index
-    EXPECT_EQ(h.real(93)[c.writeIndex], s.B[20]);  // stage 2 input (stage 1 output)
-    EXPECT_EQ(h.real(90)[0], s.B[15]);             // stage 1 sum at index 0
-    EXPECT_EQ(h.real(92)[0], slotValue(92, 0));
-    EXPECT_EQ(h.real(90)[c.writeIndex], slotValue(90, c.writeIndex));
+    constexpr int firstSums = stageSumsLineVector(0);
+    constexpr int secondSums = stageSumsLineVector(1);
+    // Stage 2's sum and input (stage 1's output) at the moved index, stage 1's
+    // sum at index 0.
+    EXPECT_EQ(h.real(secondSums)[c.writeIndex], s.B[kStageEntries[1].sum]);
+    EXPECT_EQ(h.real(stageInputsLineVector(1))[c.writeIndex], s.B[kStageEntries[1].input]);
+    EXPECT_EQ(h.real(firstSums)[0], s.B[kStageEntries[0].sum]);
+    EXPECT_EQ(h.real(secondSums)[0], slotValue(secondSums, 0));
+    EXPECT_EQ(h.real(firstSums)[c.writeIndex], slotValue(firstSums, c.writeIndex));
 }
 
 }  // namespace
