@@ -33,9 +33,10 @@ inline void copyStages(const WorkVectorTable& t, const double* B, std::integer_s
 
 // The copies of channel c: its latches, oscillator, settling, frequency
 // detector and smoother.
-inline void copyChannel(const WorkVectorTable& t, int c, const BlockSignals& sig) {
-    const ChannelVectors& cv = kChannelVectors[c];
-    const ChannelEntries& ce = kChannelEntries[c];
+template <int C>
+inline __attribute__((always_inline)) void copyChannel(const WorkVectorTable& t, const BlockSignals& sig) {
+    constexpr ChannelVectors cv = kChannelVectors[C];
+    constexpr ChannelEntries ce = kChannelEntries[C];
     const double* B = sig.B;
     setReal(t, cv.tuningFrequency, B[ce.tuningFrequency]);
     setReal(t, cv.oscillatorPhase, B[ce.oscillatorPhase]);
@@ -45,8 +46,8 @@ inline void copyChannel(const WorkVectorTable& t, int c, const BlockSignals& sig
     *dworkBool(t, cv.prevSettled) = sig.BB[ce.settled];
     *dworkBool(t, cv.prevNotPrevSettled) = sig.BB[ce.notPrevSettled];
 
-    const SmootherVectors& v = kSmootherVectors[c];
-    const SmootherEntries& e = kSmoother[c];
+    constexpr SmootherVectors v = kSmootherVectors[C];
+    constexpr SmootherEntries e = kSmoother[C];
     setReal(t, cv.prevSmoothed, B[e.smoothed]);
     setReal(t, v.prevDetectorAngle, B[e.detectorAngle]);
     setReal(t, v.prevStageFactor, B[e.stageFactor]);
@@ -159,8 +160,8 @@ void mdlUpdate(SimStruct* S, int tid) {
 
     copyStages(t, B, std::make_integer_sequence<int, 24>{});
 
-    copyChannel(t, 0, sig);
-    copyChannel(t, 1, sig);
+    copyChannel<0>(t, sig);
+    copyChannel<1>(t, sig);
 
     setReal(t, dw::kPrevOffsetForStrobe, B[sig::kReportOffset]);
     setReal(t, dw::kPrevTimestamp, B[sig::kTimestamp]);
