@@ -1,6 +1,7 @@
 #include "cli/file_run.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
+#include "io/csv/resampled_csv_source.h"
 
 namespace {
 
@@ -71,6 +73,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
                          const std::function<void(uint64_t, uint64_t)>& progress, ProgressMeter* meter) {
     std::string error;
     std::unique_ptr<SampleSource> source;
+    CsvSampleReader* csv = nullptr;
     double epochShift = 0.0;
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
@@ -84,21 +87,36 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         const double lf = recording->recording().config.lineFrequency;
         if (!settings.nominalFrequencyGiven && (lf == 50.0 || lf == 60.0)) ports.nominalFrequency = lf;
         if (!recording->prepare(build->fs, ports, error)) return failure(2, error);
+        if (!recording->gapWarning().empty()) std::fprintf(stderr, "%s\n", recording->gapWarning().c_str());
         epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
         source = std::move(recording);
     } else {
+        double fileRate = 0.0;
         if (choice.buildTag == "auto") {
-            return failure(2, input.path + ": --build auto needs a COMTRADE recording (a sample CSV has no rate)");
+            fileRate = csvSampleRate(input.path, error);
+            if (fileRate == 0.0) return failure(2, error);
+            choice.buildTag = buildTagForRate(fileRate);
         }
-        source = CsvSampleReader::open(input.path, error);
-        if (!source) return failure(2, error);
+        const SampleRateBuild* build = buildByTag(choice.buildTag);
+        if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "'");
+        if (fileRate != 0.0 && std::fabs(fileRate - build->fs) > 1e-3 * build->fs) {
+            source = ResampledCsvSource::open(input.path, fileRate, build->fs, settings.bridgeGaps, error);
+            if (!source) return failure(2, error);
+        } else {
+            std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(input.path, error);
+            if (!reader) return failure(2, error);
+            reader->expectSampleRate(build->fs);
+            if (settings.bridgeGaps) reader->bridgeGaps();
+            csv = reader.get();
+            source = std::move(reader);
+        }
     }
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
 
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failure(2, error);
-    CsvOutputWriter writer(input.outputPath, settings.reportsOnly);
+    CsvOutputWriter writer(input.outputPath, settings.reportsOnly, settings.quality);
     if (!writer.open()) return failure(2, writer.error());
     OutputSink* sink = &writer;
     std::unique_ptr<OutputSink> holder;
@@ -114,6 +132,11 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         run = runSamples(counting, *driver, *sink, meter);
     } else {
         run = runSamples(*source, *driver, *sink, meter);
+    }
+    if (csv != nullptr) {
+        for (const std::string& warning : {timeJumpWarning(*csv), missingRowsWarning(*csv)}) {
+            if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+        }
     }
     FileOutcome outcome;
     outcome.exitStatus = run.exitStatus;

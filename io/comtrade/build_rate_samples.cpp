@@ -84,6 +84,7 @@ bool BuildRateSamples::next(double phase[3], double& time) {
                 const std::size_t i = s.first + index_;
                 for (std::size_t p = 0; p < 3; ++p) phase[p] = rec_.phases[p][i];
                 time = rec_.timeOf(i);
+                sourceIndex_ = i;
                 ++index_;
                 return true;
             }
@@ -92,6 +93,8 @@ bool BuildRateSamples::next(double phase[3], double& time) {
                 for (std::size_t p = 0; p < 3; ++p) phase[p] = ready_[readyAt_ + p];
                 readyAt_ += 3;
                 time = rec_.origin.timeOf(s.startElapsed + static_cast<double>(index_) / fs_);
+                sourceIndex_ = s.first + std::min(s.count - 1, static_cast<std::size_t>(static_cast<double>(index_) *
+                                                                                         s.rate / fs_));
                 ++index_;
                 return true;
             }

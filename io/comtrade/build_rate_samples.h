@@ -20,6 +20,9 @@ public:
 
     // The next sample's phases a, b, c and its `Time`; false at the end.
     bool next(double phase[3], double& time);
+    // The recording's sample at or before the instant of the sample last
+    // yielded.
+    std::size_t sourceIndex() const { return sourceIndex_; }
     // How many samples next() yields in all.
     std::size_t total() const { return total_; }
     // True when no section needs resampling.
@@ -44,6 +47,7 @@ private:
     std::vector<double> staging_;
     std::vector<double> ready_;  // interleaved output not yet taken
     std::size_t readyAt_ = 0;
+    std::size_t sourceIndex_ = 0;
 };
 
 #endif  // ORVANE_IO_COMTRADE_BUILD_RATE_SAMPLES_H

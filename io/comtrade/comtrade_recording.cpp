@@ -122,6 +122,17 @@ double ComtradeRecording::timeOf(std::size_t i) const {
     return std::nan("");
 }
 
+std::vector<std::string> comtradeFilesOf(const std::string& path) {
+    std::vector<std::string> files{path};
+    if (hasExtension(path, ".cff")) return files;
+    try {
+        files.push_back(datPathFor(path));
+    } catch (const ComtradeError&) {
+        // No data file: the run will say so.
+    }
+    return files;
+}
+
 ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options) {
     ComtradeRecording rec;
     rec.path = path;

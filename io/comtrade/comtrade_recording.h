@@ -48,6 +48,11 @@ struct ComtradeRecording {
     double timeOf(std::size_t i) const;
 };
 
+// The files a recording is read from: the .cff, or the .cfg and (when it
+// is there) its .dat. Never throws; for checking that no output overwrites
+// them.
+std::vector<std::string> comtradeFilesOf(const std::string& path);
+
 // Throws ComtradeError for any file that cannot be read or is malformed;
 // nothing is returned half-read.
 ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options);

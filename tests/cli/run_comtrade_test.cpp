@@ -94,7 +94,7 @@ TEST(RunComtrade, UsageFaults) {
         {"run --comtrade a.cfg --phases VA,VB", "--phases needs three channels"},
         {"run --comtrade a.cfg --jobs 0", "jobs"},
         {"run --jobs 2", "give an input file"},
-        {"run --input a.csv --input b.csv --build auto", "--build auto needs a COMTRADE recording"},
+        {"run --input a.csv --build auto", "a.csv: cannot open"},
     };
     for (const auto& c : cases) {
         const ToolResult result = runTool(c.arguments, scratch);
