@@ -39,6 +39,7 @@ void ComtradeSampleSource::bridgeGaps(double nominalFrequency) {
     gapWarning_.clear();
     uint64_t bridged = 0, left = 0;
     std::size_t first = 0;
+    bool seen = false;
     std::array<std::vector<double>, 3>& v = recording_.phases;
     for (const SampleSection& s : recording_.sections) {
         // Each rate its own bridge: the period in samples differs.
@@ -46,7 +47,10 @@ void ComtradeSampleSource::bridgeGaps(double nominalFrequency) {
         for (std::size_t i = s.first; i < s.first + s.count && i < v[0].size(); ++i) {
             double phase[3] = {v[0][i], v[1][i], v[2][i]};
             const bool wasWhole = std::isfinite(phase[0]) && std::isfinite(phase[1]) && std::isfinite(phase[2]);
-            if (!wasWhole && bridged + left == 0) first = i;
+            if (!wasWhole && !seen) {
+                first = i;
+                seen = true;
+            }
             const bool marked = bridge.process(phase);
             if (marked && marks_.empty()) marks_.assign(v[0].size(), false);
             if (marked) marks_[i] = true;

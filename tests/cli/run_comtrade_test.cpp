@@ -3,9 +3,11 @@
 // once where a failed one leaves the others intact.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "io/comtrade/comtrade_recording.h"
@@ -101,6 +103,56 @@ TEST(RunComtrade, UsageFaults) {
         EXPECT_EQ(result.status, 2) << c.arguments;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << c.arguments << ": " << result.err;
     }
+}
+
+// A recording with a few missing values is bridged and its reports marked
+// where the filters hold bridged samples; the measurement stays with the
+// gap-free recording's throughout, and is unmarked again after the memory.
+TEST(RunComtrade, AGapIsBridgedAndItsReportsMarked) {
+    ScratchDirectory scratch("comtrade_gap");
+    const SyntheticRecording whole = threePhaseRecording(DataFormat::Binary, 10000.0, 10000);
+    SyntheticRecording gap = whole;
+    for (std::size_t i = 5000; i < 5005; ++i) gap.data.analogRaw[1][i] = std::nan("");
+    ASSERT_TRUE(writeComtrade(scratch.file("whole"), whole.config, whole.data));
+    ASSERT_TRUE(writeComtrade(scratch.file("gap"), gap.config, gap.data));
+    const std::string options = " --in-process --reports-only --quality";
+    const ToolResult reference = runTool("run --comtrade '" + scratch.file("whole.cfg") + "'" + options, scratch);
+    const ToolResult bridged = runTool("run --comtrade '" + scratch.file("gap.cfg") + "'" + options, scratch);
+    ASSERT_EQ(bridged.status, 0) << bridged.err;
+    EXPECT_NE(bridged.err.find("warning: " + scratch.file("gap.dat") + ": 5 sample(s) with missing values, the "
+                                                                        "first is sample 5001; 5 bridged"),
+              std::string::npos)
+        << bridged.err;
+    std::istringstream a(reference.out), b(bridged.out);
+    std::string lineA, lineB;
+    std::getline(a, lineA);
+    std::getline(b, lineB);
+    EXPECT_EQ(lineB, lineA);
+    EXPECT_EQ(lineB.substr(lineB.rfind(',') + 1), "quality");
+    // The gap starts 0.5 s after the first sample; marks last the filters'
+    // memory of 0.12 s after its last sample.
+    const double gapStart = 0.5, gapEnd = 0.5005 + 0.12;
+    int marked = 0;
+    double firstTime = -1.0;
+    while (std::getline(a, lineA) && std::getline(b, lineB)) {
+        double ta, ma, tb, mb;
+        int qa, qb;
+        ASSERT_EQ(std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &ta, &ma, &qa), 3);
+        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &tb, &mb, &qb), 3);
+        if (firstTime < 0) firstTime = std::floor(ta);
+        const double elapsed = ta - firstTime - 0.25;  // the recording starts at .25 s
+        EXPECT_EQ(qa, 0);
+        // A report's timestamp is one 50 Hz period before the sample that
+        // gives it.
+        const double at = elapsed + 0.02;
+        if (std::fabs(at - gapStart) > 2e-3 && std::fabs(at - gapEnd) > 2e-3) {
+            EXPECT_EQ(qb, at > gapStart && at < gapEnd ? 1 : 0) << elapsed;
+        }
+        marked += qb;
+        EXPECT_NEAR(mb, ma, 1e-3 * ma) << elapsed;
+    }
+    // Reports every 20 ms across the 125 ms marked.
+    EXPECT_GE(marked, 6);
 }
 
 }  // namespace
