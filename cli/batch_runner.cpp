@@ -25,6 +25,8 @@ const char* const kBatchRunHelp =
     "                      sample CSV; repeat --comtrade and --input for several files\n"
     "  --phases A,B,C      the recording's phase channels by name or number (default: its\n"
     "                      three voltage channels, or the voltages marked phase A, B, C)\n"
+    "  --line-to-line      the voltage channels (or --phases AB,BC,CA) are line-to-line;\n"
+    "                      found from names like VAB, UAB, A-B without this option\n"
     "  --primary           values on the transformer's primary side (default)\n"
     "  --secondary         values on the secondary side\n"
     "  --build auto        the build at the file's rate (a recording's, or a sample\n"
@@ -370,6 +372,7 @@ int runBatch(const std::vector<std::string>& args) {
         {"phases", true},         {"primary", false},         {"secondary", false},    {"jobs", true},
         {"nominal-frequency", true}, {"report-rate", true},   {"report-mode", true},   {"magnitude-coeffs", true},
         {"phase-coeffs", true},   {"bridge-gaps", false},     {"quality", false},
+        {"line-to-line", false},
     };
     CommandOptions options;
     if (!options.parse(parsed.rest, accepted, error)) return usageError(error);
@@ -384,6 +387,7 @@ int runBatch(const std::vector<std::string>& args) {
     settings.bridgeGaps = options.has("bridge-gaps");
     settings.quality = options.has("quality");
     settings.comtrade.side = options.has("secondary") ? ValueSide::Secondary : ValueSide::Primary;
+    settings.comtrade.lineToLine = options.has("line-to-line");
     if (options.has("phases")) {
         const std::string list = options.text("phases");
         std::size_t begin = 0;

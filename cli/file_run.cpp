@@ -80,6 +80,9 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     if (input.comtrade) {
         auto recording = ComtradeSampleSource::open(input.path, settings.comtrade, error);
         if (!recording) return failure(2, error);
+        for (const std::string& warning : recording->recording().config.warnings) {
+            std::fprintf(stderr, "%s\n", warning.c_str());
+        }
         if (choice.buildTag == "auto") choice.buildTag = buildTagForRate(recording->recording().maxRate());
         const SampleRateBuild* build = buildByTag(choice.buildTag);
         if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "'");
