@@ -56,9 +56,10 @@ public:
     }
 
     // One warning per kind, at the current line.
-    void warn(const std::string& kind, const std::string& what) {
+    void warn(const std::string& kind, const std::string& what, int line = 0) {
         if (!warned_.insert(kind).second) return;
-        warnings_.push_back("warning: " + fileName_ + ":" + std::to_string(currentLine()) + ": " + what);
+        warnings_.push_back("warning: " + fileName_ + ":" + std::to_string(line > 0 ? line : currentLine()) + ": " +
+                            what);
     }
     std::vector<std::string> takeWarnings() { return std::move(warnings_); }
 
@@ -226,6 +227,7 @@ CivilTime parseStamp(CfgReader& in, int revision, const char* what, bool lenient
 
 ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int firstLine) {
     CfgReader in(text, fileName, firstLine);
+    const int firstLineNumber = firstLine;
     ComtradeConfig cfg;
 
     auto f = in.nextRecord("station_name,rec_dev_id,rev_year");
@@ -311,7 +313,8 @@ ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int 
     auto finish = [&]() {
         if (guessLayout) {
             in.warn("revision", "revision year '" + yearText + "' is not 1991, 1999 or 2013; read by the layout the "
-                                "file has, that of " + std::to_string(cfg.revision));
+                                "file has, that of " + std::to_string(cfg.revision),
+                    firstLineNumber);
         }
         cfg.nanosecondTimestamps = cfg.revision >= 2013 && cfg.start.fractionDigits > 6;
         cfg.warnings = in.takeWarnings();
