@@ -12,6 +12,8 @@
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/csv/resampled_csv_source.h"
+#include "io/input_watch.h"
+#include "io/run_summary.h"
 
 namespace {
 
@@ -74,6 +76,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     std::string error;
     std::unique_ptr<SampleSource> source;
     CsvSampleReader* csv = nullptr;
+    RunSummary summary;  // printed for recordings and --build auto
     double epochShift = 0.0;
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
@@ -91,6 +94,11 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         if (!settings.nominalFrequencyGiven && (lf == 50.0 || lf == 60.0)) ports.nominalFrequency = lf;
         if (!recording->prepare(build->fs, ports, error)) return failure(2, error);
         if (!recording->gapWarning().empty()) std::fprintf(stderr, "%s\n", recording->gapWarning().c_str());
+        summary.input = input.path;
+        summary.inputRate = recording->recording().maxRate();
+        summary.inputRatesVary = recording->recording().sections.size() > 1;
+        summary.phases = phaseChannelsOf(recording->recording());
+        summary.scaling = scalingOf(recording->recording(), settings.comtrade.side);
         epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
         source = std::move(recording);
     } else {
@@ -102,6 +110,11 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         }
         const SampleRateBuild* build = buildByTag(choice.buildTag);
         if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "'");
+        if (fileRate != 0.0) {
+            summary.input = input.path;
+            summary.inputRate = fileRate;
+            summary.phases = "va, vb, vc columns";
+        }
         if (fileRate != 0.0 && std::fabs(fileRate - build->fs) > 1e-3 * build->fs) {
             source = ResampledCsvSource::open(input.path, fileRate, build->fs, settings.bridgeGaps, error);
             if (!source) return failure(2, error);
@@ -128,14 +141,26 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         if (sink == nullptr) return failure(2, error);
     }
     if (!driver->start()) return failure(1, "the block did not start: " + driver->error());
+    if (!checkDriverRate(*driver, choice, *build, error)) return failure(2, error);
+    if (!summary.input.empty()) {
+        summary.buildTag = choice.buildTag;
+        summary.buildRate = build->fs;
+        summary.road = choice.inProcess ? "model linked in"
+                                        : "deliverable " + (choice.deliverablePath.empty()
+                                                                ? std::string(build->sfunctionName) + ".mexa64"
+                                                                : choice.deliverablePath);
+        std::fprintf(stderr, "orvane run: %s\n", describeRun(summary).c_str());
+    }
 
     RunOutcome run;
+    InputWatch watch(*source, build->fs);
     if (progress) {
-        CountingSource counting(*source, progress);
+        CountingSource counting(watch, progress);
         run = runSamples(counting, *driver, *sink, meter);
     } else {
-        run = runSamples(*source, *driver, *sink, meter);
+        run = runSamples(watch, *driver, *sink, meter);
     }
+    for (const std::string& warning : watch.warnings()) std::fprintf(stderr, "%s\n", warning.c_str());
     if (csv != nullptr) {
         for (const std::string& warning : {timeJumpWarning(*csv), missingRowsWarning(*csv)}) {
             if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());

@@ -16,6 +16,7 @@
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/distinct_files.h"
+#include "io/input_watch.h"
 
 namespace {
 
@@ -134,10 +135,16 @@ int runCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvane run: the block did not start: %s\n", driver->error().c_str());
         return 1;
     }
+    if (!checkDriverRate(*driver, choice, *build, error)) {
+        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+        return 2;
+    }
 
     ProgressMeter progress("orvane run: " + source->name());
-    const RunOutcome outcome = runSamples(*source, *driver, *sink, &progress);
+    InputWatch watch(*source, build->fs);
+    const RunOutcome outcome = runSamples(watch, *driver, *sink, &progress);
     progress.done();
+    for (const std::string& warning : watch.warnings()) std::fprintf(stderr, "%s\n", warning.c_str());
     if (csv != nullptr) {
         for (const std::string& warning : {timeJumpWarning(*csv), missingRowsWarning(*csv)}) {
             if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());

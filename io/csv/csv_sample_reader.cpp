@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "io/csv/csv_columns.h"
 #include "io/csv/csv_numbers.h"
@@ -192,7 +193,10 @@ bool CsvSampleReader::checkSpacing(double time) {
         if (timeJumps_++ == 0) firstTimeJumpLine_ = lineNumber_;
         return true;
     }
-    if (std::fabs(step - period_) <= kSpacingTolerance * period_) {
+    // Plus the resolution of time itself: near 2e9 s a double resolves
+    // 2.4e-7 s, a few thousandths of a period at 10 kHz.
+    const double resolution = 4.0 * std::numeric_limits<double>::epsilon() * std::fabs(time);
+    if (std::fabs(step - period_) <= kSpacingTolerance * period_ + resolution) {
         rateConfirmed_ = true;
         return true;
     }
