@@ -26,6 +26,7 @@ public:
     std::optional<uint64_t> sampleCount() const override { return inner_.sampleCount(); }
     std::optional<double> fractionConsumed() const override { return inner_.fractionConsumed(); }
     const std::string& error() const override { return inner_.error(); }
+    bool sampleMarked() const override { return inner_.sampleMarked(); }
     Status next(ModelInputs& in) override {
         const Status status = inner_.next(in);
         if (status == Status::Sample && (++count_ & 4095u) == 0) progress_(count_, inner_.sampleCount().value_or(0));
