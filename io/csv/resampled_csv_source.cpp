@@ -6,6 +6,17 @@
 #include "io/csv/csv_sample_reader.h"
 #include "io/resample/resampler.h"
 
+namespace {
+
+bool samePorts(const ModelInputs& a, const ModelInputs& b) {
+    for (int k = 0; k < 3; ++k) {
+        if (a.magnitudeCoeffs[k] != b.magnitudeCoeffs[k] || a.phaseCoeffs[k] != b.phaseCoeffs[k]) return false;
+    }
+    return a.reportRate == b.reportRate && a.nominalFrequency == b.nominalFrequency && a.reportMode == b.reportMode;
+}
+
+}  // namespace
+
 std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& path, double fileRate,
                                                              double buildRate, bool bridgeGaps, std::string& error) {
     std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
@@ -37,19 +48,22 @@ std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& 
                     "--bridge-gaps to bridge it first";
             return nullptr;
         }
-        source->rows_.push_back(in);
+        if (source->ports_.empty() || !samePorts(source->ports_.back().second, in)) {
+            source->ports_.emplace_back(source->rows_, in);
+        }
+        if (source->rows_ == 0) source->startTime_ = in.time;
+        ++source->rows_;
         source->rowMarked_.push_back(reader->sampleMarked());
         input.insert(input.end(), in.phase, in.phase + 3);
     }
-    if (source->rows_.empty()) {
+    if (source->rows_ == 0) {
         error = path + ": no samples";
         return nullptr;
     }
-    source->startTime_ = source->rows_.front().time;
-    const std::size_t frames = Resampler::outputFramesFor(source->rows_.size(), fileRate, buildRate);
+    const std::size_t frames = Resampler::outputFramesFor(source->rows_, fileRate, buildRate);
     try {
         Resampler resampler(fileRate, buildRate, 3);
-        resampler.push(input.data(), source->rows_.size(), source->phases_);
+        resampler.push(input.data(), source->rows_, source->phases_);
         resampler.finish(source->phases_);
     } catch (const std::exception& e) {
         error = path + ": " + e.what();
@@ -64,8 +78,9 @@ SampleSource::Status ResampledCsvSource::next(ModelInputs& in) {
     // The input row at or before this instant carries the configuration.
     const double position = static_cast<double>(next_) * fileRate_ / buildRate_;
     std::size_t row = static_cast<std::size_t>(std::floor(position + 1e-9));
-    if (row >= rows_.size()) row = rows_.size() - 1;
-    in = rows_[row];
+    if (row >= rows_) row = rows_ - 1;
+    while (portsAt_ + 1 < ports_.size() && ports_[portsAt_ + 1].first <= row) ++portsAt_;
+    in = ports_[portsAt_].second;
     for (int p = 0; p < 3; ++p) in.phase[p] = phases_[3 * next_ + static_cast<std::size_t>(p)];
     in.time = startTime_ + static_cast<double>(next_) / buildRate_;
     marked_ = rowMarked_[row];

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/sample_source.h"
@@ -32,7 +33,10 @@ private:
     double fileRate_ = 0.0;
     double buildRate_ = 0.0;
     double startTime_ = 0.0;
-    std::vector<ModelInputs> rows_;  // the input rows (configuration columns)
+    // The configuration columns where they change: (first row, its values).
+    std::vector<std::pair<std::size_t, ModelInputs>> ports_;
+    std::size_t portsAt_ = 0;
+    std::size_t rows_ = 0;
     std::vector<bool> rowMarked_;
     std::vector<double> phases_;  // resampled, interleaved a, b, c
     std::size_t next_ = 0;
