@@ -4,8 +4,15 @@
 #include <cmath>
 #include <limits>
 
+std::size_t GapBridge::periodFor(double sampleRate, double nominalFrequency) {
+    const double samples = std::round(sampleRate / nominalFrequency);
+    // A nonsense nominal frequency (0, NaN) gives one sample: the bridge
+    // then holds the last value.
+    return samples >= 1.0 && samples < 1e7 ? static_cast<std::size_t>(samples) : 1;
+}
+
 GapBridge::GapBridge(double sampleRate, double nominalFrequency)
-    : period_(static_cast<std::size_t>(std::max(1.0, std::round(sampleRate / nominalFrequency)))),
+    : period_(periodFor(sampleRate, nominalFrequency)),
       memory_(static_cast<std::size_t>(std::ceil(sampleRate * kFilterMemorySeconds))),
       // Before the first period, nothing is known: a missing value stays so.
       history_(3 * period_, std::numeric_limits<double>::quiet_NaN()),

@@ -40,6 +40,8 @@ public:
     // sample is marked.
     bool process(double phase[3]);
 
+    // The nominal period in whole samples (nearest, at least one).
+    static std::size_t periodFor(double sampleRate, double nominalFrequency);
     std::size_t periodSamples() const { return period_; }
     std::size_t memorySamples() const { return memory_; }
     // Samples with at least one phase bridged / left missing so far.

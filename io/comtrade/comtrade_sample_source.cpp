@@ -1,6 +1,7 @@
 #include "io/comtrade/comtrade_sample_source.h"
 
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 
 #include "io/gap_bridge.h"
@@ -41,9 +42,17 @@ void ComtradeSampleSource::bridgeGaps(double nominalFrequency) {
     std::size_t first = 0;
     bool seen = false;
     std::array<std::vector<double>, 3>& v = recording_.phases;
+    std::unique_ptr<GapBridge> bridge;
     for (const SampleSection& s : recording_.sections) {
-        // Each rate its own bridge: the period in samples differs.
-        GapBridge bridge(s.rate, nominalFrequency);
+        // One bridge while the period in samples stays (a frequency-tracking
+        // recorder keeps it, whatever its rates); a new one where it changes.
+        if (!bridge || GapBridge::periodFor(s.rate, nominalFrequency) != bridge->periodSamples()) {
+            if (bridge) {
+                bridged += bridge->bridgedSamples();
+                left += bridge->unbridgedSamples();
+            }
+            bridge = std::make_unique<GapBridge>(s.rate, nominalFrequency);
+        }
         for (std::size_t i = s.first; i < s.first + s.count && i < v[0].size(); ++i) {
             double phase[3] = {v[0][i], v[1][i], v[2][i]};
             const bool wasWhole = std::isfinite(phase[0]) && std::isfinite(phase[1]) && std::isfinite(phase[2]);
@@ -51,13 +60,15 @@ void ComtradeSampleSource::bridgeGaps(double nominalFrequency) {
                 first = i;
                 seen = true;
             }
-            const bool marked = bridge.process(phase);
+            const bool marked = bridge->process(phase);
             if (marked && marks_.empty()) marks_.assign(v[0].size(), false);
             if (marked) marks_[i] = true;
             for (std::size_t p = 0; p < 3; ++p) v[p][i] = phase[p];
         }
-        bridged += bridge.bridgedSamples();
-        left += bridge.unbridgedSamples();
+    }
+    if (bridge) {
+        bridged += bridge->bridgedSamples();
+        left += bridge->unbridgedSamples();
     }
     if (bridged + left == 0) return;
     gapWarning_ = "warning: " + recording_.dataPath + ": " + std::to_string(bridged + left) +
