@@ -17,6 +17,7 @@
 #include "cli/command_options.h"
 #include "cli/file_run.h"
 #include "cli/progress_meter.h"
+#include "io/distinct_files.h"
 
 const char* const kBatchRunHelp =
     "recordings and several files:\n"
@@ -24,10 +25,13 @@ const char* const kBatchRunHelp =
     "                      sample CSV; repeat --comtrade and --input for several files\n"
     "  --phases A,B,C      the recording's phase channels by name or number (default: its\n"
     "                      three voltage channels, or the voltages marked phase A, B, C)\n"
+    "  --line-to-line      the voltage channels (or --phases AB,BC,CA) are line-to-line;\n"
+    "                      found from names like VAB, UAB, A-B without this option\n"
     "  --primary           values on the transformer's primary side (default)\n"
     "  --secondary         values on the secondary side\n"
-    "  --build auto        the build at the recording's rate or the nearest above it\n"
-    "                      (14p4k for faster recordings); other rates are resampled\n"
+    "  --build auto        the build at the file's rate (a recording's, or a sample\n"
+    "                      CSV's from its time column) or the nearest above it\n"
+    "                      (14p4k for faster files); other rates are resampled\n"
     "  --report-rate N, --nominal-frequency HZ, --report-mode 0|1,\n"
     "  --magnitude-coeffs C2,C1,C0, --phase-coeffs P2,P1,P0\n"
     "                      configuration ports of a recording's run (defaults 50, the\n"
@@ -344,6 +348,11 @@ int runJobs(std::vector<Job>& jobs, const FileRunSettings& settings, std::size_t
 
 bool isBatchRun(const std::vector<std::string>& args) {
     int inputs = 0;
+    // A sample CSV with --build auto takes the file road (its rate decides).
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--build=auto" || (args[i] == "--build" && i + 1 < args.size() && args[i + 1] == "auto"))
+            return true;
+    }
     for (const std::string& arg : args) {
         if (arg == "--comtrade" || arg.rfind("--comtrade=", 0) == 0 || arg == "--jobs" || arg.rfind("--jobs=", 0) == 0 ||
             arg == "--output-dir" || arg.rfind("--output-dir=", 0) == 0)
@@ -362,7 +371,8 @@ int runBatch(const std::vector<std::string>& args) {
         {"deliverable", true},    {"in-process", false},      {"c37118", true},        {"idcode", true},
         {"phases", true},         {"primary", false},         {"secondary", false},    {"jobs", true},
         {"nominal-frequency", true}, {"report-rate", true},   {"report-mode", true},   {"magnitude-coeffs", true},
-        {"phase-coeffs", true},
+        {"phase-coeffs", true},   {"bridge-gaps", false},     {"quality", false},
+        {"line-to-line", false},
     };
     CommandOptions options;
     if (!options.parse(parsed.rest, accepted, error)) return usageError(error);
@@ -374,7 +384,10 @@ int runBatch(const std::vector<std::string>& args) {
     if (settings.buildTag != "auto" && buildByTag(settings.buildTag) == nullptr)
         return usageError("unknown build '" + settings.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
     settings.reportsOnly = options.has("reports-only");
+    settings.bridgeGaps = options.has("bridge-gaps");
+    settings.quality = options.has("quality");
     settings.comtrade.side = options.has("secondary") ? ValueSide::Secondary : ValueSide::Primary;
+    settings.comtrade.lineToLine = options.has("line-to-line");
     if (options.has("phases")) {
         const std::string list = options.text("phases");
         std::size_t begin = 0;
@@ -391,7 +404,16 @@ int runBatch(const std::vector<std::string>& args) {
     if (!options.integer("jobs", 1, 256, jobs, error)) return usageError(error);
 
     const bool single = parsed.inputs.size() == 1 && !options.has("jobs") && !options.has("output-dir");
+    std::vector<std::string> inputFiles;
+    for (const InputFile& input : parsed.inputs) {
+        const std::vector<std::string> files = input.comtrade ? comtradeFilesOf(input.path) : std::vector{input.path};
+        inputFiles.insert(inputFiles.end(), files.begin(), files.end());
+    }
     if (single) {
+        if (!checkDistinctFiles(inputFiles, {options.text("output"), options.text("c37118")}, error)) {
+            std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+            return 2;
+        }
         // One file in this process, exactly like a CSV run.
         InputFile input = parsed.inputs[0];
         input.outputPath = options.text("output");
@@ -418,6 +440,12 @@ int runBatch(const std::vector<std::string>& args) {
         Job job;
         job.input = input;
         jobList.push_back(job);
+    }
+    std::vector<std::string> outputFiles;
+    for (const Job& job : jobList) outputFiles.push_back(job.input.outputPath);
+    if (!checkDistinctFiles(inputFiles, outputFiles, error)) {
+        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+        return 2;
     }
     return runJobs(jobList, settings, static_cast<std::size_t>(jobs));
 }

@@ -27,6 +27,10 @@ public:
         if (!frames_->write(shiftedIn, shiftedOut)) return fail(frames_->error());
         return true;
     }
+    void markNextSample(bool marked) override {
+        primary_.markNextSample(marked);
+        frames_->markNextSample(marked);
+    }
     bool finish() override {
         if (!frames_->finish()) return fail(frames_->error());
         if (!primary_.finish()) return fail(primary_.error());

@@ -28,6 +28,10 @@ struct FileRunSettings {
     DriverChoice driver;
     ComtradeReadOptions comtrade;
     bool reportsOnly = false;
+    // Bridge short gaps of missing samples (always done for recordings).
+    bool bridgeGaps = false;
+    // The output's `quality` column.
+    bool quality = false;
     // Configuration ports of every sample of a COMTRADE run.
     ModelInputs ports;
     // The NominalFrequency port came from the command line; otherwise a

@@ -15,6 +15,8 @@
 #include "cli/run_loop.h"
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
+#include "io/distinct_files.h"
+#include "io/input_watch.h"
 
 namespace {
 
@@ -29,7 +31,8 @@ constexpr const char* kUsage =
     "  timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate\n"
     "\n"
     "options:\n"
-    "  --build TAG         sample-rate build: 10k, 14p4k or 4k (default 10k)\n"
+    "  --build TAG         sample-rate build: 10k, 14p4k or 4k (default 10k), or auto\n"
+    "                      for a file: the build at its rate, resampled if need be\n"
     "  --input FILE        sample CSV with the header\n"
     "                      time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,\n"
     "                      nominal_frequency,report_mode\n"
@@ -37,6 +40,10 @@ constexpr const char* kUsage =
     "  --output FILE       where the output CSV goes (default: standard output);\n"
     "                      written only when the whole run succeeds\n"
     "  --reports-only      only the rows whose report strobe is 1\n"
+    "  --bridge-gaps       bridge short runs of missing samples (NaN) in the input:\n"
+    "                      each takes the value one nominal period earlier\n"
+    "  --quality           add a last output column 'quality': 1 where the\n"
+    "                      measurement rests on bridged samples (do not use)\n"
     "  --c37118 FILE       also write the reports as IEEE C37.118.2 frames: CFG-2, then\n"
     "                      one data frame per report (magnitude as RMS = peak/sqrt(2))\n"
     "  --idcode N          IDCODE of those frames, 1..65534 (default 1)\n"
@@ -69,7 +76,7 @@ int runCommand(const std::vector<std::string>& args) {
     std::vector<OptionSpec> accepted = {
         {"build", true},        {"input", true},       {"signal", true},     {"output", true},
         {"reports-only", false}, {"deliverable", true}, {"in-process", false},
-        {"c37118", true},       {"idcode", true},
+        {"c37118", true},       {"idcode", true},        {"bridge-gaps", false}, {"quality", false},
     };
     for (const OptionSpec& spec : signalOptionSpecs()) accepted.push_back(spec);
 
@@ -87,9 +94,20 @@ int runCommand(const std::vector<std::string>& args) {
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
 
+    if (!checkDistinctFiles({options.text("input")}, {options.text("output"), options.text("c37118")}, error)) {
+        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+        return 2;
+    }
     std::unique_ptr<SampleSource> source;
+    CsvSampleReader* csv = nullptr;
     if (options.has("input")) {
-        source = CsvSampleReader::open(options.text("input"), error);
+        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(options.text("input"), error);
+        if (reader) {
+            reader->expectSampleRate(build->fs);
+            if (options.has("bridge-gaps")) reader->bridgeGaps();
+            csv = reader.get();
+        }
+        source = std::move(reader);
     } else {
         source = makeSignalSource(options.text("signal"), options, build->fs, error);
     }
@@ -103,7 +121,7 @@ int runCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvane run: %s\n", error.c_str());
         return 2;
     }
-    CsvOutputWriter writer(options.text("output"), options.has("reports-only"));
+    CsvOutputWriter writer(options.text("output"), options.has("reports-only"), options.has("quality"));
     if (!writer.open()) {
         std::fprintf(stderr, "orvane run: %s\n", writer.error().c_str());
         return 2;
@@ -118,10 +136,21 @@ int runCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvane run: the block did not start: %s\n", driver->error().c_str());
         return 1;
     }
+    if (!checkDriverRate(*driver, choice, *build, error)) {
+        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+        return 2;
+    }
 
     ProgressMeter progress("orvane run: " + source->name());
-    const RunOutcome outcome = runSamples(*source, *driver, *sink, &progress);
+    InputWatch watch(*source, build->fs);
+    const RunOutcome outcome = runSamples(watch, *driver, *sink, &progress);
     progress.done();
+    for (const std::string& warning : watch.warnings()) std::fprintf(stderr, "%s\n", warning.c_str());
+    if (csv != nullptr) {
+        for (const std::string& warning : {timeJumpWarning(*csv), missingRowsWarning(*csv)}) {
+            if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+        }
+    }
     if (outcome.exitStatus != 0) std::fprintf(stderr, "orvane run: %s\n", outcome.error.c_str());
     return outcome.exitStatus;
 }
