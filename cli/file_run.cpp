@@ -5,10 +5,11 @@
 #include <memory>
 
 #include "cli/c37118_output.h"
+#include "cli/output_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/run_loop.h"
 #include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_output_writer.h"
+#include "io/output_formats.h"
 #include "io/csv/csv_sample_reader.h"
 
 namespace {
@@ -98,12 +99,18 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
 
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failure(2, error);
-    CsvOutputWriter writer(input.outputPath, settings.reportsOnly);
-    if (!writer.open()) return failure(2, writer.error());
-    OutputSink* sink = &writer;
+    const RunDescription description =
+        describeRun(*build, choice, (input.comtrade ? "recording " : "file ") + input.path, epochShift,
+                    settings.commandLine);
+    std::unique_ptr<OutputSink> writer =
+        settings.options != nullptr
+            ? openRunOutputs(*settings.options, input.outputPath, settings.reportsOnly, description, error)
+            : openOutputSink(OutputRequest{input.outputPath, settings.format, settings.reportsOnly, description}, error);
+    if (!writer) return failure(1, error);
+    OutputSink* sink = writer.get();
     std::unique_ptr<OutputSink> holder;
     if (settings.options != nullptr) {
-        sink = withC37118Output(*settings.options, *build, writer, holder, error, epochShift);
+        sink = withC37118Output(*settings.options, *build, *writer, holder, error, epochShift);
         if (sink == nullptr) return failure(2, error);
     }
     if (!driver->start()) return failure(1, "the block did not start: " + driver->error());

@@ -27,6 +27,9 @@ public:
 
     const std::string& path() const { return path_; }
     bool isStandardOutput() const { return fd_ == 1; }
+    // The open descriptor (-1 when closed), for a library that writes the
+    // file itself through /proc/self/fd/N and leaves the commit to us.
+    int descriptor() const { return fd_; }
 
 private:
     bool flushBuffer(std::string& error);
