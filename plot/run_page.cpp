@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kLeft = 86.0;
 constexpr double kRight = 34.0;
-constexpr double kPanelHeight = 170.0;
+constexpr double kPanelHeight = 140.0;
 constexpr double kPanelTop = 8.0;
 constexpr double kPanelBottom = 26.0;
 constexpr double kWidth = kLeft + kPlotColumns + kRight;
@@ -144,9 +144,9 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>Orvane run: " +
         escapeMarkup(title) +
         "</title>\n<style>body{font-family:sans-serif;margin:1em 2em;color:#222}"
-        "table{border-collapse:collapse;font-size:12px;margin:0.3em 0 0.8em}"
-        "th,td{border:1px solid #ddd;padding:2px 6px;text-align:left;vertical-align:top}th{background:#f6f6f6}"
-        "h1{font-size:20px}h2{font-size:15px;margin:0.6em 0 0.2em}"
+        "table{border-collapse:collapse;font-size:11px;margin:0.2em 0 0.5em}"
+        "th,td{border:1px solid #ddd;padding:1px 6px;text-align:left;vertical-align:top}th{background:#f6f6f6}"
+        "h1{font-size:19px;margin:0.3em 0}h2{font-size:14px;margin:0.4em 0 0.2em}p{margin:0.3em 0}"
         ".swatch{display:inline-block;width:22px;height:4px;vertical-align:middle;margin-right:8px}"
         ".runs{display:flex;flex-wrap:wrap;gap:0 2em}svg{display:block}</style></head><body>\n";
     html += "<h1>Orvane: " + escapeMarkup(title) + "</h1>\n<div class=\"runs\">\n";

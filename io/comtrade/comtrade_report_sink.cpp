@@ -75,7 +75,7 @@ bool ComtradeReportSink::open() {
     const std::string::size_type dot = path_.rfind('.');
     const bool upper = dot != std::string::npos && path_.substr(dot) == ".CFG";
     const std::string datPath = path_.substr(0, dot) + (upper ? ".DAT" : ".dat");
-    if (!dat_.open(datPath, error_) || !cfg_.open(path_, error_)) return false;
+    if (!cfg_.open(path_, error_) || !dat_.open(datPath, error_)) return false;
     config_.station = "ORVANE PMU";
     config_.device = description_.model.empty() ? "Orvane" : description_.model;
     config_.revision = 2013;
