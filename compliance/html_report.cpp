@@ -129,9 +129,15 @@ std::string stepPlots(const PlanResult& result, PlanTest test) {
             for (const EquivalentTimePoint& p : g.grid) {
                 const double error = p.*(q.member);
                 if (!(error <= q.limit)) {
-                    plot.markers.push_back(PlotMarker{(p.time + q.responseLimit) * 1e3, kEstimatorColour[e],
-                                                      name + ": " + formatFigure(q.responseLimit * 1e3) + " ms limit",
-                                                      true});
+                    // Steps whose errors rise together share one line.
+                    const double at = (p.time + q.responseLimit) * 1e3;
+                    bool shared = false;
+                    for (const PlotMarker& m : plot.markers) shared |= std::fabs(m.x - at) < 0.5;
+                    if (!shared) {
+                        plot.markers.push_back(PlotMarker{at, kEstimatorColour[e],
+                                                          formatFigure(q.responseLimit * 1e3) + " ms response limit",
+                                                          true});
+                    }
                     break;
                 }
             }

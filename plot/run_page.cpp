@@ -104,7 +104,24 @@ std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
     std::snprintf(text, sizeof text, "%llu rows, %llu reports, timestamps %.9g to %.9g s",
                   static_cast<unsigned long long>(run.rows), static_cast<unsigned long long>(run.reports), first, last);
     row("rows", text);
-    for (const auto& [name, value] : run.description) row(name, value);
+    // What identifies the run first; the rest folded away.
+    static const char* const kFirst[] = {"model", "build", "sample_rate_hz", "input", "start", "start_time_utc",
+                                         "deliverable", "command line", "time origin"};
+    std::vector<std::pair<std::string, std::string>> rest;
+    for (const char* name : kFirst) {
+        for (const auto& entry : run.description) {
+            if (entry.first == name) row(entry.first, entry.second);
+        }
+    }
+    for (const auto& entry : run.description) {
+        bool shown = entry.first == "title";
+        for (const char* name : kFirst) shown |= entry.first == name;
+        if (!shown) rest.push_back(entry);
+    }
+    if (!rest.empty()) {
+        html += "</table><details><summary>" + std::to_string(rest.size()) + " more</summary><table>";
+        for (const auto& [name, value] : rest) row(name, value);
+    }
     return html + "</table></div>\n";
 }
 
@@ -148,7 +165,7 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
         "th,td{border:1px solid #ddd;padding:1px 6px;text-align:left;vertical-align:top}th{background:#f6f6f6}"
         "h1{font-size:19px;margin:0.3em 0}h2{font-size:14px;margin:0.4em 0 0.2em}p{margin:0.3em 0}"
         ".swatch{display:inline-block;width:22px;height:4px;vertical-align:middle;margin-right:8px}"
-        ".runs{display:flex;flex-wrap:wrap;gap:0 2em}svg{display:block}</style></head><body>\n";
+        ".runs{display:flex;flex-wrap:wrap;gap:0 2em}svg{display:block}summary{font-size:12px}</style></head><body>\n";
     html += "<h1>Orvane: " + escapeMarkup(title) + "</h1>\n<div class=\"runs\">\n";
     for (std::size_t i = 0; i < runs.size(); ++i) html += describeRun(runs[i], screened[i], i);
     html += "</div>\n<p style=\"font-size:12px\">Each screen column shows the least and the greatest value of the "

@@ -63,21 +63,18 @@ herr_t readAttribute(hid_t object, const char* name, const H5A_info_t*, void* da
     const hssize_t count = H5Sget_simple_extent_npoints(space);
     std::string value;
     if (H5Tget_class(type) == H5T_STRING) {
-        const hid_t memType = H5Tcopy(H5T_C_S1);
-        H5Tset_size(memType, H5T_VARIABLE);
+        // Read in the attribute's own string type: no conversion of its
+        // character set is asked for.
         if (H5Tis_variable_str(type) > 0) {
             char* text = nullptr;
-            if (H5Aread(attribute, memType, &text) >= 0 && text != nullptr) {
+            if (H5Aread(attribute, type, &text) >= 0 && text != nullptr) {
                 value = text;
                 H5free_memory(text);
             }
         } else {
-            const std::size_t size = H5Tget_size(type);
-            std::string fixed(size, '\0');
-            H5Tset_size(memType, size);
-            if (H5Aread(attribute, memType, fixed.data()) >= 0) value = fixed.substr(0, fixed.find('\0'));
+            std::string fixed(H5Tget_size(type), '\0');
+            if (H5Aread(attribute, type, fixed.data()) >= 0) value = fixed.substr(0, fixed.find('\0'));
         }
-        H5Tclose(memType);
     } else if (count > 0) {
         std::vector<double> values(static_cast<std::size_t>(count));
         if (H5Aread(attribute, H5T_NATIVE_DOUBLE, values.data()) >= 0) {
