@@ -10,12 +10,12 @@
 
 const char* orvaneVersion() { return ORVANE_VERSION; }
 
-std::string utcText(double seconds) {
-    if (!std::isfinite(seconds)) return "unknown";
-    const double whole = std::floor(seconds);
-    int64_t nanoseconds = static_cast<int64_t>(std::llround((seconds - whole) * 1e9));
-    int64_t total = static_cast<int64_t>(whole);
-    if (nanoseconds >= 1000000000) {
+UtcInstant utcInstant(double base, double offset) {
+    const double baseWhole = std::floor(base);
+    const double offsetWhole = std::floor(offset);
+    int64_t total = static_cast<int64_t>(baseWhole) + static_cast<int64_t>(offsetWhole);
+    int64_t nanoseconds = std::llround(((base - baseWhole) + (offset - offsetWhole)) * 1e9);
+    while (nanoseconds >= 1000000000) {
         nanoseconds -= 1000000000;
         ++total;
     }
@@ -35,10 +35,16 @@ std::string utcText(double seconds) {
     const int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    return UtcInstant{year, month, day, secondOfDay, nanoseconds};
+}
+
+std::string utcText(double base, double offset) {
+    if (!std::isfinite(base) || !std::isfinite(offset)) return "unknown";
+    const UtcInstant t = utcInstant(base, offset);
     char text[160];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%09lldZ", static_cast<long long>(year),
-                  static_cast<long long>(month), static_cast<long long>(day),
-                  static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),
-                  static_cast<long long>(secondOfDay % 60), static_cast<long long>(nanoseconds));
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%09lldZ", static_cast<long long>(t.year),
+                  static_cast<long long>(t.month), static_cast<long long>(t.day),
+                  static_cast<long long>(t.secondOfDay / 3600), static_cast<long long>(t.secondOfDay / 60 % 60),
+                  static_cast<long long>(t.secondOfDay % 60), static_cast<long long>(t.nanoseconds));
     return text;
 }

@@ -4,6 +4,7 @@
 #ifndef ORVANE_IO_RUN_DESCRIPTION_H
 #define ORVANE_IO_RUN_DESCRIPTION_H
 
+#include <cstdint>
 #include <string>
 
 struct RunDescription {
@@ -22,8 +23,16 @@ struct RunDescription {
 // The tool's version, as the build system stamps it.
 const char* orvaneVersion();
 
-// "2026-12-08T20:31:07.123456789Z" for `seconds` since 1970 UTC (leap
-// seconds not counted).
-std::string utcText(double seconds);
+// "2026-12-08T20:31:07.123456789Z" for `base` + `offset` seconds since 1970
+// UTC (leap seconds not counted). The two are split into whole seconds and
+// fraction before they are added, so a time of day keeps its nanoseconds
+// beside an epoch of 1.7e9 s (where a double resolves only 0.24 µs).
+std::string utcText(double base, double offset = 0.0);
+
+// The same instant as a civil date, second of day and nanoseconds.
+struct UtcInstant {
+    int64_t year, month, day, secondOfDay, nanoseconds;
+};
+UtcInstant utcInstant(double base, double offset = 0.0);
 
 #endif  // ORVANE_IO_RUN_DESCRIPTION_H

@@ -33,7 +33,7 @@ bool PlotSink::finish() {
         {"command line", d.commandLine},
         {"time origin", utcText(d.epochOfTimeZero)},
     };
-    if (firstTime_) description.emplace_back("start", utcText(d.epochOfTimeZero + *firstTime_));
+    if (firstTime_) description.emplace_back("start", utcText(d.epochOfTimeZero, *firstTime_));
     const std::string page = renderRunPage({trace_.finish(d.input, std::move(description))});
     if (!file_.write(page.data(), page.size(), error_)) return false;
     return file_.commit(error_);

@@ -33,31 +33,14 @@ void putFloat(char*& p, double v) {
     putU32(p, bits);
 }
 
-CivilTime civilTime(double epochSeconds) {
+CivilTime civilTime(double epochOfTimeZero, double time) {
+    const UtcInstant u = utcInstant(epochOfTimeZero, time);
     CivilTime t;
-    const double whole = std::floor(epochSeconds);
-    int64_t nanoseconds = std::llround((epochSeconds - whole) * 1e9);
-    int64_t total = static_cast<int64_t>(whole);
-    if (nanoseconds >= 1000000000) {
-        nanoseconds -= 1000000000;
-        ++total;
-    }
-    int64_t days = total / 86400;
-    t.secondOfDay = total % 86400;
-    if (t.secondOfDay < 0) {
-        t.secondOfDay += 86400;
-        --days;
-    }
-    const int64_t z = days + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2 ? 1 : 0));
-    t.nanoseconds = nanoseconds;
+    t.year = static_cast<int>(u.year);
+    t.month = static_cast<int>(u.month);
+    t.day = static_cast<int>(u.day);
+    t.secondOfDay = u.secondOfDay;
+    t.nanoseconds = u.nanoseconds;
     t.fractionDigits = 9;
     return t;
 }
@@ -133,7 +116,7 @@ bool ComtradeReportSink::finish() {
         return false;
     }
     config_.lineFrequency = nominalFrequency_;
-    config_.start = civilTime(description_.epochOfTimeZero + firstTimestamp_);
+    config_.start = civilTime(description_.epochOfTimeZero, firstTimestamp_);
     config_.trigger = config_.start;
     const std::string text = formatCfg(config_);
     if (!cfg_.write(text.data(), text.size(), error_)) return false;

@@ -124,7 +124,7 @@ bool Hdf5OutputSink::writeAttributes() {
               text("time_origin_utc", utcText(d.epochOfTimeZero)) &&
               number("time_origin_epoch_seconds", d.epochOfTimeZero);
     if (ok && samples_ > 0) {
-        ok = number("start_time_s", startTime) && text("start_time_utc", utcText(d.epochOfTimeZero + startTime));
+        ok = number("start_time_s", startTime) && text("start_time_utc", utcText(d.epochOfTimeZero, startTime));
     }
     if (!ok) return false;
     if (samples_ == 0) return true;

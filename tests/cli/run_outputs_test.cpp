@@ -164,6 +164,16 @@ TEST(RunOutputs, ReportsAsComtradeReadBackByOurReader) {
         }
     }
     EXPECT_EQ(config.rates.back().rate, 25.0);
+
+    // From a recording: its UTC midnight plus the first report's time of
+    // day keeps every nanosecond (added as whole seconds and fraction).
+    const std::string fromRecording = scratch.file("north.cfg");
+    ASSERT_EQ(runTool("run --comtrade tests/data/comtrade/north4800.cfg --output '" + fromRecording + "'", scratch)
+                  .status,
+              0);
+    const ComtradeConfig north = parseCfg(readWholeFile(fromRecording), fromRecording);
+    EXPECT_EQ(north.start.secondOfDay, 8 * 3600 + 59 * 60 + 59);
+    EXPECT_EQ(north.start.nanoseconds, 980000000);
 }
 
 TEST(RunOutputs, AFailedRunLeavesNoFileAndAnUnwritableFolderIsNamed) {
