@@ -176,6 +176,20 @@ TEST(RunOutputs, ReportsAsComtradeReadBackByOurReader) {
     EXPECT_EQ(north.start.nanoseconds, 980000000);
 }
 
+TEST(RunOutputs, SeveralRecordingsToHdf5InParallel) {
+    ScratchDirectory scratch("hdf5_jobs");
+    const ToolResult r = runTool("run --comtrade tests/data/comtrade/north4800.cfg --comtrade "
+                                 "tests/data/comtrade/oldbay1991.cfg --build auto --format hdf5 --jobs 2 --output-dir '" +
+                                     scratch.path().string() + "'",
+                                 scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readRows(scratch.file("north4800.out.h5")).size(), 5000u);
+    EXPECT_EQ(readRows(scratch.file("oldbay1991.out.h5")).size(), 22u);
+    // The extension decides in any case.
+    ASSERT_EQ(runTool("run --signal steady --duration 0.01 --output '" + scratch.file("UP.H5") + "'", scratch).status, 0);
+    EXPECT_EQ(readWholeFile(scratch.file("UP.H5")).compare(0, 4, "\x89HDF"), 0);
+}
+
 TEST(RunOutputs, AFailedRunLeavesNoFileAndAnUnwritableFolderIsNamed) {
     ScratchDirectory scratch("outputs_fail");
     const std::string input = scratch.file("in.csv");
@@ -245,6 +259,13 @@ TEST(RunOutputs, PlotPageCarriesTheRunAndABrowserDrawsIt) {
     ASSERT_EQ(runTool("plot '" + csv + "' '" + h5 + "' --output '" + both + "'", scratch).status, 0);
     EXPECT_NE(readWholeFile(both).find("\"label\":\"" + h5 + "\""), std::string::npos);
     EXPECT_EQ(runTool("plot '" + scratch.file("missing.csv") + "'", scratch).status, 2);
+    const std::string bad = scratch.file("bad.csv");
+    std::ofstream(bad) << "timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate\n0,1,2,3,4,1,50\n"
+                       << "0.1,1,2,x,4,0,50\n";
+    const ToolResult refused = runTool("plot '" + bad + "'", scratch);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find(bad + ":3:9: 'x' is not a valid frequency"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("bad.html")));
 
     if (::access("/usr/bin/chromium", X_OK) != 0 || ::access("/usr/bin/python3", X_OK) != 0) {
         GTEST_SKIP() << "chromium or /usr/bin/python3 is not installed: the drawn page is not checked";
