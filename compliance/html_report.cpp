@@ -129,10 +129,15 @@ std::string stepPlots(const PlanResult& result, PlanTest test) {
             for (const EquivalentTimePoint& p : g.grid) {
                 const double error = p.*(q.member);
                 if (!(error <= q.limit)) {
-                    // Steps whose errors rise together share one line.
                     const double at = (p.time + q.responseLimit) * 1e3;
+                    // Steps whose errors rise together share one line, grey
+                    // when it serves both estimators.
                     bool shared = false;
-                    for (const PlotMarker& m : plot.markers) shared |= std::fabs(m.x - at) < 0.5;
+                    for (PlotMarker& m : plot.markers) {
+                        if (std::fabs(m.x - at) >= 0.5) continue;
+                        shared = true;
+                        if (m.colour != kEstimatorColour[e]) m.colour = "#444";
+                    }
                     if (!shared) {
                         plot.markers.push_back(PlotMarker{at, kEstimatorColour[e],
                                                           formatFigure(q.responseLimit * 1e3) + " ms response limit",
