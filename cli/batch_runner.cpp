@@ -16,6 +16,8 @@
 
 #include "cli/command_options.h"
 #include "cli/file_run.h"
+#include "cli/output_choice.h"
+#include "io/output_formats.h"
 #include "cli/progress_meter.h"
 #include "io/distinct_files.h"
 
@@ -38,6 +40,7 @@ const char* const kBatchRunHelp =
     "                      recording's line frequency if 50 or 60 else 50, 1, 0,0,1, 0,0,0)\n"
     "  --jobs N            run up to N files at once, each in its own process (default 1)\n"
     "  --output-dir DIR    with several files: FILE's output goes to DIR/STEM.out.csv\n"
+    "                      (.out.h5 or .out.cfg with --format hdf5 or comtrade)\n"
     "                      (default: the current directory)\n"
     "\n"
     "A recording's Time input counts seconds since UTC midnight of the day its first\n"
@@ -372,7 +375,7 @@ int runBatch(const std::vector<std::string>& args) {
         {"phases", true},         {"primary", false},         {"secondary", false},    {"jobs", true},
         {"nominal-frequency", true}, {"report-rate", true},   {"report-mode", true},   {"magnitude-coeffs", true},
         {"phase-coeffs", true},   {"bridge-gaps", false},     {"quality", false},
-        {"line-to-line", false},
+        {"line-to-line", false},  {"format", true},           {"plot", true},
     };
     CommandOptions options;
     if (!options.parse(parsed.rest, accepted, error)) return usageError(error);
@@ -402,6 +405,10 @@ int runBatch(const std::vector<std::string>& args) {
     if (!readPortOptions(options, settings, error)) return usageError(error);
     int64_t jobs = 1;
     if (!options.integer("jobs", 1, 256, jobs, error)) return usageError(error);
+    settings.format = options.text("format");
+    settings.commandLine = commandLineOf(args);
+    const std::string format = outputFormatOf(OutputRequest{options.text("output"), settings.format, false, {}}, error);
+    if (format.empty()) return usageError(error);
 
     const bool single = parsed.inputs.size() == 1 && !options.has("jobs") && !options.has("output-dir");
     std::vector<std::string> inputFiles;
@@ -427,12 +434,13 @@ int runBatch(const std::vector<std::string>& args) {
 
     if (options.has("output")) return usageError("with several files or --jobs give --output-dir DIR, not --output");
     if (options.has("c37118")) return usageError("--c37118 takes one input file");
+    if (options.has("plot")) return usageError("--plot takes one input file (draw several with 'orvane plot')");
     const std::filesystem::path dir = options.text("output-dir", ".");
     if (!std::filesystem::is_directory(dir)) return usageError("--output-dir '" + dir.string() + "' is no directory");
     std::vector<Job> jobList;
     std::map<std::string, std::string> outputs;
     for (InputFile input : parsed.inputs) {
-        input.outputPath = (dir / (std::filesystem::path(input.path).stem().string() + ".out.csv")).string();
+        input.outputPath = (dir / (std::filesystem::path(input.path).stem().string() + ".out" + outputExtension(format))).string();
         const auto [at, fresh] = outputs.insert({input.outputPath, input.path});
         if (!fresh) {
             return usageError("'" + input.path + "' and '" + at->second + "' would both write " + input.outputPath);

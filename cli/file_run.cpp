@@ -6,10 +6,11 @@
 #include <memory>
 
 #include "cli/c37118_output.h"
+#include "cli/output_choice.h"
 #include "cli/progress_meter.h"
 #include "cli/run_loop.h"
 #include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_output_writer.h"
+#include "io/output_formats.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/csv/resampled_csv_source.h"
 #include "io/input_watch.h"
@@ -133,12 +134,18 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
 
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failure(2, error);
-    CsvOutputWriter writer(input.outputPath, settings.reportsOnly, settings.quality);
-    if (!writer.open()) return failure(2, writer.error());
-    OutputSink* sink = &writer;
+    const RunDescription description =
+        describeRun(*build, choice, (input.comtrade ? "recording " : "file ") + input.path, epochShift,
+                    settings.commandLine);
+    std::unique_ptr<OutputSink> writer =
+        settings.options != nullptr
+            ? openRunOutputs(*settings.options, input.outputPath, settings.reportsOnly, description, error)
+            : openOutputSink(OutputRequest{input.outputPath, settings.format, settings.reportsOnly, description, settings.quality}, error);
+    if (!writer) return failure(1, error);
+    OutputSink* sink = writer.get();
     std::unique_ptr<OutputSink> holder;
     if (settings.options != nullptr) {
-        sink = withC37118Output(*settings.options, *build, writer, holder, error, epochShift);
+        sink = withC37118Output(*settings.options, *build, *writer, holder, error, epochShift);
         if (sink == nullptr) return failure(2, error);
     }
     if (!driver->start()) return failure(1, "the block did not start: " + driver->error());

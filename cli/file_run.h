@@ -39,6 +39,10 @@ struct FileRunSettings {
     bool nominalFrequencyGiven = false;
     // The options, for the synchrophasor frame output of a single run.
     const CommandOptions* options = nullptr;
+    // Output format by name ("" for by extension), and the command line the
+    // self-describing outputs record.
+    std::string format;
+    std::string commandLine;
 };
 
 struct FileOutcome {

@@ -11,9 +11,10 @@
 #include "cli/command_options.h"
 #include "cli/command_registry.h"
 #include "cli/driver_factory.h"
+#include "cli/output_choice.h"
+#include "io/output_formats.h"
 #include "cli/progress_meter.h"
 #include "cli/run_loop.h"
-#include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/distinct_files.h"
 #include "io/input_watch.h"
@@ -37,7 +38,8 @@ constexpr const char* kUsage =
     "                      time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,\n"
     "                      nominal_frequency,report_mode\n"
     "  --signal NAME       a built-in signal instead of a file (listed below)\n"
-    "  --output FILE       where the output CSV goes (default: standard output);\n"
+    "  --output FILE       where the outputs go (default: standard output), as CSV,\n"
+    "                      or HDF5 / COMTRADE by extension or --format (below);\n"
     "                      written only when the whole run succeeds\n"
     "  --reports-only      only the rows whose report strobe is 1\n"
     "  --bridge-gaps       bridge short runs of missing samples (NaN) in the input:\n"
@@ -56,6 +58,7 @@ constexpr const char* kUsage =
 
 void printUsage(FILE* out) {
     std::fputs(kUsage, out);
+    std::fputs(kOutputChoiceHelp, out);
     std::fputs(kBatchRunHelp, out);
     std::fputs(signalHelp().c_str(), out);
 }
@@ -79,11 +82,15 @@ int runCommand(const std::vector<std::string>& args) {
         {"c37118", true},       {"idcode", true},        {"bridge-gaps", false}, {"quality", false},
     };
     for (const OptionSpec& spec : signalOptionSpecs()) accepted.push_back(spec);
+    for (const OptionSpec& spec : outputOptionSpecs()) accepted.push_back(spec);
 
     CommandOptions options;
     std::string error;
     if (!options.parse(args, accepted, error)) return usageError(error);
     if (options.has("input") == options.has("signal")) return usageError("give either --input FILE or --signal NAME");
+    if (outputFormatOf(OutputRequest{options.text("output"), options.text("format"), false, {}}, error).empty()) {
+        return usageError(error);
+    }
     if (options.has("input")) {
         for (const OptionSpec& spec : signalOptionSpecs()) {
             if (options.has(spec.name)) return usageError("option '--" + spec.name + "' applies to --signal only");
@@ -94,7 +101,7 @@ int runCommand(const std::vector<std::string>& args) {
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return usageError("unknown build '" + choice.buildTag + "' (expected 10k, 14p4k or 4k)");
 
-    if (!checkDistinctFiles({options.text("input")}, {options.text("output"), options.text("c37118")}, error)) {
+    if (!checkDistinctFiles({options.text("input")}, {options.text("output"), options.text("c37118"), options.text("plot")}, error)) {
         std::fprintf(stderr, "orvane run: %s\n", error.c_str());
         return 2;
     }
@@ -121,13 +128,17 @@ int runCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvane run: %s\n", error.c_str());
         return 2;
     }
-    CsvOutputWriter writer(options.text("output"), options.has("reports-only"), options.has("quality"));
-    if (!writer.open()) {
-        std::fprintf(stderr, "orvane run: %s\n", writer.error().c_str());
-        return 2;
+    const std::string input =
+        options.has("input") ? "file " + options.text("input") : "signal " + options.text("signal");
+    std::unique_ptr<OutputSink> writer =
+        openRunOutputs(options, options.text("output"), options.has("reports-only"),
+                       describeRun(*build, choice, input, 0.0, commandLineOf(args)), error);
+    if (!writer) {
+        std::fprintf(stderr, "orvane run: %s\n", error.c_str());
+        return 1;
     }
     std::unique_ptr<OutputSink> sinks;
-    OutputSink* sink = withC37118Output(options, *build, writer, sinks, error);
+    OutputSink* sink = withC37118Output(options, *build, *writer, sinks, error);
     if (sink == nullptr) {
         std::fprintf(stderr, "orvane run: %s\n", error.c_str());
         return 2;

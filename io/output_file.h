@@ -37,6 +37,9 @@ public:
     bool isStandardOutput() const { return fd_ == 1; }
     // Written straight into the target (not a regular file), no rename.
     bool isDirect() const { return direct_; }
+    // The open descriptor (-1 when closed), for a library that writes the
+    // file itself through /proc/self/fd/N and leaves the commit to us.
+    int descriptor() const { return fd_; }
 
 private:
     bool flushBuffer(std::string& error);
