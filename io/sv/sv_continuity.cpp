@@ -21,6 +21,13 @@ uint32_t snapRate(double found) {
     return static_cast<uint32_t>(std::lround(found));
 }
 
+// Ring position of an index; a true modulo, so that indices before 1970
+// (a badly set clock) keep consecutive indices in distinct slots.
+std::size_t ringSlot(int64_t index, std::size_t size) {
+    const int64_t n = static_cast<int64_t>(size);
+    return static_cast<std::size_t>(((index % n) + n) % n);
+}
+
 int64_t nanosecondsBetween(const SvClock& from, const SvClock& to) {
     return (to.seconds - from.seconds) * kNanosecondsPerSecondI + (to.nanoseconds - from.nanoseconds);
 }
@@ -77,7 +84,7 @@ void SvContinuity::place(const SvArrival& a, std::deque<SvSample>& out) {
         first_ = index;
     }
     if (index < expected_) {
-        if (given_[static_cast<std::size_t>(index) % kGivenMemory] == index) {
+        if (given_[ringSlot(index, kGivenMemory)] == index) {
             ++counts_.duplicates;
         } else {
             ++counts_.late;
@@ -93,7 +100,7 @@ void SvContinuity::place(const SvArrival& a, std::deque<SvSample>& out) {
         breakPending_ = true;
     }
     while (index >= expected_ + static_cast<int64_t>(window_)) emitOne(out);
-    SvSample& slot = slots_[static_cast<std::size_t>(index) % window_];
+    SvSample& slot = slots_[ringSlot(index, window_)];
     if (slot.index == index) {
         ++counts_.duplicates;
         return;
@@ -106,14 +113,14 @@ void SvContinuity::place(const SvArrival& a, std::deque<SvSample>& out) {
     slot.afterBreak = false;
     ++held_;
     ++counts_.received;
-    while (held_ > 0 && slots_[static_cast<std::size_t>(expected_) % window_].index == expected_) emitOne(out);
+    while (held_ > 0 && slots_[ringSlot(expected_, window_)].index == expected_) emitOne(out);
 }
 
 void SvContinuity::emitOne(std::deque<SvSample>& out) {
-    SvSample& slot = slots_[static_cast<std::size_t>(expected_) % window_];
+    SvSample& slot = slots_[ringSlot(expected_, window_)];
     if (slot.index == expected_) {
         out.push_back(slot);
-        given_[static_cast<std::size_t>(expected_) % kGivenMemory] = expected_;
+        given_[ringSlot(expected_, kGivenMemory)] = expected_;
         slot.index = kNone;
         --held_;
     } else {
