@@ -5,6 +5,8 @@
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tshark)
+# libpcap reads and writes sampled-values captures and captures live.
+packages+=(libpcap-dev)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave
