@@ -1,5 +1,6 @@
 // The capture library behind PacketReader and PacketWriter.
 #include <pcap/pcap.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,11 @@
 namespace {
 
 // Sampled-values frames, tagged or not; the decoder checks the rest.
+constexpr int kSnapshotBytes = 9216;
+constexpr int kRingBytes = 16 << 20;
+// How long a live read waits for a frame before it reports a timeout.
+constexpr int kWaitMilliseconds = 100;
+
 constexpr const char* kSvFilter = "ether proto 0x88ba or (vlan and ether proto 0x88ba)";
 
 SvClock wallClock() {
@@ -31,7 +37,14 @@ public:
         if (!error_.empty()) return Status::Error;
         pcap_pkthdr* header = nullptr;
         const u_char* data = nullptr;
-        const int rc = pcap_next_ex(handle_, &header, &data);
+        int rc = pcap_next_ex(handle_, &header, &data);
+        if (rc == 0 && live_) {
+            // The library's own read timeout need not expire while no frame
+            // arrives at all, so a live handle is non-blocking and waits
+            // here, a bounded time.
+            pollfd ready{pcap_get_selectable_fd(handle_), POLLIN, 0};
+            if (poll(&ready, 1, kWaitMilliseconds) > 0) rc = pcap_next_ex(handle_, &header, &data);
+        }
         if (rc == 1) {
             packet.bytes = std::span<const uint8_t>(data, header->caplen);
             // The handle was opened for nanosecond stamps; older files in
@@ -93,7 +106,11 @@ pcap_t* openLive(const std::string& interface, bool forCapture, std::string& err
         return nullptr;
     }
     if (forCapture) {
-        pcap_set_snaplen(handle, 65535);
+        // The kernel's ring holds whole slots of the snapshot length: a
+        // frame's worth (jumbo included) instead of 64 KiB gives it room for
+        // over a thousand frames, a quarter second of a busy stream.
+        pcap_set_snaplen(handle, kSnapshotBytes);
+        pcap_set_buffer_size(handle, kRingBytes);
         // Sampled values go to multicast groups nobody joins on this host.
         pcap_set_promisc(handle, 1);
         pcap_set_immediate_mode(handle, 1);
@@ -200,7 +217,8 @@ std::unique_ptr<PacketReader> openCaptureFile(const std::string& path, std::stri
     pcap_t* handle = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, message);
     if (handle == nullptr) {
         const std::string why = message;
-        if (why.find("unknown file format") != std::string::npos || why.find("truncated dump file") != std::string::npos) {
+        if (why.find("unknown file format") != std::string::npos ||
+            why.find("truncated dump file") != std::string::npos) {
             error = path + ": not a pcap or pcapng capture file (" + why + ")";
         } else {
             error = path + ": " + why;
@@ -208,8 +226,8 @@ std::unique_ptr<PacketReader> openCaptureFile(const std::string& path, std::stri
         return nullptr;
     }
     if (pcap_datalink(handle) != DLT_EN10MB) {
-        error = path + ": holds " + (pcap_datalink_val_to_name(pcap_datalink(handle)) ? pcap_datalink_val_to_name(pcap_datalink(handle)) : "non-Ethernet") +
-                " frames, not Ethernet frames";
+        const char* link = pcap_datalink_val_to_name(pcap_datalink(handle));
+        error = path + ": holds " + (link != nullptr ? link : "non-Ethernet") + " frames, not Ethernet frames";
         pcap_close(handle);
         return nullptr;
     }
@@ -230,6 +248,12 @@ std::unique_ptr<PacketReader> openCaptureInterface(const std::string& interface,
         return nullptr;
     }
     pcap_freecode(&program);
+    char message[PCAP_ERRBUF_SIZE] = {0};
+    if (pcap_get_selectable_fd(handle) < 0 || pcap_setnonblock(handle, 1, message) != 0) {
+        error = "cannot wait on interface '" + interface + "': " + message;
+        pcap_close(handle);
+        return nullptr;
+    }
     auto reader = std::make_unique<PcapReader>(handle, true, 0);
     reader->setNano(pcap_get_tstamp_precision(handle) == PCAP_TSTAMP_PRECISION_NANO);
     return reader;

@@ -52,7 +52,8 @@ bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, st
         std::vector<std::size_t> seenHere;
         for (const SvAsdu& asdu : frame.asdus) {
             auto it = std::find_if(streams.begin(), streams.end(), [&](const Tracked& t) {
-                return t.summary.svId == asdu.svId && t.summary.appId == frame.appId && t.summary.source == frame.source;
+                const SvStreamSummary& k = t.summary;
+                return k.svId == asdu.svId && k.appId == frame.appId && k.source == frame.source;
             });
             if (it == streams.end()) {
                 Tracked t;
@@ -68,8 +69,8 @@ bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, st
             if (std::find(seenHere.begin(), seenHere.end(), k) == seenHere.end()) {
                 seenHere.push_back(k);
                 ++s.frames;
-                const std::size_t n = static_cast<std::size_t>(
-                    std::count_if(frame.asdus.begin(), frame.asdus.end(), [&](const SvAsdu& a) { return a.svId == asdu.svId; }));
+                const std::size_t n = static_cast<std::size_t>(std::count_if(
+                    frame.asdus.begin(), frame.asdus.end(), [&](const SvAsdu& a) { return a.svId == asdu.svId; }));
                 s.asdusPerFrameMin = s.frames == 1 ? n : std::min(s.asdusPerFrameMin, n);
                 s.asdusPerFrameMax = std::max(s.asdusPerFrameMax, n);
             }

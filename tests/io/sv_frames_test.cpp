@@ -54,7 +54,8 @@ TEST(SvFrames, RoundTripInEveryFraming) {
         SvFrame frame;
         SvFault fault{};
         std::size_t offset = 0;
-        ASSERT_EQ(decodeSvFrame(bytes, frame, fault, offset), SvDecode::Frame) << svFaultText(fault) << " at " << offset;
+        ASSERT_EQ(decodeSvFrame(bytes, frame, fault, offset), SvDecode::Frame)
+            << svFaultText(fault) << " at " << offset;
         EXPECT_EQ(frame.vlanId.has_value(), f.vlan);
         if (f.vlan) {
             EXPECT_EQ(*frame.vlanId, 0x123);
