@@ -1,9 +1,37 @@
 #include "io/sv/sv_publisher.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "io/sv/sv_data_set.h"
+
+bool SvPublisher::check(const SvPublisherOptions& o, std::string& error) {
+    auto fraction = [](double f) { return f >= 0.0 && f <= 1.0; };
+    if (o.rate < 1 || o.rate > 65535) {
+        error = "rate " + std::to_string(o.rate) + " Hz: must be 1..65535 (smpCnt is 16 bits)";
+    } else if (o.asdusPerFrame < 1 || o.asdusPerFrame > 255) {
+        error = "ASDUs per frame " + std::to_string(o.asdusPerFrame) + ": must be 1..255";
+    } else if (o.channels < 1 || o.channels > 1024) {
+        error = "channels " + std::to_string(o.channels) + ": must be 1..1024";
+    } else if (o.svId.empty() || o.svId.size() > 127) {
+        error = "svID must have 1..127 characters";
+    } else if (!fraction(o.loseFraction) || !fraction(o.duplicateFraction) || !fraction(o.reorderFraction) ||
+               !(o.loseFraction + o.duplicateFraction + o.reorderFraction <= 1.0)) {
+        error = "the fractions of frames lost, duplicated and reordered must each be 0..1 and add up to at most 1";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+void svChannelsFromPhases(const double phase[3], const SvDataSet& set, std::span<double> channels) {
+    std::fill(channels.begin(), channels.end(), 0.0);
+    const bool defaultLayout = set.phaseChannels == std::array<std::size_t, 3>{4, 5, 6};
+    for (std::size_t p = 0; p < 3; ++p) {
+        if (set.phaseChannels[p] < channels.size()) channels[set.phaseChannels[p]] = phase[p];
+    }
+    if (defaultLayout && channels.size() > 7) channels[7] = phase[0] + phase[1] + phase[2];
+}
 
 SvPublisher::SvPublisher(const SvPublisherOptions& options, PacketWriter& out, int64_t startSecond)
     : options_(options), out_(out), startSecond_(startSecond), random_(options.seed) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "io/sv/packet_capture.h"
+#include "io/sv/sv_data_set.h"
 #include "io/sv/sv_frame.h"
 
 struct SvPublisherOptions {
@@ -34,6 +35,11 @@ struct SvPublisherOptions {
     uint64_t seed = 1;
 };
 
+// One sample of every channel of `set`'s layout from three phase values:
+// the phases on their channels, the default data set's neutral voltage UN
+// as their residual sum (zero for a balanced set), the rest zero.
+void svChannelsFromPhases(const double phase[3], const SvDataSet& set, std::span<double> channels);
+
 struct SvPublisherCounts {
     uint64_t samples = 0;
     uint64_t framesWritten = 0;
@@ -45,6 +51,12 @@ struct SvPublisherCounts {
 
 class SvPublisher {
 public:
+    // False, with `error` naming the option, for options no frame can carry:
+    // a rate outside 1..65535 (smpCnt is 16 bits), 1..255 ASDUs per frame,
+    // no channels, an empty svID, fault fractions outside 0..1 or adding up
+    // to more than 1.
+    static bool check(const SvPublisherOptions& options, std::string& error);
+
     // The first sample is smpCnt 0 of second `startSecond` (since 1970).
     SvPublisher(const SvPublisherOptions& options, PacketWriter& out, int64_t startSecond);
 

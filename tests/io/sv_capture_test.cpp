@@ -249,6 +249,11 @@ TEST_F(SvCapture, UnusableInputsSayWhy) {
     ASSERT_TRUE(SvDataSet::choose({0, 1, 9}, {}, choose.dataSet, error)) << error;
     EXPECT_FALSE(SvSampleSource::openFile(other, choose, error));
     EXPECT_NE(error.find("carries 8 channels"), std::string::npos) << error;
+
+    SvPublisherOptions tooFast;
+    tooFast.rate = 80000;
+    EXPECT_FALSE(SvPublisher::check(tooFast, error));
+    EXPECT_NE(error.find("rate 80000 Hz"), std::string::npos) << error;
 }
 
 }  // namespace
