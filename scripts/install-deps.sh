@@ -9,6 +9,8 @@ packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tsha
 # plot page's numbers (nlohmann-json3-dev) and its drawing in headless
 # chromium (python3-pil reads the screenshot).
 packages+=(libhdf5-dev hdf5-tools python3-h5py python3-pandas python3-numpy nlohmann-json3-dev chromium python3-pil)
+# libpcap reads and writes sampled-values captures and captures live.
+packages+=(libpcap-dev)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave
