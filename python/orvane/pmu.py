@@ -92,7 +92,10 @@ class Measurements:
 
     def reports(self) -> "Measurements":
         """Only the samples whose report strobe is set."""
-        keep = self.report_strobe
+        return self.select(self.report_strobe)
+
+    def select(self, keep) -> "Measurements":
+        """The entries a boolean mask or an index array picks."""
         return Measurements(*(getattr(self, c)[keep] for c in self.COLUMNS))
 
     def to_frame(self):
