@@ -89,8 +89,8 @@ def measure_file(path: str, output_dir: str, options: dict, payload: Optional[di
         row["reports"] = int(out.report_strobe.sum())
     except Exception as e:  # every failure is the file's row, never the archive's end
         message = str(e)
-        if scratch is not None:
-            message = message.replace(str(Path(scratch, Path(path).name)), path)
+        if scratch is not None:  # name the files as the caller knows them
+            message = message.replace(scratch, str(Path(path).parent))
         row["error"] = message or type(e).__name__
     finally:
         if scratch is not None:
