@@ -113,9 +113,11 @@ def _numbers(name: str, value, dtype=np.float64) -> np.ndarray:
     array = np.asarray(value)
     if array.dtype.kind not in "biuf":
         try:
+            if array.dtype.kind != "O":  # text, complex, dates...
+                raise TypeError
             array = array.astype(np.float64)
         except (TypeError, ValueError):
-            raise ValueError(f"{name}: the values are not numbers (found {array.dtype})") from None
+            raise ValueError(f"{name}: the values are not real numbers (found {array.dtype})") from None
     return array.astype(dtype, copy=False)
 
 

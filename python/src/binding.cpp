@@ -99,6 +99,7 @@ public:
     ~PmuCore() { close(); }
 
     void close() {
+        const std::lock_guard<std::mutex> own(busy_);
         if (!running_) return;
         std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
         if (mex_) lock.lock();
@@ -118,6 +119,8 @@ public:
             phaseCoeffs.shape(0) != n || nominal.shape(0) != n || mode.shape(0) != n) {
             throw py::value_error("port arrays of different lengths");
         }
+        if (!busy_.try_lock()) throw std::runtime_error("the PMU is busy in another thread");
+        const std::lock_guard<std::mutex> own(busy_, std::adopt_lock);
         if (!error_.empty()) throw std::runtime_error(error_);
         if (!running_) throw std::runtime_error("the PMU is closed");
         py::array_t<double> ts(n), mag(n), ang(n), freq(n), rocof(n);
@@ -178,6 +181,8 @@ public:
 
 private:
     std::unique_ptr<BlockDriver> driver_;
+    // One call at a time per instance: the block's state is not shared.
+    std::mutex busy_;
     bool mex_;
     bool running_ = false;
     uint64_t samples_ = 0;

@@ -61,7 +61,8 @@ def bad_csv(folder):
 
 @pytest.mark.parametrize("call, error, text", [
     (lambda: orvane.run(np.zeros((5, 2))), ValueError, r"phases must have shape \(n, 3\)"),
-    (lambda: orvane.run([["a", "b", "c"]]), ValueError, "not numbers"),
+    (lambda: orvane.run([["a", "b", "c"]]), ValueError, "not real numbers"),
+    (lambda: orvane.run(np.zeros((5, 3)), nominal_frequency=[1j] * 5), ValueError, "not real numbers"),
     (lambda: orvane.run(np.zeros((5, 3)), np.zeros(4)), ValueError, "one value per sample"),
     (lambda: orvane.run(np.zeros((5, 3)), report_rate=3e9), ValueError,
      "report_rate '3000000000' is outside the int32 range -2147483648..2147483647"),
