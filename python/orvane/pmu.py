@@ -303,9 +303,17 @@ def run(phases: ArrayLike, time: Optional[ArrayLike] = None, *, build: str = "10
         Sample-rate build.
     start_time : float
         Time of the first sample when `time` is not given.
-    report_rate, magnitude_coeffs, phase_coeffs, nominal_frequency, report_mode
-        The configuration ports, one value or one per sample (see
-        :meth:`Pmu.process`).
+    report_rate : int or array_like of int
+        Requested reports per second, within int32 (the model clamps to
+        1..1200); one value or one per sample, like every port below.
+    magnitude_coeffs : array_like, shape (3,) or (n, 3)
+        Magnitude calibration c2, c1, c0 (gain c2·f² + c1·f + c0).
+    phase_coeffs : array_like, shape (3,) or (n, 3)
+        Phase calibration p2, p1, p0 (rad).
+    nominal_frequency : float or array_like
+        Hz.
+    report_mode : {0, 1} or array_like
+        1: report instants on the whole-second grid.
     reports_only : bool
         Keep only the report instants (``--reports-only``).
     as_frame : bool
