@@ -91,14 +91,22 @@ public:
             PyErr_SetString(PyExc_OSError, error.c_str());
             throw py::error_already_set();
         }
-        std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
-        if (mex_) lock.lock();
-        if (!driver_->start()) throw std::runtime_error("the block did not start: " + driver_->error());
+        bool started;
+        {
+            // Locks are only ever waited for without the interpreter lock,
+            // which a running chunk takes now and then to look for Ctrl-C.
+            py::gil_scoped_release release;
+            std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
+            if (mex_) lock.lock();
+            started = driver_->start();
+        }
+        if (!started) throw std::runtime_error("the block did not start: " + driver_->error());
         running_ = true;
     }
     ~PmuCore() { close(); }
 
     void close() {
+        py::gil_scoped_release release;
         const std::lock_guard<std::mutex> own(busy_);
         if (!running_) return;
         std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
@@ -141,6 +149,7 @@ public:
         bool* outStrobe = strobe.mutable_data();
         int32_t* outActive = active.mutable_data();
         bool failed = false;
+        bool interrupted = false;
         {
             py::gil_scoped_release release;
             std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
@@ -166,6 +175,18 @@ public:
                     break;
                 }
                 ++samples_;
+                if ((samples_ & 0xFFFFu) == 0) {
+                    py::gil_scoped_acquire acquire;
+                    interrupted = PyErr_CheckSignals() != 0;
+                }
+                if (interrupted) {
+                    // The caller never sees this chunk's outputs, so the
+                    // instance cannot go on from a known sample.
+                    error_ = "the PMU was interrupted at sample " + std::to_string(samples_);
+                    driver_->finish();
+                    running_ = false;
+                    break;
+                }
                 outTs[i] = out.timestamp;
                 outMag[i] = out.magnitude;
                 outAng[i] = out.angle;
@@ -175,6 +196,7 @@ public:
                 outActive[i] = out.activeReportRate;
             }
         }
+        if (interrupted) throw py::error_already_set();
         if (failed) throw std::runtime_error(error_);
         return py::make_tuple(ts, mag, ang, freq, rocof, strobe, active);
     }
