@@ -17,6 +17,12 @@ packages+=(clang libclang-rt-14-dev)
 # gives octave-cli, octave-dev gives mkoctfile and the MEX headers. Like every
 # package here it is installed only when missing.
 packages+=(octave octave-dev)
+# The Python package orvane: the interpreter with its headers, pybind11 for
+# the binding, numpy and pandas for its arrays and tables, pytest for its
+# tests, dask and distributed for archives on a cluster, matplotlib for the
+# example study.
+packages+=(python3 python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
+           python3-dask python3-distributed python3-matplotlib)
 
 missing=()
 for p in "${packages[@]}"; do
