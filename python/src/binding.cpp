@@ -38,11 +38,6 @@ namespace {
 
 using Doubles = py::array_t<double, py::array::forcecast>;
 
-// Our host's MEX layer keeps its call scopes process-wide, so calls through
-// a loaded deliverable are taken one at a time; the in-process road shares
-// nothing and runs in parallel.
-std::mutex gMexRoad;
-
 const ModelEntry* entryByTag(const std::string& tag) {
     if (tag == "10k") return &model_10k::kModelEntry;
     if (tag == "14p4k") return &model_14p4k::kModelEntry;
@@ -93,11 +88,7 @@ public:
         }
         bool started;
         {
-            // Locks are only ever waited for without the interpreter lock,
-            // which a running chunk takes now and then to look for Ctrl-C.
             py::gil_scoped_release release;
-            std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
-            if (mex_) lock.lock();
             started = driver_->start();
         }
         if (!started) throw std::runtime_error("the block did not start: " + driver_->error());
@@ -109,8 +100,6 @@ public:
         py::gil_scoped_release release;
         const std::lock_guard<std::mutex> own(busy_);
         if (!running_) return;
-        std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
-        if (mex_) lock.lock();
         driver_->finish();
         running_ = false;
     }
@@ -152,8 +141,6 @@ public:
         bool interrupted = false;
         {
             py::gil_scoped_release release;
-            std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
-            if (mex_) lock.lock();
             ModelInputs in;
             ModelOutputs out;
             for (py::ssize_t i = 0; i < n; ++i) {
@@ -449,8 +436,6 @@ std::string complianceJson(const std::string& tag, int nominal, int reportRate, 
     bool ran;
     {
         py::gil_scoped_release release;
-        std::unique_lock<std::mutex> lock(gMexRoad, std::defer_lock);
-        if (runModel && !inProcess) lock.lock();
         const TestPlan plan = makeTestPlan(settings);
         ran = runPlan(plan, factory, runModel, runReference, PlanProgress(), result, error);
     }
