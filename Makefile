@@ -7,10 +7,19 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-.PHONY: all deps configure demo test sanitize fuzz bench clean
+.PHONY: all deps configure demo test sanitize fuzz bench clean python-path
+
+# PYTHON_PATH=no leaves the user's Python alone (see python-path).
+PYTHON_PATH ?= yes
 
 all: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@if [ "$(PYTHON_PATH)" = yes ]; then bash scripts/python-path.sh $(BUILD_DIR); fi
+
+# Points `import orvane` at this build's package (a .pth file in the user
+# site folder of the interpreter it was built for).
+python-path:
+	@bash scripts/python-path.sh $(BUILD_DIR)
 
 deps:
 	@bash scripts/install-deps.sh

@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "bench/deliverable_path.h"
 #include "bench/cpu_clock.h"
+#include "bench/deliverable_path.h"
 #include "bench/math_floor.h"
 #include "bench/steady_signal.h"
-#include "host/mex.h"
+#include "contract/mex.h"
 #include "host/mex_driver.h"
 #include "host/mex_session.h"
 #include "model/model_entry.h"

@@ -3,7 +3,7 @@
 #ifndef ORVANE_CASTBLOCK_NARROW32_BLOCK_H
 #define ORVANE_CASTBLOCK_NARROW32_BLOCK_H
 
-#include "host/simstruc.h"
+#include "contract/simstruc.h"
 
 namespace narrow32 {
 

@@ -13,31 +13,21 @@ constexpr const char* kName = "Narrow32_sf";
 constexpr std::size_t kDescriptionSize = sfunction_text::descriptionSize(kName);
 constexpr std::array<char, kDescriptionSize> kDescription = sfunction_text::description<kDescriptionSize>(kName);
 
-void fillMethodSlots(SimStruct* S) {
-    S->methods.mdlInitializeSizes = narrow32::mdlInitializeSizes;
-    S->methods.mdlInitializeSampleTimes = narrow32::mdlInitializeSampleTimes;
-    S->methods.mdlOutputs = narrow32::mdlOutputs;
-    S->methods.mdlTerminate = narrow32::mdlTerminate;
-    S->methods.mdlSetInputPortDataType = narrow32::mdlSetInputPortDataType;
-    S->methods.mdlSetOutputPortDataType = narrow32::mdlSetOutputPortDataType;
-    S->methods.mdlSetDefaultPortDataTypes = narrow32::mdlSetDefaultPortDataTypes;
-    S->methods.mdlSetInputPortFrameData = narrow32::mdlSetInputPortFrameData;
-    S->methods.mdlGetTimeOfNextVarHit = variableHitStub;
-    S->methods.mdlZeroCrossings = zeroCrossingStub;
-}
-
 constexpr SfunctionBlock kCastBlock = {
-    kName,
-    kDescription.data(),
-    narrow32::mdlInitializeSizes,
-    narrow32::mdlInitializeSampleTimes,
-    narrow32::mdlOutputs,
-    narrow32::mdlTerminate,
-    nullptr,  // no mdlInitializeConditions
-    nullptr,  // no mdlStart
-    nullptr,  // no mdlUpdate
-    fillMethodSlots,
-    false,
+    .name = kName,
+    .description = kDescription.data(),
+    .initializeSizes = narrow32::mdlInitializeSizes,
+    .initializeSampleTimes = narrow32::mdlInitializeSampleTimes,
+    .outputs = narrow32::mdlOutputs,
+    .terminate = narrow32::mdlTerminate,
+    .initializeConditions = nullptr,
+    .start = nullptr,
+    .update = nullptr,
+    .setInputPortDataType = narrow32::mdlSetInputPortDataType,
+    .setOutputPortDataType = narrow32::mdlSetOutputPortDataType,
+    .setDefaultPortDataTypes = narrow32::mdlSetDefaultPortDataTypes,
+    .setInputPortFrameData = narrow32::mdlSetInputPortFrameData,
+    .announcesSizesCallFromBlock = false,
 };
 
 }  // namespace

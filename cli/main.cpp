@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
         }
         break;
     }
+    std::string line = "orvane";
+    for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
+    setCommandLine(line);
     const CLI::App* chosen = nullptr;
     try {
         root.parse(argc, argv);

@@ -44,6 +44,12 @@ std::string descriptionOf(const CLI::App* app) {
 const std::string& commandName() { return gCommandName; }
 void setCommandName(const std::string& name) { gCommandName = name; }
 
+namespace {
+std::string gCommandLine;
+}  // namespace
+const std::string& commandLine() { return gCommandLine; }
+void setCommandLine(const std::string& line) { gCommandLine = line; }
+
 int failWith(int status, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", gCommandName.c_str(), message.c_str());
     return status;
@@ -174,7 +180,10 @@ void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto) {
                }
                throw CLI::ValidationError("unknown build '" + tag + "' (expected " + expected + ")");
            },
-           "sample-rate build: " + expected + " (default 10k)")
+           "sample-rate build: " + expected + " (default 10k)" +
+               (allowAuto ? "; auto: the build at an input file's rate (a recording's, or a sample CSV's from its "
+                            "time column) or the nearest above it, other rates resampled"
+                          : ""))
         ->type_name("TAG");
     CLI::Option* deliverable =
         app->add_option("--deliverable", choice.deliverablePath, "drive this deliverable instead of the build's own")
@@ -223,6 +232,9 @@ void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
                 "the recording's phase channels by name or number (default: its three voltage channels, or the "
                 "voltages marked phase A, B, C)")
             ->type_name("A,B,C"),
+        app->add_flag("--line-to-line", r.lineToLine,
+                      "the voltage channels (or --phases AB,BC,CA) are line-to-line; found from names like VAB, "
+                      "UAB, A-B without this option"),
         app->add_flag("--primary", r.primary, "values on the transformer's primary side (default)"),
         app->add_flag("--secondary", r.secondary, "values on the secondary side"),
     };
@@ -232,6 +244,7 @@ void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
 void readRecordingOptions(const RecordingOptions& r, ComtradeReadOptions& read) {
     if (r.primary && r.secondary) throw UsageError("give either --primary or --secondary");
     read.side = r.secondary ? ValueSide::Secondary : ValueSide::Primary;
+    read.lineToLine = r.lineToLine;
     if (!r.phases) return;
     std::size_t begin = 0;
     while (true) {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "host/port_values.h"
 #include "io/comtrade/comtrade_recording.h"
+#include "model/ports.h"
 #include "signals/built_in_signals.h"
 #include "stream/model_road.h"
 
@@ -50,6 +50,10 @@ inline void note(const std::string& message) { failWith(0, message); }
 // The name of the command running, for messages ("orvane run").
 const std::string& commandName();
 void setCommandName(const std::string& name);
+// The command line as given ("orvane run --signal steady ..."), which the
+// self-describing outputs record.
+const std::string& commandLine();
+void setCommandLine(const std::string& line);
 
 // The whole text as a double: "nan", "inf" and exponents, nothing after it;
 // a finite number too large for a double is refused.
@@ -89,9 +93,11 @@ inline constexpr double kMaxNominal = 65.0;
 std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports);
 inline constexpr std::size_t kNominalFrequencyOption = 1;
 
-// --phases A,B,C, --primary and --secondary: how a COMTRADE recording is read.
+// --phases A,B,C, --line-to-line, --primary and --secondary: how a COMTRADE
+// recording is read.
 struct RecordingOptions {
     std::optional<std::string> phases;
+    bool lineToLine = false;
     bool primary = false;
     bool secondary = false;
     std::vector<CLI::Option*> options;

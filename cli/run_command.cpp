@@ -1,5 +1,6 @@
 // orvane run: samples (sample CSV files, COMTRADE recordings or a built-in
-// signal) through one build of the measurement model, outputs to CSV.
+// signal) through one build of the measurement model, outputs to CSV, HDF5
+// or COMTRADE.
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -9,6 +10,8 @@
 
 #include "cli/options.h"
 #include "cli/progress.h"
+#include "io/distinct_files.h"
+#include "io/output_formats.h"
 #include "stream/file_batch.h"
 #include "stream/file_run.h"
 
@@ -16,7 +19,7 @@ namespace {
 
 struct RunOptions {
     std::vector<InputFile> inputs;  // --input and --comtrade in the order given
-    std::optional<std::string> signal, output, outputDir, frames;
+    std::optional<std::string> signal, output, outputDir, frames, format, plot;
     bool reportsOnly = false;
     RecordingOptions recording;
     int64_t idCode = 1;
@@ -50,20 +53,26 @@ std::string describeJob(const FileJob& job, std::size_t index, std::size_t count
     return text + "FAILED (exit " + std::to_string(job.exitStatus) + "): " + job.error;
 }
 
-int runBatch(RunOptions& o) {
+int runBatch(RunOptions& o, const std::string& format, const std::vector<std::string>& inputFiles) {
     if (o.output) throw UsageError("with several files or --jobs give --output-dir DIR, not --output");
     if (o.frames) throw UsageError("--c37118 takes one input file");
+    if (o.plot) throw UsageError("--plot takes one input file (draw several with 'orvane plot')");
     const std::filesystem::path dir = o.outputDir.value_or(".");
     if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is no directory");
     std::vector<FileJob> jobs;
     std::map<std::string, std::string> outputs;
     for (InputFile input : o.inputs) {
-        input.outputPath = (dir / (std::filesystem::path(input.path).stem().string() + ".out.csv")).string();
+        input.outputPath =
+            (dir / (std::filesystem::path(input.path).stem().string() + ".out" + outputExtension(format))).string();
         const auto [at, fresh] = outputs.insert({input.outputPath, input.path});
         if (!fresh) throw UsageError("'" + input.path + "' and '" + at->second + "' would both write " + input.outputPath);
         jobs.push_back(FileJob{});
         jobs.back().input = input;
     }
+    std::vector<std::string> outputFiles;
+    for (const FileJob& job : jobs) outputFiles.push_back(job.input.outputPath);
+    std::string error;
+    if (!checkDistinctFiles(inputFiles, outputFiles, error)) return failWith(2, error);
     // On a terminal one line per file, redrawn in place; elsewhere each
     // file's line once, when it is finished.
     ProgressDisplay display(commandName());
@@ -108,10 +117,24 @@ int runCommand(RunOptions& o) {
     settings.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
     settings.idCode = static_cast<uint16_t>(o.idCode);
     readRecordingOptions(o.recording, settings.comtrade);
-    if (o.inputs.size() > 1 || o.jobs || o.outputDir) return runBatch(o);
-    if (o.frames) settings.framesPath = o.frames->empty() ? "-" : *o.frames;
-
+    settings.format = o.format.value_or("");
+    settings.plotPath = o.plot.value_or("");
+    settings.commandLine = commandLine();
     std::string error;
+    const std::string format =
+        outputFormatOf(OutputRequest{o.output.value_or(""), settings.format, false, {}, false}, error);
+    if (format.empty()) throw UsageError(error);
+    std::vector<std::string> inputFiles;
+    for (const InputFile& input : o.inputs) {
+        const std::vector<std::string> files = input.comtrade ? comtradeFilesOf(input.path) : std::vector{input.path};
+        inputFiles.insert(inputFiles.end(), files.begin(), files.end());
+    }
+    if (o.inputs.size() > 1 || o.jobs || o.outputDir) return runBatch(o, format, inputFiles);
+    if (o.frames) settings.framesPath = o.frames->empty() ? "-" : *o.frames;
+    if (!checkDistinctFiles(inputFiles, {o.output.value_or(""), o.frames.value_or(""), settings.plotPath}, error)) {
+        return failWith(2, error);
+    }
+
     ProgressDisplay display(commandName() + ": " + (o.signal ? "signal " + *o.signal : o.inputs[0].path));
     const SampleProgress progress = [&display](uint64_t samples, std::optional<double> f) {
         display.update(samples, f);
@@ -124,7 +147,9 @@ int runCommand(RunOptions& o) {
         const SampleRateBuild* build = buildByTag(settings.buildTag);
         auto source = makeSignalSource(*o.signal, o.shape, settings.ports, build->fs, error);
         if (!source) return failWith(2, error);
-        outcome = runSource(*source, settings.driver, o.output.value_or(""), settings, 0.0, progress);
+        SourceFacts facts;
+        facts.description = "signal " + *o.signal;
+        outcome = runSource(*source, settings.driver, o.output.value_or(""), settings, facts, progress);
     } else {
         InputFile input = o.inputs[0];
         input.outputPath = o.output.value_or("");
@@ -140,12 +165,14 @@ Command setup(CLI::App& root) {
     CLI::App* app = root.add_subcommand("run", "run samples (a CSV file or a built-in signal) through the model");
     describe(app, 
         "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
-        "                  [--output FILE.csv] [--reports-only] [--deliverable PATH | --in-process]\n"
+        "                  [--output FILE] [--format NAME] [--plot PAGE.html] [--reports-only]\n"
+        "                  [--bridge-gaps] [--quality] [--deliverable PATH | --in-process]\n"
         "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"
-        "                  [--output-dir DIR] [--phases A,B,C] [--primary | --secondary]\n"
+        "                  [--output-dir DIR] [--phases A,B,C] [--line-to-line] [--primary | --secondary]\n"
         "\n"
-        "Runs samples through the measurement model and writes one CSV row of its\n"
-        "seven outputs per sample:\n"
+        "Runs samples through the measurement model and writes one row of its seven\n"
+        "outputs per sample (CSV by default, HDF5 or COMTRADE by --format or the\n"
+        "--output extension):\n"
         "  timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate\n"
         "A sample CSV has the header\n"
         "  time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n"
@@ -170,9 +197,21 @@ Command setup(CLI::App& root) {
     }
     addText(app, "--signal", o->signal, "a built-in signal instead of a file (listed below)")->type_name("NAME");
     addRoadOptions(app, o->settings.driver, true);
-    addText(app, "--output", o->output, "where the output CSV goes (default: standard output); written only when the whole run succeeds")
+    addText(app, "--output", o->output,
+            "where the outputs go (default: standard output), as CSV, or HDF5 / COMTRADE by extension or --format; "
+            "written only when the whole run succeeds")
         ->type_name("FILE");
+    addText(app, "--format", o->format,
+            "csv, hdf5 or comtrade (default: by the --output extension: .h5/.hdf5 HDF5, .cfg COMTRADE of the "
+            "reports, else CSV)")
+        ->type_name("NAME");
+    addText(app, "--plot", o->plot, "also draw the run as one self-contained HTML page")->type_name("FILE.html");
     app->add_flag("--reports-only", o->reportsOnly, "only the rows whose report strobe is 1");
+    app->add_flag("--bridge-gaps", o->settings.bridgeGaps,
+                  "bridge short runs of missing samples (NaN) in a sample CSV: each takes the value one nominal "
+                  "period earlier (always done for recordings)");
+    app->add_flag("--quality", o->settings.quality,
+                  "add a last output column 'quality': 1 where the measurement rests on bridged samples");
     addText(app, "--c37118", o->frames,
             "also write the reports as IEEE C37.118.2 frames: CFG-2, then one data frame per report")
         ->type_name("FILE");
@@ -182,7 +221,8 @@ Command setup(CLI::App& root) {
     addInteger(app, "--jobs", 1, 256, o->jobs, "run up to N files at once, each in its own process (default 1)")
         ->group(recordings);
     addText(app, "--output-dir", o->outputDir,
-            "with several files: FILE's output goes to DIR/STEM.out.csv (default: the current directory)")
+            "with several files: FILE's output goes to DIR/STEM.out.csv (.out.h5 or .out.cfg with --format hdf5 or "
+            "comtrade; default: the current directory)")
         ->type_name("DIR")
         ->group(recordings);
     o->portOptions = addPortOptions(app, o->settings.ports);

@@ -69,7 +69,9 @@ int serveCommand(ServeOptions& o) {
     std::unique_ptr<SampleSource> source;
     double timeOffset = 0.0;
     if (o.comtrade) {
-        source = openRecording(*o.comtrade, o.ports, o.choice.buildTag, timeOffset, error);
+        SourceFacts facts;
+        source = openRecording(*o.comtrade, o.ports, o.choice.buildTag, facts, error);
+        timeOffset = facts.epochShift;
     }
     const SampleRateBuild* build = buildByTag(o.choice.buildTag);
     if (o.input) {

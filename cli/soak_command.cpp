@@ -104,7 +104,6 @@ Command setup(CLI::App& root) {
     addNumber(app, "--wander-period", s.wanderPeriod, "period of the wander in seconds (default 600)");
     addNumber(app, "--settle", s.settle, "seconds at the start left out of the errors (default 1)");
     o->choice.inProcess = true;
-    o->choice.inProcess = true;
     CLI::Option* inProcess = app->add_flag("--in-process", o->choice.inProcess,
                                           "call the model's methods linked into the tool (the default here)");
     o->deliverable = app->add_option("--deliverable", o->choice.deliverablePath,

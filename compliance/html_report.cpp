@@ -4,20 +4,25 @@
 #include <limits>
 
 #include "compliance/summary_cells.h"
-#include "compliance/svg_plot.h"
+#include "compliance/test_plan.h"
+#include "plot/svg_plot.h"
 #include "compliance/table_report.h"
 
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 const char* const kEstimatorColour[kEstimatorCount] = {"#1f77b4", "#ff7f0e"};
+// Hues of the estimators' colours; the cases of one estimator are shades of
+// its hue, each line named in its tooltip.
+const double kEstimatorHue[kEstimatorCount] = {205.0, 28.0};
 
 const char* const kStyle =
     "body{font-family:sans-serif;margin:2em;max-width:1200px;color:#222}"
     "table{border-collapse:collapse;margin:0.5em 0 1.5em}"
     "th,td{border:1px solid #ccc;padding:3px 8px;text-align:left;font-size:13px}"
     "th{background:#f3f3f3}.fail{color:#b00;font-weight:bold}.pass{color:#070}"
-    ".plots{display:flex;flex-wrap:wrap;gap:8px}.key span{display:inline-block;width:18px;height:3px;"
+    ".plots{display:flex;flex-wrap:wrap;gap:8px}polyline:hover{stroke-width:3;stroke-opacity:1}"
+    "td.note{color:#555;font-size:12px}.key span{display:inline-block;width:18px;height:3px;"
     "vertical-align:middle;margin:0 4px 0 12px}";
 
 std::string summaryHtml(const PlanSummary& summary) {
@@ -31,8 +36,8 @@ std::string summaryHtml(const PlanSummary& summary) {
             for (const SummaryCell& c : l.cells) {
                 html += std::string("<td") + (c.fail ? " class=\"fail\"" : "") + ">" + escapeMarkup(c.text) + "</td>";
             }
-            html += std::string("<td class=\"") + (l.pass ? "pass\">pass" : "fail\">FAIL") + "</td><td>" +
-                    escapeMarkup(l.note) + "</td></tr>\n";
+            html += std::string("<td class=\"") + (l.pass ? "pass\">pass" : "fail\">FAIL") + "</td><td class=\"note\">" +
+                    escapeMarkup(l.note.empty() ? l.closest : l.note) + "</td></tr>\n";
         }
         html += "</table>\n";
     }
@@ -57,11 +62,18 @@ std::string steadyPlots(const PlanResult& result, PlanTest test) {
     for (const Quantity& q : quantities) {
         if (std::isnan(q.limit)) continue;
         PlotSpec plot{std::string(q.title) + " (" + q.unit + ")", "s since the first counted report",
-                      std::string(q.title) + " " + q.unit, true, q.limit * q.scale, kNone, {}};
+                      std::string(q.title) + " " + q.unit, true, q.limit * q.scale, kNone, {}, {}};
         for (int e = 0; e < kEstimatorCount; ++e) {
+            int count = 0;
+            for (const CaseResult& r : result.cases) {
+                count += result.plan.cases[r.caseIndex].test == test && r.estimators[e].ran ? 1 : 0;
+            }
+            int index = 0;
             for (const CaseResult& r : result.cases) {
                 if (result.plan.cases[r.caseIndex].test != test || !r.estimators[e].ran) continue;
-                PlotSeries series{kEstimatorColour[e], {}};
+                PlotSeries series{shadeOf(kEstimatorHue[e], index++, count), {},
+                                  std::string(estimatorName(static_cast<Estimator>(e))) + ", " +
+                                      result.plan.cases[r.caseIndex].label};
                 for (const EvaluatedReport& p : r.estimators[e].reports) {
                     series.points.emplace_back(p.relativeTime, p.*(q.member) * q.scale);
                 }
@@ -85,27 +97,55 @@ std::string stepPlots(const PlanResult& result, PlanTest test) {
         double scale;
         double EquivalentTimePoint::*member;
         bool logY;
+        double responseLimit;  // s; NaN where no response time is assessed
     };
     const Quantity quantities[] = {
-        {"TVE", "%", limits.tveThreshold, 100.0, &EquivalentTimePoint::tve, true},
-        {"FE", "Hz", limits.feThreshold, 1.0, &EquivalentTimePoint::fe, true},
-        {"RFE", "Hz/s", limits.rfeThreshold, 1.0, &EquivalentTimePoint::rfe, true},
+        {"TVE", "%", limits.tveThreshold, 100.0, &EquivalentTimePoint::tve, true, limits.tveResponse},
+        {"FE", "Hz", limits.feThreshold, 1.0, &EquivalentTimePoint::fe, true, limits.feResponse},
+        {"RFE", "Hz/s", limits.rfeThreshold, 1.0, &EquivalentTimePoint::rfe, true, limits.rfeResponse},
         {test == PlanTest::MagnitudeStep ? "Magnitude" : "Angle change",
          test == PlanTest::MagnitudeStep ? "peak" : "deg", kNone,
-         test == PlanTest::MagnitudeStep ? 1.0 : 180.0 / 3.141592653589793, &EquivalentTimePoint::stepped, false}};
+         test == PlanTest::MagnitudeStep ? 1.0 : 180.0 / 3.141592653589793, &EquivalentTimePoint::stepped, false,
+         kNone}};
     // Around the step only: the settled remainder says nothing new.
     const double window = 0.1;
     std::string html = "<div class=\"plots\">\n";
     for (const Quantity& q : quantities) {
         PlotSpec plot{std::string(q.title) + " (" + q.unit + ")", "ms from the step (equivalent time)",
-                      std::string(q.title) + " " + q.unit, q.logY, q.limit * q.scale, 0.0, {}};
+                      std::string(q.title) + " " + q.unit, q.logY, q.limit * q.scale, 0.0, {}, {}};
         for (const StepGroup& g : result.summary.steps) {
             if (g.test != test) continue;
-            PlotSeries series{kEstimatorColour[static_cast<int>(g.estimator)], {}};
+            const int e = static_cast<int>(g.estimator);
+            const std::string name = std::string(estimatorName(g.estimator)) + ", " + g.label;
+            PlotSeries series{kEstimatorColour[e], {}, name};
             for (const EquivalentTimePoint& p : g.grid) {
                 if (std::fabs(p.time) <= window) series.points.emplace_back(p.time * 1e3, p.*(q.member) * q.scale);
             }
             plot.series.push_back(std::move(series));
+            // The response time runs from the first point beyond the
+            // threshold: where that is plus the limit is the last instant
+            // the error may still be beyond it.
+            if (std::isnan(q.responseLimit)) continue;
+            for (const EquivalentTimePoint& p : g.grid) {
+                const double error = p.*(q.member);
+                if (!(error <= q.limit)) {
+                    const double at = (p.time + q.responseLimit) * 1e3;
+                    // Steps whose errors rise together share one line, grey
+                    // when it serves both estimators.
+                    bool shared = false;
+                    for (PlotMarker& m : plot.markers) {
+                        if (std::fabs(m.x - at) >= 0.5) continue;
+                        shared = true;
+                        if (m.colour != kEstimatorColour[e]) m.colour = "#444";
+                    }
+                    if (!shared) {
+                        plot.markers.push_back(PlotMarker{at, kEstimatorColour[e],
+                                                          formatFigure(q.responseLimit * 1e3) + " ms response limit",
+                                                          true});
+                    }
+                    break;
+                }
+            }
         }
         html += renderSvgPlot(plot);
     }

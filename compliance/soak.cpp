@@ -164,6 +164,9 @@ SoakResult runSoak(const SoakSettings& s, BlockDriver& driver, double sampleRate
     SoakResult result;
     SoakInterval current;
     current.startTime = s.base;
+    // The report at a hand-over to a new rate is the block's one report off
+    // the grid by design; it is not counted.
+    int32_t previousRate = 0;
     for (uint64_t i = 0; i < totalSamples; ++i) {
         // Time since the base is exact; the block sees it added to the base
         // in double precision, as a host with that time base would hand it.
@@ -181,7 +184,9 @@ SoakResult runSoak(const SoakSettings& s, BlockDriver& driver, double sampleRate
             ++current.reports;
             const double reportElapsed = out.timestamp - s.base;
             const double onGrid = std::round(reportElapsed * out.activeReportRate) / out.activeReportRate;
-            if (!(std::fabs(reportElapsed - onGrid) <= kGridTolerance)) ++current.offGrid;
+            const bool handOver = previousRate != 0 && out.activeReportRate != previousRate;
+            previousRate = out.activeReportRate;
+            if (!handOver && !(std::fabs(reportElapsed - onGrid) <= kGridTolerance)) ++current.offGrid;
             if (i >= settleSamples) {
                 const ThreePhaseSignal::Reference ref = signal.reference(reportElapsed, kSoakNominalFrequency);
                 const PhasorEstimate measured{out.magnitude, out.angle, out.frequency, out.rocof};

@@ -21,12 +21,32 @@ std::string missingNote(int missing, int offGrid) {
     return note;
 }
 
-SummaryLine line(const TestRow& row, const std::vector<std::pair<const Figure*, double>>& figures) {
-    SummaryLine l{planTestName(row.test), estimatorName(row.estimator), {}, row.pass(), {}};
+// The figure with the greatest share of its limit.
+std::string closestNote(const std::vector<const Figure*>& figures, const std::vector<std::string>& headers) {
+    double share = -1.0;
+    std::string note;
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        const Figure& f = *figures[i];
+        if (!f.assessed || !f.seen || !(f.limit > 0.0) || f.where.empty()) continue;
+        const double s = std::fabs(f.value) / f.limit;
+        if (s > share) {
+            share = s;
+            note = headers[i] + " nearest its limit (" + formatFigure(100.0 * s) + " % of it): " + f.where;
+        }
+    }
+    return note;
+}
+
+SummaryLine line(const TestRow& row, const std::vector<std::pair<const Figure*, double>>& figures,
+                 const std::vector<std::string>& headers) {
+    SummaryLine l{planTestName(row.test), estimatorName(row.estimator), {}, row.pass(), {}, {}};
+    std::vector<const Figure*> assessed;
     for (const auto& [figure, scale] : figures) {
         l.cells.push_back(cell(*figure, scale));
+        assessed.push_back(figure);
         if (l.note.empty() && l.cells.back().fail) l.note = "worst: " + figure->where;
     }
+    l.closest = closestNote(assessed, headers);
     const std::string missing = missingNote(row.missing, 0);
     if (!missing.empty()) l.note = missing + (l.note.empty() ? "" : "; " + l.note);
     return l;
@@ -58,14 +78,17 @@ std::vector<SummaryTable> summaryTables(const PlanSummary& summary) {
                                              {&row.feResponse, 1e3},
                                              {&row.rfeResponse, 1e3},
                                              {&row.delay, 1e3},
-                                             {&row.overshoot, 100.0}}));
+                                             {&row.overshoot, 100.0}},
+                                        steps.headers));
         } else {
-            accuracy.lines.push_back(line(row, {{&row.tve, 100.0}, {&row.fe, 1.0}, {&row.rfe, 1.0}}));
+            accuracy.lines.push_back(
+                line(row, {{&row.tve, 100.0}, {&row.fe, 1.0}, {&row.rfe, 1.0}}, accuracy.headers));
         }
     }
     SummaryTable latency{"Reporting latency (worst / limit)", {"Latency ms"}, {}};
     for (const LatencyRow& row : summary.latency) {
-        SummaryLine l{"Reporting latency", estimatorName(row.estimator), {cell(row.latency, 1e3)}, row.pass(), {}};
+        SummaryLine l{"Reporting latency", estimatorName(row.estimator), {cell(row.latency, 1e3)}, row.pass(), {}, {}};
+        l.closest = closestNote({&row.latency}, latency.headers);
         if (l.cells.back().fail) l.note = "worst: " + row.latency.where;
         const std::string missing = missingNote(row.missing, row.offGrid);
         if (!missing.empty()) l.note = missing + (l.note.empty() ? "" : "; " + l.note);

@@ -20,6 +20,9 @@ struct SummaryLine {
     std::vector<SummaryCell> cells;
     bool pass = true;
     std::string note;  // where the first failed figure occurred, or missing reports
+    // Which figure came nearest its limit, and where: what a passing line
+    // has to say.
+    std::string closest;
 };
 
 struct SummaryTable {

@@ -11,7 +11,7 @@
 #include "fuzz/fuzz_input.h"
 #include "host/in_process_driver.h"
 #include "model/model_entry.h"
-#include "model/work_vectors.h"
+#include "model/record/work_vectors.h"
 
 namespace {
 

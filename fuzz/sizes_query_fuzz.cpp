@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "contract/mex.h"
+#include "contract/simstruc.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_deliverables.h"
 #include "fuzz/fuzz_input.h"
-#include "host/mex.h"
 #include "host/mex_session.h"
-#include "host/simstruc.h"
 
 namespace {
 

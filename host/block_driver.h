@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 class BlockDriver {
 public:

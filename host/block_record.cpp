@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "host/host_types.h"
+#include "contract/host_types.h"
 
 std::size_t dataTypeSize(int dataType) {
     switch (dataType) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/simstruc.h"
+#include "contract/simstruc.h"
 
 // Bytes per element of a host data type; 0 for an unknown type.
 std::size_t dataTypeSize(int dataType);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/mex.h"
+#include "contract/mex.h"
 
 typedef void (*MexFunction)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 

@@ -5,19 +5,6 @@
 
 namespace {
 
-struct Shape {
-    int width;
-    int dataType;
-};
-
-constexpr Shape kInputs[7] = {{3, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_INT32}, {3, SS_DOUBLE},
-                              {3, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_BOOLEAN}};
-// DWORK0..DWORK230: the model's whole state between samples.
-constexpr int kMeasurementWorkVectors = 231;
-
-constexpr Shape kOutputs[7] = {{1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE},
-                               {1, SS_DOUBLE}, {1, SS_BOOLEAN}, {1, SS_INT32}};
-
 template <typename T>
 void put(BlockRecord& record, int port, const T* values, int count) {
     std::memcpy(record.inputBuffer(port), values, sizeof(T) * static_cast<std::size_t>(count));
@@ -33,21 +20,25 @@ T get(BlockRecord& record, int port) {
 }  // namespace
 
 bool checkMeasurementShape(const SimStruct* S, std::string& error) {
-    if (S->sizes[kSizesNumInputPorts] != 7 || S->sizes[kSizesNumOutputPorts] != 7) {
+    if (S->sizes[kSizesNumInputPorts] != port::kNumInputs || S->sizes[kSizesNumOutputPorts] != port::kNumOutputs) {
         error = "the block did not register 7 input and 7 output ports";
         return false;
     }
-    if (S->dworkCapacity != kMeasurementWorkVectors) {
+    if (S->dworkCapacity != port::kNumWorkVectors) {
         error = "the block registered " + std::to_string(S->dworkCapacity) + " of its " +
-                std::to_string(kMeasurementWorkVectors) + " work vectors";
+                std::to_string(port::kNumWorkVectors) + " work vectors";
         return false;
     }
-    for (int p = 0; p < 7; ++p) {
-        if (S->inputPorts[p].width != kInputs[p].width || S->inputPorts[p].dataType != kInputs[p].dataType) {
+    // Port by port, the input before the output of the same number.
+    static_assert(port::kNumInputs == port::kNumOutputs);
+    for (int p = 0; p < port::kNumInputs; ++p) {
+        const port::Shape& in = port::kInputShapes[p];
+        if (S->inputPorts[p].width != in.width || S->inputPorts[p].dataType != in.dataType) {
             error = "input port " + std::to_string(p + 1) + " has an unexpected width or data type";
             return false;
         }
-        if (S->outputPorts[p].width != kOutputs[p].width || S->outputPorts[p].dataType != kOutputs[p].dataType) {
+        const port::Shape& out = port::kOutputShapes[p];
+        if (S->outputPorts[p].width != out.width || S->outputPorts[p].dataType != out.dataType) {
             error = "output port " + std::to_string(p + 1) + " has an unexpected width or data type";
             return false;
         }
@@ -56,21 +47,21 @@ bool checkMeasurementShape(const SimStruct* S, std::string& error) {
 }
 
 void writeInputs(BlockRecord& record, const ModelInputs& in) {
-    put(record, 0, in.phase, 3);
-    put(record, 1, &in.time, 1);
-    put(record, 2, &in.reportRate, 1);
-    put(record, 3, in.magnitudeCoeffs, 3);
-    put(record, 4, in.phaseCoeffs, 3);
-    put(record, 5, &in.nominalFrequency, 1);
-    put(record, 6, &in.reportMode, 1);
+    put(record, port::kPhaseSamples, in.phase, 3);
+    put(record, port::kTime, &in.time, 1);
+    put(record, port::kReportRate, &in.reportRate, 1);
+    put(record, port::kMagnitudeCoeffs, in.magnitudeCoeffs, 3);
+    put(record, port::kPhaseCoeffs, in.phaseCoeffs, 3);
+    put(record, port::kNominalFrequency, &in.nominalFrequency, 1);
+    put(record, port::kReportMode, &in.reportMode, 1);
 }
 
 void readOutputs(BlockRecord& record, ModelOutputs& out) {
-    out.timestamp = get<double>(record, 0);
-    out.magnitude = get<double>(record, 1);
-    out.angle = get<double>(record, 2);
-    out.frequency = get<double>(record, 3);
-    out.rocof = get<double>(record, 4);
-    out.reportStrobe = get<bool>(record, 5);
-    out.activeReportRate = get<int32_t>(record, 6);
+    out.timestamp = get<double>(record, port::kTimestamp);
+    out.magnitude = get<double>(record, port::kMagnitude);
+    out.angle = get<double>(record, port::kAngle);
+    out.frequency = get<double>(record, port::kFrequency);
+    out.rocof = get<double>(record, port::kRocof);
+    out.reportStrobe = get<bool>(record, port::kReportStrobe);
+    out.activeReportRate = get<int32_t>(record, port::kActiveReportRate);
 }

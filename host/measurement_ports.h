@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/block_record.h"
-#include "host/port_values.h"
+#include "model/ports.h"
 
 // Checks that the registered ports are the seven inputs and seven outputs
 // that ModelInputs and ModelOutputs carry, and that all 231 work vectors

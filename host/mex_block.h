@@ -10,25 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "contract/method_flags.h"
 #include "host/block_record.h"
 #include "host/deliverable.h"
-
-// Method flags of the method road.
-enum MethodFlag : int {
-    kFlagInitializeSampleTimes = 101,
-    kFlagInitializeConditions = 102,
-    kFlagOutputs = 104,
-    kFlagUpdate = 105,
-    kFlagTerminate = 107,
-    kFlagSetInputPortDataType = 113,
-    kFlagSetOutputPortDataType = 114,
-    kFlagStart = 117,
-    kFlagSetInputPortFrameData = 128,
-    kFlagSetDefaultPortDataTypes = 132,
-};
-
-// The SimStruct layout version that travels with the hand-over.
-constexpr double kSimStructVersionMark = 8480229.0;
 
 class MexBlock {
 public:

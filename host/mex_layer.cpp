@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "host/mex.h"
+#include "contract/mex.h"
 #include "host/mex_session.h"
 
 #define ORVANE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -41,22 +42,39 @@ Arena& processArena() {
     return arena;
 }
 
+// Memory made outside any call scope belongs to the process and may be
+// made in one thread and released in another, so its lists are guarded.
+std::mutex& processArenaLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 // Arenas of the open call scopes, innermost last. Closed scopes' arenas stay
 // in the pool, emptied, so that a host call per sample allocates nothing
-// once the pool and its lists have grown.
+// once the pool and its lists have grown. A call's memory belongs to the
+// call, so each thread has its own pool: blocks driven from several threads
+// at once never share a scope.
 struct ArenaPool {
     std::vector<std::unique_ptr<Arena>> arenas;
     std::size_t open = 0;
 };
 
 ArenaPool& arenaPool() {
-    static ArenaPool pool;
+    thread_local ArenaPool pool;
     return pool;
 }
 
-Arena& currentArena() {
+// Runs add(arena) on the innermost open scope's arena, or on the process's
+// under its lock when no scope is open.
+template <typename Add>
+void addToCurrentArena(Add add) {
     ArenaPool& pool = arenaPool();
-    return pool.open == 0 ? processArena() : *pool.arenas[pool.open - 1];
+    if (pool.open != 0) {
+        add(*pool.arenas[pool.open - 1]);
+        return;
+    }
+    std::lock_guard<std::mutex> guard(processArenaLock());
+    add(processArena());
 }
 
 // Every arena that owns memory now: the open scopes' and the process's.
@@ -66,11 +84,13 @@ bool forEachOwningArena(Visit visit) {
     for (std::size_t i = 0; i < pool.open; ++i) {
         if (visit(*pool.arenas[i])) return true;
     }
+    std::lock_guard<std::mutex> guard(processArenaLock());
     return visit(processArena());
 }
 
+// A dialog is read back by the thread whose call raised it.
 std::vector<ErrorDialog>& dialogs() {
-    static std::vector<ErrorDialog> recorded;
+    thread_local std::vector<ErrorDialog> recorded;
     return recorded;
 }
 
@@ -125,7 +145,7 @@ ORVANE_EXPORT mxArray* mxCreateDoubleMatrix_700(size_t m, size_t n, mxComplexity
     a->rows = m;
     a->columns = n;
     a->real.assign(m * n, 0.0);
-    currentArena().arrays.push_back(a);
+    addToCurrentArena([a](Arena& arena) { arena.arrays.push_back(a); });
     return a;
 }
 
@@ -135,13 +155,13 @@ ORVANE_EXPORT mxArray* mxCreateString(const char* text) {
     a->text = text == nullptr ? "" : text;
     a->rows = a->text.empty() ? 0 : 1;
     a->columns = a->text.size();
-    currentArena().arrays.push_back(a);
+    addToCurrentArena([a](Arena& arena) { arena.arrays.push_back(a); });
     return a;
 }
 
 ORVANE_EXPORT void* mxCalloc(size_t count, size_t size) {
     void* p = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
-    if (p != nullptr) currentArena().blocks.push_back(p);
+    if (p != nullptr) addToCurrentArena([p](Arena& arena) { arena.blocks.push_back(p); });
     return p;
 }
 

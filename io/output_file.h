@@ -1,8 +1,16 @@
-// An output that appears whole or not at all. A named file is written to a
-// temporary file beside it and renamed over the target only by commit(), so
-// a run that fails half-way leaves no partial output behind (and an existing
-// file of that name untouched). An empty name or "-" writes to standard
+// An output that appears whole or not at all. A regular file (or a name not
+// taken yet) is written to a temporary file beside it and renamed over the
+// target only by commit(), so a run that fails half-way leaves no partial
+// output behind (and an existing file of that name untouched). Anything
+// else that exists under the name (a device such as /dev/null, a FIFO, a
+// socket) is opened and written directly: renaming over it would replace
+// the device with a plain file. An empty name or "-" writes to standard
 // output, which cannot be taken back.
+//
+// A run stopped by SIGINT, SIGTERM or SIGHUP leaves no temporary file
+// either: the first open() installs handlers for those signals (where the
+// program has not installed its own) that remove every temporary file still
+// open and then end the process by the signal's default action.
 #ifndef ORVANE_IO_OUTPUT_FILE_H
 #define ORVANE_IO_OUTPUT_FILE_H
 
@@ -27,15 +35,29 @@ public:
 
     const std::string& path() const { return path_; }
     bool isStandardOutput() const { return fd_ == 1; }
+    // Written straight into the target (not a regular file), no rename.
+    bool isDirect() const { return direct_; }
+    // The open descriptor (-1 when closed), for a library that writes the
+    // file itself through /proc/self/fd/N and leaves the commit to us.
+    int descriptor() const { return fd_; }
 
 private:
     bool flushBuffer(std::string& error);
     std::string describe() const;
+    void forgetTemporary();
 
     std::string path_;
     std::string temporaryPath_;
+    std::string targetPath_;  // path_, or the file a symbolic link names
+    int temporarySlot_ = -1;
     int fd_ = -1;
+    bool direct_ = false;
     std::string buffer_;
 };
+
+// Removes every temporary output file still open in this process. Safe to
+// call from a signal handler (a program with its own SIGINT/SIGTERM handler
+// calls it there).
+void removePartialOutputs() noexcept;
 
 #endif  // ORVANE_IO_OUTPUT_FILE_H

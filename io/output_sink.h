@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 class OutputSink {
 public:
@@ -18,6 +18,15 @@ public:
     // destroyed without a successful finish() leaves no partial file.
     virtual bool finish() = 0;
     virtual const std::string& error() const = 0;
+    // Whether the next sample written rests on bridged input (see
+    // SampleSource::sampleMarked); sinks that can say so mark it.
+    virtual void markNextSample(bool marked) { marked_ = marked; }
+
+protected:
+    bool sampleMarked() const { return marked_; }
+
+private:
+    bool marked_ = false;
 };
 
 #endif  // ORVANE_IO_OUTPUT_SINK_H

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 class SampleSource {
 public:
@@ -26,6 +26,9 @@ public:
     // and where, and the source yields nothing more.
     virtual Status next(ModelInputs& in) = 0;
     virtual const std::string& error() const = 0;
+    // Whether the measurement at the sample last yielded rests on bridged
+    // (invented) input: its reports are marked "do not use".
+    virtual bool sampleMarked() const { return false; }
 };
 
 #endif  // ORVANE_IO_SAMPLE_SOURCE_H

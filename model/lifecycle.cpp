@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <utility>
 
-#include "model/block_signals.h"
+#include "model/estimation/non_finite.h"
 #include "model/model_alloc.h"
 #include "model/model_methods.h"
 #include "model/model_record.h"
-#include "model/estimation/non_finite.h"
-#include "model/work_vectors.h"
+#include "model/record/block_signals.h"
+#include "model/record/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
 
@@ -31,10 +31,24 @@ inline void copyStages(const WorkVectorTable& t, const double* B, std::integer_s
     (copyStage<Stage>(t, B), ...);
 }
 
-// The copies of one channel's frequency detector and smoother.
-inline void copySmoother(const WorkVectorTable& t, const SmootherVectors& v, const SmootherEntries& e,
-                         const BlockSignals& sig) {
+// The copies of channel c: its latches, oscillator, settling, frequency
+// detector and smoother.
+template <int C>
+inline __attribute__((always_inline)) void copyChannel(const WorkVectorTable& t, const BlockSignals& sig) {
+    constexpr ChannelVectors cv = kChannelVectors[C];
+    constexpr ChannelEntries ce = kChannelEntries[C];
     const double* B = sig.B;
+    setReal(t, cv.tuningFrequency, B[ce.tuningFrequency]);
+    setReal(t, cv.oscillatorPhase, B[ce.oscillatorPhase]);
+    setReal(t, cv.nominalFrequency, B[ce.nominalFrequency]);
+    setReal(t, cv.settleTimer, B[ce.settleTimer]);
+    *dworkInt(t, cv.reportRate) = sig.BI[ce.reportRate];
+    *dworkBool(t, cv.prevSettled) = sig.BB[ce.settled];
+    *dworkBool(t, cv.prevNotPrevSettled) = sig.BB[ce.notPrevSettled];
+
+    constexpr SmootherVectors v = kSmootherVectors[C];
+    constexpr SmootherEntries e = kSmoother[C];
+    setReal(t, cv.prevSmoothed, B[e.smoothed]);
     setReal(t, v.prevDetectorAngle, B[e.detectorAngle]);
     setReal(t, v.prevStageFactor, B[e.stageFactor]);
     setReal(t, v.prevRawForSumA, B[e.rawFrequency]);
@@ -110,19 +124,16 @@ void mdlInitializeConditions(SimStruct* S) {
         if (k != dw::kHeldReport) setReal(S, k, 0.0);
     }
     setReal(S, dw::kTrackedForLatch, 50.0);
-    setReal(S, dw::kTuningFrequencyCh1, 50.0);
-    setReal(S, dw::kTuningFrequencyCh2, 50.0);
     setReal(S, dw::kPrevActiveRawFrequency, 50.0);
-    setReal(S, dw::kNominalFrequencyCh1, 50.0);
-    setReal(S, dw::kNominalFrequencyCh2, 50.0);
-    setReal(S, kSmootherVectorsCh1.prevStageFactor, 1.0);
-    setReal(S, kSmootherVectorsCh2.prevStageFactor, 1.0);
     setReal(S, 77, 1.0);  // reserved
     setReal(S, 82, 1.0);  // reserved
     setReal(S, dw::kPrevTracked, 50.0);
-
-    *dworkInt(S, dw::kReportRateCh1) = 50;
-    *dworkInt(S, dw::kReportRateCh2) = 50;
+    for (int c = 0; c < 2; ++c) {
+        setReal(S, kChannelVectors[c].tuningFrequency, 50.0);
+        setReal(S, kChannelVectors[c].nominalFrequency, 50.0);
+        setReal(S, kSmootherVectors[c].prevStageFactor, 1.0);
+        *dworkInt(S, kChannelVectors[c].reportRate) = 50;
+    }
 
     for (int k = 216; k <= 230; ++k) *dworkBool(S, k) = false;
     *dworkBool(S, dw::kPrevSelector) = true;
@@ -136,7 +147,6 @@ void mdlUpdate(SimStruct* S, int tid) {
     const WorkVectorTable& t = record->vectors;
     const BlockSignals& sig = record->signals;
     const double* B = sig.B;
-    const int32_t* BI = sig.BI;
     const bool* BB = sig.BB;
 
     double* prevPerSample = dworkReal(t, dw::kPrevPerSample);
@@ -145,21 +155,13 @@ void mdlUpdate(SimStruct* S, int tid) {
     prevPerSample[2] = B[sig::kReportedFrequency];
     prevPerSample[3] = B[sig::kRocof];
     setReal(t, dw::kTrackedForLatch, B[sig::kTrackedFrequency]);
-    setReal(t, dw::kTuningFrequencyCh1, B[sig::kTuningFrequencyCh1]);
-    setReal(t, dw::kTuningFrequencyCh2, B[sig::kTuningFrequencyCh2]);
     setReal(t, dw::kPrevOffsetForFraction, B[sig::kReportOffset]);
     setReal(t, dw::kPrevActiveRawFrequency, B[sig::kActiveRawFrequency]);
-    setReal(t, dw::kOscillatorPhaseCh1, B[sig::kOscillatorPhaseCh1]);
-    setReal(t, dw::kNominalFrequencyCh1, B[sig::kNominalFrequencyCh1]);
-    setReal(t, dw::kOscillatorPhaseCh2, B[sig::kOscillatorPhaseCh2]);
-    setReal(t, dw::kNominalFrequencyCh2, B[sig::kNominalFrequencyCh2]);
 
     copyStages(t, B, std::make_integer_sequence<int, 24>{});
 
-    copySmoother(t, kSmootherVectorsCh1, kSmootherCh1, sig);
-    copySmoother(t, kSmootherVectorsCh2, kSmootherCh2, sig);
-    setReal(t, dw::kPrevSmoothedCh1, B[kSmootherCh1.smoothed]);
-    setReal(t, dw::kPrevSmoothedCh2, B[kSmootherCh2.smoothed]);
+    copyChannel<0>(t, sig);
+    copyChannel<1>(t, sig);
 
     setReal(t, dw::kPrevOffsetForStrobe, B[sig::kReportOffset]);
     setReal(t, dw::kPrevTimestamp, B[sig::kTimestamp]);
@@ -171,17 +173,9 @@ void mdlUpdate(SimStruct* S, int tid) {
     setReal(t, dw::kPrevAngle, B[sig::kAngle]);
     setReal(t, dw::kHeldReportAngle, B[sig::kReportAngle]);
     setReal(t, dw::kPrevTracked, B[sig::kTrackedFrequency]);
-    setReal(t, dw::kSettleTimerCh1, B[sig::kSettleTimerCh1]);
-    setReal(t, dw::kSettleTimerCh2, B[sig::kSettleTimerCh2]);
 
-    *dworkInt(t, dw::kReportRateCh1) = BI[sig::kReportRateCh1];
-    *dworkInt(t, dw::kReportRateCh2) = BI[sig::kReportRateCh2];
 
     *dworkBool(t, dw::kPrevSelector) = BB[sig::kChannel1Active];
-    *dworkBool(t, dw::kPrevSettledCh1) = BB[sig::kSettledCh1];
-    *dworkBool(t, dw::kPrevNotPrevSettledCh1) = BB[sig::kNotPrevSettledCh1];
-    *dworkBool(t, dw::kPrevSettledCh2) = BB[sig::kSettledCh2];
-    *dworkBool(t, dw::kPrevNotPrevSettledCh2) = BB[sig::kNotPrevSettledCh2];
     *dworkBool(t, dw::kPrevSelectorForRestartCh1) = BB[sig::kChannel1Active];
     *dworkBool(t, dw::kPrevNotSelector) = BB[sig::kChannel2Active];
 }

@@ -4,22 +4,32 @@
 
 namespace ORVANE_MODEL_NS {
 
-BlockSignals* modelBlockSignals(SimStruct* S);
-const char* multiExecRefusalMessage();
-
 namespace {
 
-void installMethods(SimStruct* S) {
-    S->methods.mdlInitializeSizes = mdlInitializeSizes;
-    S->methods.mdlInitializeSampleTimes = mdlInitializeSampleTimes;
-    S->methods.mdlInitializeConditions = mdlInitializeConditions;
-    S->methods.mdlStart = mdlStart;
-    S->methods.mdlOutputs = mdlOutputs;
-    S->methods.mdlUpdate = mdlUpdate;
-    S->methods.mdlTerminate = mdlTerminate;
-}
+constexpr std::size_t kDescriptionSize = sfunction_text::descriptionSize(kBuild.sfunctionName);
+constexpr std::array<char, kDescriptionSize> kDescription =
+    sfunction_text::description<kDescriptionSize>(kBuild.sfunctionName);
+
+void installMethods(SimStruct* S) { fillMethodSlots(kMeasurementBlock, S); }
 
 }  // namespace
+
+const SfunctionBlock kMeasurementBlock = {
+    .name = kBuild.sfunctionName,
+    .description = kDescription.data(),
+    .initializeSizes = mdlInitializeSizes,
+    .initializeSampleTimes = mdlInitializeSampleTimes,
+    .outputs = mdlOutputs,
+    .terminate = mdlTerminate,
+    .initializeConditions = mdlInitializeConditions,
+    .start = mdlStart,
+    .update = mdlUpdate,
+    .setInputPortDataType = nullptr,
+    .setOutputPortDataType = nullptr,
+    .setDefaultPortDataTypes = nullptr,
+    .setInputPortFrameData = nullptr,
+    .announcesSizesCallFromBlock = true,
+};
 
 const ModelEntry kModelEntry = {&kBuild, installMethods, modelBlockSignals, multiExecRefusalMessage};
 

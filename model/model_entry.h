@@ -6,8 +6,8 @@
 #define ORVANE_MODEL_MODEL_ENTRY_H
 
 #include "builds/sample_rate_build.h"
-#include "host/simstruc.h"
-#include "model/block_signals.h"
+#include "contract/simstruc.h"
+#include "model/record/block_signals.h"
 
 struct ModelEntry {
     const SampleRateBuild* build;

@@ -1,27 +1,43 @@
-// One sample of the whole measurement: the step order inside mdlOutputs.
+// One sample of the whole measurement: the input ports read, the estimation
+// steps in their order, and the output ports written.
 #include <cstdint>
 
-#include "model/block_signals.h"
 #include "model/estimation/estimation_steps.h"
 #include "model/model_methods.h"
 #include "model/model_record.h"
+#include "model/ports.h"
 
 namespace ORVANE_MODEL_NS {
 
 namespace {
 
-enum InputPort : int {
-    kInPhaseSamples = 0,
-    kInTime = 1,
-    kInReportRate = 2,
-    kInMagnitudeCoeffs = 3,
-    kInPhaseCoeffs = 4,
-    kInNominalFrequency = 5,
-    kInReportMode = 6,
-    kNumInputs = 7,
-};
-
 double realElement(const void* const* pointers, int i) { return *static_cast<const double*>(pointers[i]); }
+
+template <typename T>
+void writePort(SimStruct* S, port::Output p, T value) {
+    *static_cast<T*>(ssGetOutputPortSignal(S, p)) = value;
+}
+
+// The estimates at the last report instant (report mode) or at this
+// sample's timestamp.
+void writeOutputs(SimStruct* S, const est::StepContext& ctx, bool reportMode) {
+    const double* B = ctx.sig->B;
+    if (reportMode) {
+        writePort(S, port::kTimestamp, B[sig::kReportTimestamp]);
+        writePort(S, port::kMagnitude, B[sig::kReportMagnitude]);
+        writePort(S, port::kFrequency, B[sig::kReportFrequency]);
+        writePort(S, port::kRocof, B[sig::kReportRocof]);
+        writePort(S, port::kAngle, B[sig::kReportAngle]);
+    } else {
+        writePort(S, port::kTimestamp, B[sig::kTimestamp]);
+        writePort(S, port::kMagnitude, B[sig::kMagnitude]);
+        writePort(S, port::kFrequency, B[sig::kReportedFrequency]);
+        writePort(S, port::kRocof, B[sig::kRocof]);
+        writePort(S, port::kAngle, B[sig::kAngle]);
+    }
+    writePort(S, port::kReportStrobe, ctx.strobe);
+    writePort(S, port::kActiveReportRate, ctx.sig->BI[kChannelEntries[ctx.active].reportRate]);
+}
 
 }  // namespace
 
@@ -33,8 +49,8 @@ void mdlOutputs(SimStruct* S, int tid) {
     // Every input is fetched before anything changes: a port the host cannot
     // provide has been reported, and the sample leaves outputs and state as
     // they were.
-    const void* const* ports[kNumInputs];
-    for (int p = 0; p < kNumInputs; ++p) {
+    const void* const* ports[port::kNumInputs];
+    for (int p = 0; p < port::kNumInputs; ++p) {
         ports[p] = ssGetInputPortSignalPtrs(S, p);
         if (ports[p] == nullptr) return;
     }
@@ -42,26 +58,29 @@ void mdlOutputs(SimStruct* S, int tid) {
     // Every field is written before it is read: no need to clear the
     // context first.
     est::StepContext ctx;
-    ctx.S = S;
     ctx.sig = &record->signals;
     ctx.vectors = &record->vectors;
     ctx.memos = &record->memos;
     for (int i = 0; i < 3; ++i) {
-        ctx.in.phase[i] = realElement(ports[kInPhaseSamples], i);
-        ctx.in.magnitudeCoeffs[i] = realElement(ports[kInMagnitudeCoeffs], i);
-        ctx.in.phaseCoeffs[i] = realElement(ports[kInPhaseCoeffs], i);
+        ctx.in.phase[i] = realElement(ports[port::kPhaseSamples], i);
+        ctx.in.magnitudeCoeffs[i] = realElement(ports[port::kMagnitudeCoeffs], i);
+        ctx.in.phaseCoeffs[i] = realElement(ports[port::kPhaseCoeffs], i);
     }
-    ctx.in.time = realElement(ports[kInTime], 0);
-    ctx.in.reportRate = *static_cast<const int32_t*>(ports[kInReportRate][0]);
-    ctx.in.nominalFrequency = realElement(ports[kInNominalFrequency], 0);
-    ctx.in.reportMode = static_cast<const unsigned char*>(ports[kInReportMode][0]);
+    ctx.in.time = realElement(ports[port::kTime], 0);
+    ctx.in.reportRate = *static_cast<const int32_t*>(ports[port::kReportRate][0]);
+    ctx.in.nominalFrequency = realElement(ports[port::kNominalFrequency], 0);
+    // A boolean port holds one byte; any nonzero byte is true.
+    const bool reportMode = *static_cast<const unsigned char*>(ports[port::kReportMode][0]) != 0;
 
     runFrameTiming(ctx);
     runCorrectionTerms(ctx);
     runHeterodyneCascade(ctx);
-    runPhasorAndFrequency(ctx);
-    runReportingAndOutputs(ctx);
-    runAfterOutputs(ctx);
+    runPositiveSequence(ctx);
+    runFrequency(ctx);
+    runReporting(ctx);
+    writeOutputs(S, ctx, reportMode);
+    runSelectorAfterOutputs(ctx);
+    runTrackedFrequency(ctx);
 }
 
 }  // namespace ORVANE_MODEL_NS

@@ -3,33 +3,26 @@
 // refusal to run as several execution instances.
 #include <cstdio>
 
+#include "contract/port_dimensions.h"
 #include "model/model_methods.h"
-#include "model/work_vectors.h"
+#include "model/ports.h"
 #include "sfunction/multi_exec_refusal.h"
-#include "sfunction/port_dimensions.h"
 
 namespace ORVANE_MODEL_NS {
 
 namespace {
 
-constexpr int kNumPorts = 7;
 constexpr int kOptions = 0x900;
 
-struct PortShape {
-    int width;
-    int dataType;
-};
-
-// PhaseSamples, Time, ReportRate, MagnitudeCoeffs, PhaseCoeffs,
-// NominalFrequency, ReportMode.
-constexpr PortShape kInputPorts[kNumPorts] = {
-    {3, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_INT32}, {3, SS_DOUBLE}, {3, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_BOOLEAN},
-};
-// Timestamp, Magnitude, Angle, Frequency, Rocof, ReportStrobe,
-// ActiveReportRate.
-constexpr PortShape kOutputPorts[kNumPorts] = {
-    {1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_DOUBLE}, {1, SS_BOOLEAN}, {1, SS_INT32},
-};
+constexpr int hostDataType(WorkType type) {
+    switch (type) {
+        case WorkType::int32: return SS_INT32;
+        case WorkType::integer: return SS_INTEGER;
+        case WorkType::boolean: return SS_BOOLEAN;
+        case WorkType::real: break;
+    }
+    return SS_DOUBLE;
+}
 
 constexpr std::size_t kRefusalLength = refusal::messageLength(kBuild.modelName) + 1;
 constexpr std::array<char, kRefusalLength> kRefusalMessage = refusal::buildMessage<kRefusalLength>(kBuild.modelName);
@@ -41,7 +34,7 @@ void registerWorkVectors(SimStruct* S) {
             std::snprintf(name, sizeof name, "DWORK%d", k);
             ssSetDWorkName(S, k, name);
             ssSetDWorkWidth(S, k, group.width == 0 ? kBuild.delayLineLength : group.width);
-            if (group.dataType != SS_DOUBLE) ssSetDWorkDataType(S, k, group.dataType);
+            if (group.type != WorkType::real) ssSetDWorkDataType(S, k, hostDataType(group.type));
             if (group.discreteState) ssSetDWorkUsedAsDState(S, k, 1);
         }
     }
@@ -56,20 +49,20 @@ void mdlInitializeSizes(SimStruct* S) {
     ssSetNumContStates(S, 0);
     ssSetNumNonsampledZCs(S, 0);
 
-    if (!ssSetNumOutputPorts(S, kNumPorts)) return;
+    if (!ssSetNumOutputPorts(S, port::kNumOutputs)) return;
     const bool sizesOnly = ssGetSimMode(S) == SS_SIMMODE_SIZES_CALL_ONLY;
-    for (int p = 0; p < kNumPorts; ++p) {
-        if (!ssSetOutputPortVectorDimension(S, p, kOutputPorts[p].width)) return;
-        if (!sizesOnly) ssSetOutputPortDataType(S, p, kOutputPorts[p].dataType);
+    for (int p = 0; p < port::kNumOutputs; ++p) {
+        if (!ssSetOutputPortVectorDimension(S, p, port::kOutputShapes[p].width)) return;
+        if (!sizesOnly) ssSetOutputPortDataType(S, p, port::kOutputShapes[p].dataType);
         ssSetOutputPortSampleTime(S, p, kBuild.ts);
         ssSetOutputPortOffsetTime(S, p, 0.0);
         ssSetOutputPortOptimOpts(S, p, SS_REUSABLE_AND_LOCAL);
     }
 
-    if (!ssSetNumInputPorts(S, kNumPorts)) return;
-    for (int p = 0; p < kNumPorts; ++p) {
-        if (!ssSetInputPortVectorDimension(S, p, kInputPorts[p].width)) return;
-        if (!sizesOnly) ssSetInputPortDataType(S, p, kInputPorts[p].dataType);
+    if (!ssSetNumInputPorts(S, port::kNumInputs)) return;
+    for (int p = 0; p < port::kNumInputs; ++p) {
+        if (!ssSetInputPortVectorDimension(S, p, port::kInputShapes[p].width)) return;
+        if (!sizesOnly) ssSetInputPortDataType(S, p, port::kInputShapes[p].dataType);
         ssSetInputPortDirectFeedThrough(S, p, 1);
         ssSetInputPortSampleTime(S, p, kBuild.ts);
         ssSetInputPortOffsetTime(S, p, 0.0);

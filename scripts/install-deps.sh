@@ -8,12 +8,24 @@ packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tsha
 # Header-only: CLI11 reads the tool's command lines, nlohmann-json builds the
 # compliance report's JSON.
 packages+=(libcli11-dev nlohmann-json3-dev)
+# HDF5 output (libhdf5-dev); the tests read it with h5dump and h5py, check a
+# plot page's numbers (nlohmann-json3-dev) and its drawing in headless
+# chromium (python3-pil reads the screenshot).
+packages+=(libhdf5-dev hdf5-tools python3-h5py python3-pandas python3-numpy chromium python3-pil)
+# libpcap reads and writes sampled-values captures and captures live.
+packages+=(libpcap-dev)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave
 # gives octave-cli, octave-dev gives mkoctfile and the MEX headers. Like every
 # package here it is installed only when missing.
 packages+=(octave octave-dev)
+# The Python package orvane: the interpreter with its headers, pybind11 for
+# the binding, numpy and pandas for its arrays and tables, pytest for its
+# tests, dask and distributed for archives on a cluster, matplotlib for the
+# example study.
+packages+=(python3 python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
+           python3-dask python3-distributed python3-matplotlib)
 
 missing=()
 for p in "${packages[@]}"; do

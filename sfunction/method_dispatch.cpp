@@ -2,8 +2,9 @@
 // count, the SimStruct in plhs[1] and the method flag in prhs[3]. Every
 // failure here is reported through the error status with a static text; the
 // frame never stops the call early and keeps no state.
+#include "contract/method_flags.h"
+#include "contract/mex_api.h"
 #include "sfunction/int32_truncation.h"
-#include "sfunction/mex_api.h"
 #include "sfunction/sfunction_entry.h"
 
 namespace {
@@ -82,18 +83,6 @@ int methodFlag(int nrhs, const mxArray* prhs[]) {
 
 }  // namespace
 
-void variableHitStub(SimStruct* S) {
-    ssSetErrorStatus(S,
-                     "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
-                     "mdlGetTimeOfNextVarHit routine");
-}
-
-void zeroCrossingStub(SimStruct* S) {
-    ssSetErrorStatus(S,
-                     "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a "
-                     "mdlZeroCrossings routine");
-}
-
 void dispatchMethod(const SfunctionBlock& block, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     // The host hands the SimStruct itself in place of an array.
     if (plhs == nullptr || plhs[1] == nullptr) return;
@@ -101,15 +90,15 @@ void dispatchMethod(const SfunctionBlock& block, mxArray* plhs[], int nrhs, cons
     SsMethods& slots = S->methods;
 
     switch (methodFlag(nrhs, prhs)) {
-        case 101: block.initializeSampleTimes(S); return;
-        case 102:
+        case kFlagInitializeSampleTimes: block.initializeSampleTimes(S); return;
+        case kFlagInitializeConditions:
             if (block.initializeConditions == nullptr) break;
             callOwnIfSlotFilled(S, slots.mdlInitializeConditions != nullptr, block.initializeConditions,
                                 "Unexpected call to mdlInitializeConditions");
             return;
-        case 103: variableHitStub(S); return;
-        case 104: block.outputs(S, S->posted.portIndex == kConstantTaskId ? kConstantTaskId : 0); return;
-        case 105:
+        case kFlagGetTimeOfNextVarHit: variableHitStub(S); return;
+        case kFlagOutputs: block.outputs(S, S->posted.portIndex == kConstantTaskId ? kConstantTaskId : 0); return;
+        case kFlagUpdate:
             if (block.update == nullptr) break;
             if (slots.mdlUpdate == nullptr) {
                 ssSetErrorStatus(S, "Unexpected call to mdlUpdate");
@@ -117,59 +106,59 @@ void dispatchMethod(const SfunctionBlock& block, mxArray* plhs[], int nrhs, cons
             }
             block.update(S, 0);
             return;
-        case 107: block.terminate(S); return;
-        case 108: zeroCrossingStub(S); return;
-        case 111: callVoidSlot(S, slots.mdlSetWorkWidths, "Unexpected call to mdlSetWorkWidths"); return;
-        case 112: callVoidSlot(S, slots.mdlCheckParameters, "Unexpected call to mdlCheckParameters"); return;
-        case 113:
+        case kFlagTerminate: block.terminate(S); return;
+        case kFlagZeroCrossings: zeroCrossingStub(S); return;
+        case kFlagSetWorkWidths: callVoidSlot(S, slots.mdlSetWorkWidths, "Unexpected call to mdlSetWorkWidths"); return;
+        case kFlagCheckParameters: callVoidSlot(S, slots.mdlCheckParameters, "Unexpected call to mdlCheckParameters"); return;
+        case kFlagSetInputPortDataType:
             callPortIntSlot(S, slots.mdlSetInputPortDataType, "Unexpected call to mdlSetInputPortDataType");
             return;
-        case 114:
+        case kFlagSetOutputPortDataType:
             callPortIntSlot(S, slots.mdlSetOutputPortDataType, "Unexpected call to mdlSetOutputPortDataType");
             return;
-        case 115: callWidthSlot(S, slots.inputPortSize, "Unexpected call to mdlSetInputPortWidth"); return;
-        case 116: callWidthSlot(S, slots.outputPortSize, "Unexpected call to mdlSetOutputPortWidth"); return;
-        case 117:
+        case kFlagSetInputPortWidth: callWidthSlot(S, slots.inputPortSize, "Unexpected call to mdlSetInputPortWidth"); return;
+        case kFlagSetOutputPortWidth: callWidthSlot(S, slots.outputPortSize, "Unexpected call to mdlSetOutputPortWidth"); return;
+        case kFlagStart:
             if (block.start == nullptr) break;
             callOwnIfSlotFilled(S, slots.mdlStart != nullptr, block.start, "Unexpected call to mdlStart");
             return;
-        case 120:
+        case kFlagSetInputPortComplexSignal:
             callPortIntSlot(S, slots.mdlSetInputPortComplexSignal, "Unexpected call to mdlSetInputPortComplexSignal");
             return;
-        case 121:
+        case kFlagSetOutputPortComplexSignal:
             callPortIntSlot(S, slots.mdlSetOutputPortComplexSignal,
                             "Unexpected call to mdlSetOutputPortComplexSignal");
             return;
-        case 122:
+        case kFlagSetInputPortSampleTime:
             callPortTimeSlot(S, slots.mdlSetInputPortSampleTime, "Unexpected call to mdlSetInputPortSampleTime");
             return;
-        case 123:
+        case kFlagSetOutputPortSampleTime:
             callPortTimeSlot(S, slots.mdlSetOutputPortSampleTime, "Unexpected call to mdlSetOutputPortSampleTime");
             return;
-        case 126: callDimsSlot(S, slots.inputPortSize, "Unexpected call to mdlSetInputPortDimensionInfo"); return;
-        case 127: callDimsSlot(S, slots.outputPortSize, "Unexpected call to mdlSetOutputPortDimensionInfo"); return;
-        case 128:
+        case kFlagSetInputPortDimensionInfo: callDimsSlot(S, slots.inputPortSize, "Unexpected call to mdlSetInputPortDimensionInfo"); return;
+        case kFlagSetOutputPortDimensionInfo: callDimsSlot(S, slots.outputPortSize, "Unexpected call to mdlSetOutputPortDimensionInfo"); return;
+        case kFlagSetInputPortFrameData:
             callPortIntSlot(S, slots.mdlSetInputPortFrameData, "Unexpected call to mdlSetInputPortFrameData");
             return;
-        case 131:
+        case kFlagSetDefaultPortDimensionInfo:
             callVoidSlot(S, slots.mdlSetDefaultPortDimensionInfo, "Unexpected call to mdlSetDefaultPortDimensionInfo");
             return;
-        case 132:
+        case kFlagSetDefaultPortDataTypes:
             callVoidSlot(S, slots.mdlSetDefaultPortDataTypes, "Unexpected call to mdlSetDefaultPortDataTypes");
             return;
-        case 133:
+        case kFlagSetDefaultPortComplexSignals:
             callVoidSlot(S, slots.mdlSetDefaultPortComplexSignals,
                          "Unexpected call to mdlSetDefaultPortComplexSignals");
             return;
-        case 142:
+        case kFlagInitializePropagationPass:
             if (slots.mdlInitializePropagationPass_ == nullptr) {
                 ssSetErrorStatus(S, "Unexpected call to mdlInitializePropagationPass");
                 return;
             }
             slots.mdlInitializePropagationPass_(S, S->posted.portIndex, 0);
             return;
-        case 144: ssSetErrorStatus(S, "Unexpected call to mdlGetSimState (MDL_SIM_STATE not defined)"); return;
-        case 145: ssSetErrorStatus(S, "Unexpected call to mdlSetSimState (MDL_SIM_STATE not defined)"); return;
+        case kFlagGetSimState: ssSetErrorStatus(S, "Unexpected call to mdlGetSimState (MDL_SIM_STATE not defined)"); return;
+        case kFlagSetSimState: ssSetErrorStatus(S, "Unexpected call to mdlSetSimState (MDL_SIM_STATE not defined)"); return;
         default: break;
     }
     ssSetErrorStatus(S, kInvalidFlag);

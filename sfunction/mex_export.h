@@ -3,7 +3,7 @@
 #ifndef ORVANE_SFUNCTION_MEX_EXPORT_H
 #define ORVANE_SFUNCTION_MEX_EXPORT_H
 
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
 
 extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                                     const mxArray* prhs[]);

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
 
 void raiseFormatted(const char* format, ...) {
     va_list args;

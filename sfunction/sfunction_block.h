@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-#include "host/simstruc.h"
+#include "contract/simstruc.h"
 
 struct SfunctionBlock {
     // The S-function name, which is also the MEX file's name.
@@ -28,13 +28,26 @@ struct SfunctionBlock {
     mdlVoidFcn start;
     mdlTidFcn update;
 
-    // Fills the host's method slots on Simulink's sizes hand-over.
-    void (*fillMethodSlots)(SimStruct* S);
+    // Optional propagation methods, which the host calls through the slots.
+    mdlPortIntFcn setInputPortDataType;
+    mdlPortIntFcn setOutputPortDataType;
+    mdlVoidFcn setDefaultPortDataTypes;
+    mdlPortIntFcn setInputPortFrameData;
 
     // Whether the sizes call tells a host that attached the SimStruct to a
     // block that the call comes from that block (generic request 280).
     bool announcesSizesCallFromBlock;
 };
+
+// Fills the host's method slots with the block's methods, as Simulink reads
+// them after the sizes hand-over: every method the block has, and the stubs
+// for variable sample hits and zero crossings. The slots of methods the
+// block lacks stay as the host left them.
+void fillMethodSlots(const SfunctionBlock& block, SimStruct* S);
+
+// The stubs every deliverable carries for methods no block of ours has.
+void variableHitStub(SimStruct* S);
+void zeroCrossingStub(SimStruct* S);
 
 namespace sfunction_text {
 

@@ -4,7 +4,7 @@
 #ifndef ORVANE_SFUNCTION_SFUNCTION_ENTRY_H
 #define ORVANE_SFUNCTION_SFUNCTION_ENTRY_H
 
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
 #include "sfunction/sfunction_block.h"
 
 void sfunctionEntry(const SfunctionBlock& block, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
@@ -16,9 +16,5 @@ void dispatchMethod(const SfunctionBlock& block, mxArray* plhs[], int nrhs, cons
 // Command-line road: only the sizes query (flag 0) is served; every other
 // call ends in mexErrMsgTxt, which does not return.
 void answerSizesQuery(const SfunctionBlock& block, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
-
-// The stubs every deliverable carries for methods no block of ours has.
-void variableHitStub(SimStruct* S);
-void zeroCrossingStub(SimStruct* S);
 
 #endif  // ORVANE_SFUNCTION_SFUNCTION_ENTRY_H

@@ -5,18 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "contract/method_flags.h"
+#include "contract/mex_api.h"
 #include "sfunction/int32_truncation.h"
-#include "sfunction/mex_api.h"
 #include "sfunction/raised_message.h"
 #include "sfunction/sfunction_entry.h"
 #include "sfunction/throwaway_simstruct.h"
 
 namespace {
-
-// The SimStruct layout version that Simulink writes into x's third row and
-// that the frame writes back into every SimStruct it sizes.
-constexpr int32_t kSimStructVersion = 8480229;
-constexpr double kSimStructVersionMark = 8480229.0;
 
 // A deliverable compiled under this name serves any block name.
 constexpr const char* kNameCheckExempt = "simulink_only_sfcn";
@@ -80,7 +76,7 @@ void answerSizesQuery(const SfunctionBlock& block, int nlhs, mxArray* plhs[], in
     SimStruct* S = handedOverSimStruct(prhs[1]);
     if (S != nullptr) {
         checkBlockName(block, S);
-        block.fillMethodSlots(S);
+        fillMethodSlots(block, S);
     } else {
         S = makeThrowawaySimStruct(block.name, nrhs, prhs);
         if (S == nullptr) raiseFormatted("Out of memory in %s", block.description);

@@ -4,8 +4,8 @@
 #ifndef ORVANE_SFUNCTION_THROWAWAY_SIMSTRUCT_H
 #define ORVANE_SFUNCTION_THROWAWAY_SIMSTRUCT_H
 
-#include "host/simstruc.h"
-#include "sfunction/mex_api.h"
+#include "contract/mex_api.h"
+#include "contract/simstruc.h"
 
 // A zeroed SimStruct in sizes-only mode, its own root, named `name` (model
 // name and path), with prhs[4] onward as its block parameters and the

@@ -1,11 +1,16 @@
 #include "stream/file_run.h"
 
+#include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
+#include "io/csv/resampled_csv_source.h"
+#include "io/fan_out_sink.h"
+#include "io/input_watch.h"
 #include "stream/frame_output.h"
+#include "stream/run_outputs.h"
 
 namespace {
 
@@ -14,6 +19,10 @@ FileOutcome failure(int status, const std::string& error) {
     outcome.exitStatus = status;
     outcome.error = error;
     return outcome;
+}
+
+void warn(const std::string& line) {
+    if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 }  // namespace
@@ -25,9 +34,10 @@ std::string buildTagForRate(double rate) {
 }
 
 std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileRunSettings& settings,
-                                            std::string& buildTag, double& epochShift, std::string& error) {
+                                            std::string& buildTag, SourceFacts& facts, std::string& error) {
     auto recording = ComtradeSampleSource::open(path, settings.comtrade, error);
     if (!recording) return nullptr;
+    for (const std::string& warning : recording->recording().config.warnings) warn(warning);
     if (buildTag == "auto") buildTag = buildTagForRate(recording->recording().maxRate());
     const SampleRateBuild* build = buildByTag(buildTag);
     if (build == nullptr) {
@@ -38,47 +48,101 @@ std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileR
     const double lf = recording->recording().config.lineFrequency;
     if (!settings.nominalFrequencyGiven && (lf == 50.0 || lf == 60.0)) ports.nominalFrequency = lf;
     if (!recording->prepare(build->fs, ports, error)) return nullptr;
-    epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
+    warn(recording->gapWarning());
+    facts.description = "recording " + path;
+    facts.summary.input = path;
+    facts.summary.inputRate = recording->recording().maxRate();
+    facts.summary.inputRatesVary = recording->recording().sections.size() > 1;
+    facts.summary.phases = phaseChannelsOf(recording->recording());
+    facts.summary.scaling = scalingOf(recording->recording(), settings.comtrade.side);
+    facts.epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
     return recording;
 }
 
 FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings, const SampleProgress& progress) {
     std::string error;
     std::unique_ptr<SampleSource> source;
-    double epochShift = 0.0;
+    CsvSampleReader* csv = nullptr;
+    SourceFacts facts;
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
     if (input.comtrade) {
-        source = openRecording(input.path, settings, choice.buildTag, epochShift, error);
+        source = openRecording(input.path, settings, choice.buildTag, facts, error);
         if (!source) return failure(2, error);
     } else {
+        facts.description = "file " + input.path;
+        double fileRate = 0.0;
         if (choice.buildTag == "auto") {
-            return failure(2, input.path + ": --build auto needs a COMTRADE recording (a sample CSV has no rate)");
+            fileRate = csvSampleRate(input.path, error);
+            if (fileRate == 0.0) return failure(2, error);
+            choice.buildTag = buildTagForRate(fileRate);
         }
-        source = CsvSampleReader::open(input.path, error);
-        if (!source) return failure(2, error);
+        const SampleRateBuild* build = buildByTag(choice.buildTag);
+        if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "'");
+        if (fileRate != 0.0) {
+            facts.summary.input = input.path;
+            facts.summary.inputRate = fileRate;
+            facts.summary.phases = "va, vb, vc columns";
+        }
+        if (fileRate != 0.0 && std::fabs(fileRate - build->fs) > 1e-3 * build->fs) {
+            source = ResampledCsvSource::open(input.path, fileRate, build->fs, settings.bridgeGaps, error);
+            if (!source) return failure(2, error);
+        } else {
+            std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(input.path, error);
+            if (!reader) return failure(2, error);
+            reader->expectSampleRate(build->fs);
+            if (settings.bridgeGaps) reader->bridgeGaps();
+            csv = reader.get();
+            source = std::move(reader);
+        }
     }
-    return runSource(*source, choice, input.outputPath, settings, epochShift, progress);
+    FileOutcome outcome = runSource(*source, choice, input.outputPath, settings, facts, progress);
+    if (csv != nullptr) {
+        warn(timeJumpWarning(*csv));
+        warn(missingRowsWarning(*csv));
+    }
+    return outcome;
 }
 
 FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const std::string& outputPath,
-                      const FileRunSettings& settings, double epochShift, const SampleProgress& progress) {
+                      const FileRunSettings& settings, const SourceFacts& facts, const SampleProgress& progress) {
     std::string error;
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failure(2, error);
-    CsvOutputWriter writer(outputPath, settings.reportsOnly);
-    if (!writer.open()) return failure(2, writer.error());
-    OutputSink* sink = &writer;
-    std::unique_ptr<OutputSink> holder;
+    const RunDescription description =
+        describeRun(*build, choice, facts.description, facts.epochShift, settings.commandLine);
+    std::unique_ptr<OutputSink> outputs = openRunOutputs(
+        OutputRequest{outputPath, settings.format, settings.reportsOnly, description, settings.quality},
+        settings.plotPath, error);
+    if (!outputs) return failure(1, error);
+    // The frame file is committed first: it is the one that can still refuse
+    // (a nominal frequency frames cannot carry is found while writing).
+    FanOutSink sinks;
     if (!settings.framesPath.empty()) {
-        sink = withFrameFile(settings.framesPath, streamSettingsFor(build->modelName, build->fs, settings.idCode),
-                             writer, holder, error, epochShift);
-        if (sink == nullptr) return failure(2, error);
+        std::unique_ptr<OutputSink> frames =
+            openFrameFile(settings.framesPath, streamSettingsFor(build->modelName, build->fs, settings.idCode),
+                          facts.epochShift, error);
+        if (!frames) return failure(2, error);
+        sinks.add(std::move(frames));
     }
+    sinks.add(std::move(outputs));
     if (!driver->start()) return failure(1, "the block did not start: " + driver->error());
-    const RunOutcome run = runSamples(source, *driver, *sink, progress);
+    if (!checkDriverRate(*driver, choice, *build, error)) return failure(2, error);
+    if (!facts.summary.input.empty()) {
+        RunSummary summary = facts.summary;
+        summary.buildTag = choice.buildTag;
+        summary.buildRate = build->fs;
+        summary.road = choice.inProcess ? "model linked in"
+                                        : "deliverable " + (choice.deliverablePath.empty()
+                                                                ? std::string(build->sfunctionName) + ".mexa64"
+                                                                : choice.deliverablePath);
+        warn("orvane run: " + describeRun(summary));
+    }
+    InputWatch watch(source, build->fs);
+    const RunOutcome run = runSamples(watch, *driver, sinks, progress);
+    for (const std::string& warning : watch.warnings()) warn(warning);
     FileOutcome outcome;
     outcome.exitStatus = run.exitStatus;
     outcome.error = run.error;

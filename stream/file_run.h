@@ -1,6 +1,6 @@
-// One input file of `orvane run` (a sample CSV or a COMTRADE recording)
-// through one model instance into one output CSV: what the batch runner does
-// per file, and what a single --comtrade run does.
+// One input of `orvane run` (a sample CSV, a COMTRADE recording or a
+// built-in signal) through one model instance into its outputs: what the
+// batch runner does per file, and what a single run does.
 #ifndef ORVANE_STREAM_FILE_RUN_H
 #define ORVANE_STREAM_FILE_RUN_H
 
@@ -9,8 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "host/port_values.h"
 #include "io/comtrade/comtrade_recording.h"
+#include "io/run_summary.h"
+#include "model/ports.h"
 #include "stream/model_road.h"
 #include "stream/run_loop.h"
 
@@ -27,6 +28,17 @@ struct FileRunSettings {
     DriverChoice driver;
     ComtradeReadOptions comtrade;
     bool reportsOnly = false;
+    // Bridge short gaps of missing samples in a sample CSV (always done for
+    // recordings).
+    bool bridgeGaps = false;
+    // The output's `quality` column.
+    bool quality = false;
+    // Output format by name ("" for by extension), a plot page beside the
+    // main output ("" for none), and the command line the self-describing
+    // outputs record.
+    std::string format;
+    std::string plotPath;
+    std::string commandLine;
     // Configuration ports of every sample of a COMTRADE run.
     ModelInputs ports;
     // The NominalFrequency port came from the command line; otherwise a
@@ -50,21 +62,34 @@ struct FileOutcome {
 // nearest above it, and the fastest for anything faster.
 std::string buildTagForRate(double rate);
 
+// What the outputs and messages say of a source.
+struct SourceFacts {
+    std::string description;  // "file X", "recording X", "signal NAME"
+    // Seconds from 1970 to the source's time origin (the frames' time base).
+    double epochShift = 0.0;
+    // The line printed before the run, when its input is set.
+    RunSummary summary;
+};
+
 // Opens the recording `path` and prepares it for the build `buildTag`
 // ("auto": the one for the recording's rate, written back), with the
 // configuration ports of `settings` and the recording's line frequency when
-// none was given. `epochShift` receives the seconds from 1970 to the
-// recording's time origin. Null, with `error` set, on a bad recording.
+// none was given. The recording's own warnings go to standard error.
+// `facts` receives its description, the seconds from 1970 to its time
+// origin and its part of the run summary. Null, with `error` set, on a bad
+// recording.
 std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileRunSettings& settings,
-                                            std::string& buildTag, double& epochShift, std::string& error);
+                                            std::string& buildTag, SourceFacts& facts, std::string& error);
 
 // Runs the file, telling `progress` (may be empty) how far it got.
+// Warnings about the input and, for recordings and --build auto, a line
+// saying what the run uses go to standard error.
 FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings, const SampleProgress& progress);
 
-// Runs `source` through the build and road of `choice` into the CSV
-// `outputPath` ("" or "-": standard output) and, when asked, a frame file
-// whose times are moved by `epochShift`.
+
+// Runs `source` through the build and road of `choice` into the outputs at
+// `outputPath` ("" or "-": standard output) and, when asked, a frame file.
 FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const std::string& outputPath,
-                      const FileRunSettings& settings, double epochShift, const SampleProgress& progress);
+                      const FileRunSettings& settings, const SourceFacts& facts, const SampleProgress& progress);
 
 #endif  // ORVANE_STREAM_FILE_RUN_H

@@ -6,44 +6,27 @@
 
 namespace {
 
-// Both outputs see every sample. The frame file is committed first: it is
-// the one that can still refuse (a nominal frequency frames cannot carry is
-// found while writing, not at the end).
-class TwoSinks : public OutputSink {
+// The frame file with its times moved to seconds since 1970.
+class ShiftedFrames : public OutputSink {
 public:
-    TwoSinks(OutputSink& primary, std::unique_ptr<C37118FileSink> frames, double epochShift)
-        : primary_(primary), frames_(std::move(frames)), shift_(epochShift) {}
+    ShiftedFrames(std::unique_ptr<C37118FileSink> frames, double epochShift)
+        : frames_(std::move(frames)), shift_(epochShift) {}
 
     bool write(const ModelInputs& in, const ModelOutputs& out) override {
-        if (!primary_.write(in, out)) return fail(primary_.error());
-        if (shift_ == 0.0) {
-            if (!frames_->write(in, out)) return fail(frames_->error());
-            return true;
-        }
+        if (shift_ == 0.0) return frames_->write(in, out);
         ModelInputs shiftedIn = in;
         ModelOutputs shiftedOut = out;
         shiftedIn.time += shift_;
         shiftedOut.timestamp += shift_;
-        if (!frames_->write(shiftedIn, shiftedOut)) return fail(frames_->error());
-        return true;
+        return frames_->write(shiftedIn, shiftedOut);
     }
-    bool finish() override {
-        if (!frames_->finish()) return fail(frames_->error());
-        if (!primary_.finish()) return fail(primary_.error());
-        return true;
-    }
-    const std::string& error() const override { return error_; }
+    void markNextSample(bool marked) override { frames_->markNextSample(marked); }
+    bool finish() override { return frames_->finish(); }
+    const std::string& error() const override { return frames_->error(); }
 
 private:
-    bool fail(const std::string& error) {
-        error_ = error;
-        return false;
-    }
-
-    OutputSink& primary_;
     std::unique_ptr<C37118FileSink> frames_;
     double shift_;
-    std::string error_;
 };
 
 }  // namespace
@@ -63,8 +46,8 @@ StreamSettings streamSettingsFor(const std::string& modelName, double sampleRate
     return settings;
 }
 
-OutputSink* withFrameFile(const std::string& path, const StreamSettings& settings, OutputSink& primary,
-                          std::unique_ptr<OutputSink>& holder, std::string& error, double epochShift) {
+std::unique_ptr<OutputSink> openFrameFile(const std::string& path, const StreamSettings& settings,
+                                          double epochShift, std::string& error) {
     if (path.empty() || path == "-") {
         error = "option '--c37118' needs a file name (frames are binary; standard output is kept for the CSV)";
         return nullptr;
@@ -74,6 +57,5 @@ OutputSink* withFrameFile(const std::string& path, const StreamSettings& setting
         error = frames->error();
         return nullptr;
     }
-    holder = std::make_unique<TwoSinks>(primary, std::move(frames), epochShift);
-    return holder.get();
+    return std::make_unique<ShiftedFrames>(std::move(frames), epochShift);
 }

@@ -1,5 +1,5 @@
 // What the synchrophasor outputs share: the stream's identity and header
-// text for a build, and the frame file written beside a run's CSV output.
+// text for a build, and the frame file written beside a run's main output.
 #ifndef ORVANE_STREAM_FRAME_OUTPUT_H
 #define ORVANE_STREAM_FRAME_OUTPUT_H
 
@@ -14,12 +14,11 @@
 // `modelName` at `sampleRate` samples per second.
 StreamSettings streamSettingsFor(const std::string& modelName, double sampleRate, uint16_t idCode);
 
-// A sink that hands every sample to `primary` and to the frame file `path`,
-// kept in `holder`. The frames see Time and timestamps moved by
-// `epochShift` seconds (a recording's time base of seconds since its UTC
+// The frame file `path` as a sink. The frames see Time and timestamps moved
+// by `epochShift` seconds (a recording's time base of seconds since its UTC
 // midnight becomes seconds since 1970 there). Null, with `error` set, when
 // the frame file cannot be created.
-OutputSink* withFrameFile(const std::string& path, const StreamSettings& settings, OutputSink& primary,
-                          std::unique_ptr<OutputSink>& holder, std::string& error, double epochShift = 0.0);
+std::unique_ptr<OutputSink> openFrameFile(const std::string& path, const StreamSettings& settings,
+                                          double epochShift, std::string& error);
 
 #endif  // ORVANE_STREAM_FRAME_OUTPUT_H

@@ -1,5 +1,7 @@
 #include "stream/model_road.h"
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -27,6 +29,21 @@ std::string builtDeliverablePath(const std::string& fileName) {
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", failure);
     if (failure) return fileName;
     return (executable.parent_path() / fileName).string();
+}
+
+bool checkDriverRate(BlockDriver& driver, const DriverChoice& choice, const SampleRateBuild& build,
+                     std::string& error) {
+    auto* mex = dynamic_cast<MexDriver*>(&driver);
+    if (mex == nullptr) return true;  // the model linked in is the build itself
+    const double period = ssGetSampleTime(mex->block().simStruct(), 0);
+    if (std::fabs(period - build.ts) <= 1e-9 * build.ts) return true;
+    char text[200];
+    std::snprintf(text, sizeof text, "registers a sample time of %g s (%g Hz), but the run is at %g Hz", period,
+                  period > 0.0 ? 1.0 / period : 0.0, build.fs);
+    const std::string path = choice.deliverablePath.empty() ? "the build's deliverable" : "deliverable '" + choice.deliverablePath + "'";
+    error = path + " " + text + "; give the --build of its rate";
+    driver.finish();
+    return false;
 }
 
 std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error) {

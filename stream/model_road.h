@@ -29,4 +29,10 @@ std::string builtDeliverablePath(const std::string& fileName);
 // deliverable that does not load).
 std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string& error);
 
+// After start(): false, with `error` set, when a deliverable registered a
+// sample time other than the build's period (a 10 kHz deliverable driven
+// with --build 4k would read every sample at the wrong rate).
+bool checkDriverRate(BlockDriver& driver, const DriverChoice& choice, const SampleRateBuild& build,
+                     std::string& error);
+
 #endif  // ORVANE_STREAM_MODEL_ROAD_H

@@ -29,6 +29,7 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
                             " (time " + describeTime(in.time) + "): " + driver.error();
             return outcome;
         }
+        sink.markNextSample(source.sampleMarked());
         if (!sink.write(in, out)) {
             driver.finish();
             outcome.exitStatus = 1;

@@ -116,9 +116,10 @@ bool ReportFramer::configChangeFlagFor(uint16_t recipientConfigCount) const {
     return recipientConfigCount != configCount() && lastTimestamp_ - changeTimestamp_ < kConfigChangeFlagSeconds;
 }
 
-void ReportFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& out) {
+void ReportFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& out, bool doNotUse) {
     const uint16_t stat = data_.pmus[0].stat;
     if (configChangeFlag) data_.pmus[0].stat = static_cast<uint16_t>(stat | kStatConfigChange);
+    if (doNotUse) data_.pmus[0].stat = static_cast<uint16_t>((data_.pmus[0].stat & ~kStatDataErrorMask) | 0x8000);
     std::string ignored;  // one PMU block never comes near the size limit
     encodeDataFrame(config_, data_, out, ignored);
     data_.pmus[0].stat = stat;

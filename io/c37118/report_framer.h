@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "host/port_values.h"
 #include "io/c37118/command_frame.h"
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"
+#include "model/ports.h"
 
 struct StreamSettings {
     uint16_t idCode = 1;
@@ -58,8 +58,10 @@ public:
     bool takeReport(const ModelOutputs& report, int32_t requestedRate, double nominalFrequency, bool& ok,
                     std::string& error);
 
-    // The last report as a data frame; `configChangeFlag` sets STAT bit 10.
-    void encodeData(bool configChangeFlag, std::vector<uint8_t>& out);
+    // The last report as a data frame; `configChangeFlag` sets STAT bit 10,
+    // `doNotUse` sets the data-error bits 15-14 to 10 (data invented to
+    // fill a gap in the input: do not use).
+    void encodeData(bool configChangeFlag, std::vector<uint8_t>& out, bool doNotUse = false);
     // Whether a recipient whose latest configuration frame carried CFGCNT
     // `recipientConfigCount` should see the configuration-change bit.
     bool configChangeFlagFor(uint16_t recipientConfigCount) const;

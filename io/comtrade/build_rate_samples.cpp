@@ -39,7 +39,45 @@ BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sa
             }
         }
     }
+    std::size_t atOtherRates = 0;
+    for (const SampleSection& s : rec_.sections) atOtherRates += atRate(s) ? 0 : 1;
+    onTimes_ = rec_.sections.size() > 1 && atOtherRates > 0 && rec_.size() >= 4;
+    if (onTimes_) {
+        times_.reserve(rec_.size());
+        for (const SampleSection& s : rec_.sections) {
+            for (std::size_t i = 0; i < s.count; ++i) times_.push_back(s.startElapsed + static_cast<double>(i) / s.rate);
+        }
+        // Instants up to the last sample: interpolation, never extrapolation.
+        total_ = static_cast<std::size_t>(std::floor(times_.back() * fs_ + 1e-9)) + 1;
+        return;
+    }
     openSection();
+}
+
+bool BuildRateSamples::nextOnTimes(double phase[3], double& time) {
+    if (produced_ >= total_) return false;
+    const double t = static_cast<double>(produced_) / fs_;
+    // The sample at or before t; the cursor only moves forward.
+    while (sourceIndex_ + 1 < times_.size() && times_[sourceIndex_ + 1] <= t) ++sourceIndex_;
+    std::size_t first = sourceIndex_ > 0 ? sourceIndex_ - 1 : 0;
+    if (first + 4 > times_.size()) first = times_.size() - 4;
+    double weight[4];
+    for (std::size_t m = 0; m < 4; ++m) {
+        double w = 1.0;
+        for (std::size_t n = 0; n < 4; ++n) {
+            if (n != m) w *= (t - times_[first + n]) / (times_[first + m] - times_[first + n]);
+        }
+        weight[m] = w;
+    }
+    for (std::size_t p = 0; p < 3; ++p) {
+        const std::vector<double>& v = rec_.phases[p];
+        double sum = 0.0;
+        for (std::size_t m = 0; m < 4; ++m) sum += weight[m] * v[first + m];
+        phase[p] = sum;
+    }
+    time = rec_.origin.timeOf(t);
+    ++produced_;
+    return true;
 }
 
 bool BuildRateSamples::atRate(const SampleSection& s) const { return std::fabs(s.rate - fs_) <= 1e-9 * fs_; }
@@ -77,6 +115,7 @@ void BuildRateSamples::refill() {
 }
 
 bool BuildRateSamples::next(double phase[3], double& time) {
+    if (onTimes_) return nextOnTimes(phase, time);
     while (section_ < rec_.sections.size()) {
         const SampleSection& s = rec_.sections[section_];
         if (index_ < expected_) {
@@ -84,6 +123,7 @@ bool BuildRateSamples::next(double phase[3], double& time) {
                 const std::size_t i = s.first + index_;
                 for (std::size_t p = 0; p < 3; ++p) phase[p] = rec_.phases[p][i];
                 time = rec_.timeOf(i);
+                sourceIndex_ = i;
                 ++index_;
                 return true;
             }
@@ -92,6 +132,8 @@ bool BuildRateSamples::next(double phase[3], double& time) {
                 for (std::size_t p = 0; p < 3; ++p) phase[p] = ready_[readyAt_ + p];
                 readyAt_ += 3;
                 time = rec_.origin.timeOf(s.startElapsed + static_cast<double>(index_) / fs_);
+                sourceIndex_ = s.first + std::min(s.count - 1, static_cast<std::size_t>(static_cast<double>(index_) *
+                                                                                         s.rate / fs_));
                 ++index_;
                 return true;
             }

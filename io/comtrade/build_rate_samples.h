@@ -2,6 +2,13 @@
 // sampling-rate section at that rate passes through untouched (bit for bit);
 // any other section is resampled, with its output instants starting at the
 // section's first sample and spaced by the build's period.
+//
+// A recording of several sections not all at the build's rate (a
+// frequency-tracking recorder writes a new rate every cycle or so) is
+// instead taken as one stream on its true sample times: every output
+// instant, k build periods after the first sample, is interpolated by the
+// cubic through the four samples around it, so that no section boundary
+// leaves a mark.
 #ifndef ORVANE_IO_COMTRADE_BUILD_RATE_SAMPLES_H
 #define ORVANE_IO_COMTRADE_BUILD_RATE_SAMPLES_H
 
@@ -20,6 +27,9 @@ public:
 
     // The next sample's phases a, b, c and its `Time`; false at the end.
     bool next(double phase[3], double& time);
+    // The recording's sample at or before the instant of the sample last
+    // yielded.
+    std::size_t sourceIndex() const { return sourceIndex_; }
     // How many samples next() yields in all.
     std::size_t total() const { return total_; }
     // True when no section needs resampling.
@@ -27,6 +37,7 @@ public:
 
 private:
     bool atRate(const SampleSection& s) const;
+    bool nextOnTimes(double phase[3], double& time);
     void openSection();
     void refill();
 
@@ -44,6 +55,11 @@ private:
     std::vector<double> staging_;
     std::vector<double> ready_;  // interleaved output not yet taken
     std::size_t readyAt_ = 0;
+    std::size_t sourceIndex_ = 0;
+    // One-stream interpolation on the sample times (s from the first).
+    bool onTimes_ = false;
+    std::vector<double> times_;
+    std::size_t produced_ = 0;
 };
 
 #endif  // ORVANE_IO_COMTRADE_BUILD_RATE_SAMPLES_H

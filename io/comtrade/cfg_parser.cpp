@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "io/comtrade/comtrade_error.h"
@@ -44,8 +45,23 @@ public:
     std::vector<std::string_view> nextRecord(const std::string& what) {
         if (atEnd()) failAtEnd("missing line: expected " + what);
         current_ = next_++;
-        return splitFields(lines_[current_]);
+        const std::string_view line = lines_[current_];
+        std::vector<std::string_view> fields = splitFields(line);
+        // splitFields trims; the field lengths tell whether it had to.
+        std::size_t kept = fields.size() - 1;
+        for (std::string_view f : fields) kept += f.size();
+        if (kept != line.size()) warn("blanks", "blanks around fields; trimmed");
+        if (!validUtf8(line)) warn("utf8", "text that is not UTF-8 (a legacy code page?); names kept as bytes");
+        return fields;
     }
+
+    // One warning per kind, at the current line.
+    void warn(const std::string& kind, const std::string& what, int line = 0) {
+        if (!warned_.insert(kind).second) return;
+        warnings_.push_back("warning: " + fileName_ + ":" + std::to_string(line > 0 ? line : currentLine()) + ": " +
+                            what);
+    }
+    std::vector<std::string> takeWarnings() { return std::move(warnings_); }
 
     // Requires at least `count` fields on the current record.
     void requireFields(const std::vector<std::string_view>& fields, std::size_t count, const std::string& what) {
@@ -87,15 +103,38 @@ private:
     int firstLine_;
     std::size_t next_ = 0;
     std::size_t current_ = 0;
+    std::set<std::string> warned_;
+    std::vector<std::string> warnings_;
+
+    static bool validUtf8(std::string_view s) {
+        for (std::size_t i = 0; i < s.size();) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c < 0x80) {
+                ++i;
+                continue;
+            }
+            // Continuation bytes after a lead byte of 110x, 1110, 11110.
+            const std::size_t n = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
+            if (n == 0 || i + n >= s.size()) return false;
+            for (std::size_t k = 1; k <= n; ++k) {
+                if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
+            }
+            i += n + 1;
+        }
+        return true;
+    }
 };
 
+// 0 for a year no revision has (1997 and 2000 are seen): the file is then
+// read by the layout it has.
 int parseRevision(CfgReader& in, const std::vector<std::string_view>& fields) {
     if (fields.size() < 3 || fields[2].empty()) return 1991;
     const auto year = parseInteger(fields[2]);
     if (year && (*year == 1991 || *year == 1999 || *year == 2013)) return static_cast<int>(*year);
     // Some writers put 2001 for the 1999 revision.
     if (year && *year == 2001) return 1999;
-    in.fail(2, "rev_year", "unknown revision year '" + std::string(fields[2]) + "' (expected 1991, 1999 or 2013)");
+    if (!year) in.fail(2, "rev_year", "revision year '" + std::string(fields[2]) + "' is not a year");
+    return 0;
 }
 
 // "4A" or "4D": the count before the letter.
@@ -119,8 +158,8 @@ ComtradeAnalogChannel parseAnalog(CfgReader& in, int revision, int expectedNumbe
     c.line = in.currentLine();
     c.number = static_cast<int>(in.integer(f, 0, "An"));
     if (c.number != expectedNumber)
-        in.fail(0, "An", "channel number " + std::to_string(c.number) + " where " + std::to_string(expectedNumber) +
-                             " was expected");
+        in.warn("numbering", "channel number " + std::to_string(c.number) + " where " + std::to_string(expectedNumber) +
+                                 " was expected; channel numbers are taken as labels, their order as position");
     c.id = std::string(f[1]);
     c.phase = std::string(f[2]);
     c.circuit = std::string(f[3]);
@@ -151,8 +190,8 @@ ComtradeDigitalChannel parseDigital(CfgReader& in, int revision, int expectedNum
     ComtradeDigitalChannel c;
     c.number = static_cast<int>(in.integer(f, 0, "Dn"));
     if (c.number != expectedNumber)
-        in.fail(0, "Dn", "channel number " + std::to_string(c.number) + " where " + std::to_string(expectedNumber) +
-                             " was expected");
+        in.warn("numbering", "channel number " + std::to_string(c.number) + " where " + std::to_string(expectedNumber) +
+                                 " was expected; channel numbers are taken as labels, their order as position");
     c.id = std::string(f[1]);
     if (!old) {
         c.phase = std::string(f[2]);
@@ -167,11 +206,16 @@ ComtradeDigitalChannel parseDigital(CfgReader& in, int revision, int expectedNum
     return c;
 }
 
-CivilTime parseStamp(CfgReader& in, int revision, const char* what) {
+CivilTime parseStamp(CfgReader& in, int revision, const char* what, bool lenient = false,
+                     const CivilTime& fallback = {}) {
     const auto f = in.nextRecord(std::string("the ") + what + " (dd/mm/yyyy,hh:mm:ss.ssssss)");
     in.requireFields(f, 2, std::string("the ") + what);
     std::string error;
     const auto t = parseCivilTime(f[0], f[1], revision, error);
+    if (!t && lenient) {
+        in.warn("stamp", std::string("the ") + what + " is unreadable (" + error + "); ignored");
+        return fallback;
+    }
     if (!t) {
         const bool dateFault = error.rfind("date", 0) == 0 || error.rfind("year", 0) == 0;
         in.fail(dateFault ? 0 : 1, dateFault ? "date" : "time", error);
@@ -183,12 +227,18 @@ CivilTime parseStamp(CfgReader& in, int revision, const char* what) {
 
 ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int firstLine) {
     CfgReader in(text, fileName, firstLine);
+    const int firstLineNumber = firstLine;
     ComtradeConfig cfg;
 
     auto f = in.nextRecord("station_name,rec_dev_id,rev_year");
     cfg.station = std::string(f[0]);
     if (f.size() > 1) cfg.device = std::string(f[1]);
     cfg.revision = parseRevision(in, f);
+    // A year no revision has: the lines are read as the most complete
+    // layout they fit (see below), and the year set to match.
+    const bool guessLayout = cfg.revision == 0;
+    const std::string yearText = f.size() > 2 ? std::string(f[2]) : "";
+    if (guessLayout) cfg.revision = 1991;
 
     f = in.nextRecord("TT,##A,##D");
     in.requireFields(f, 3, "the channel count line");
@@ -228,8 +278,23 @@ ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int 
         cfg.rates.push_back(section);
     }
 
-    cfg.start = parseStamp(in, cfg.revision, "time of the first sample");
-    cfg.trigger = parseStamp(in, cfg.revision, "trigger time");
+    // Dates: mm/dd/yy before 1999, dd/mm/yyyy since; a year no revision
+    // has goes by which side of 1999 it is on.
+    const int dateRevision = guessLayout ? (parseInteger(yearText).value_or(0) >= 1999 ? 1999 : 1991) : cfg.revision;
+    cfg.start = parseStamp(in, dateRevision, "time of the first sample");
+    cfg.trigger = parseStamp(in, dateRevision, "trigger time", true, cfg.start);
+    {
+        // The trigger time plays no part in the measurement; recorders that
+        // write nonsense there (1970, a time before the first sample) are
+        // read anyway.
+        const int64_t start = daysFromCivil(cfg.start.year, cfg.start.month, cfg.start.day) * 86400 + cfg.start.secondOfDay;
+        const int64_t trig =
+            daysFromCivil(cfg.trigger.year, cfg.trigger.month, cfg.trigger.day) * 86400 + cfg.trigger.secondOfDay;
+        if (cfg.trigger.year <= 1970 || trig < start - 1) {
+            in.warn("stamp", "the trigger time lies before the first sample or in 1970; ignored");
+            cfg.trigger = cfg.start;
+        }
+    }
     // Nine decimals in the stamps make the .dat timestamps count nanoseconds.
     cfg.nanosecondTimestamps = cfg.revision >= 2013 && cfg.start.fractionDigits > 6;
 
@@ -245,12 +310,28 @@ ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int 
     } else {
         in.fail(0, "ft", "unknown data file type '" + std::string(f[0]) + "' (expected ASCII, BINARY, BINARY32 or FLOAT32)");
     }
-    if (cfg.revision == 1991) return cfg;
+    auto finish = [&]() {
+        if (guessLayout) {
+            in.warn("revision", "revision year '" + yearText + "' is not 1991, 1999 or 2013; read by the layout the "
+                                "file has, that of " + std::to_string(cfg.revision),
+                    firstLineNumber);
+        }
+        cfg.nanosecondTimestamps = cfg.revision >= 2013 && cfg.start.fractionDigits > 6;
+        cfg.warnings = in.takeWarnings();
+        return cfg;
+    };
+    if (guessLayout && in.atEnd()) return finish();
+    if (cfg.revision == 1991 && !guessLayout) return finish();
 
     f = in.nextRecord("the timestamp multiplier (timemult)");
     cfg.timeMultiplier = in.real(f, 0, "timemult");
     if (!(cfg.timeMultiplier > 0.0)) in.fail(0, "timemult", "timestamp multiplier must be positive");
-    if (cfg.revision < 2013) return cfg;
+    if (guessLayout) {
+        cfg.revision = 1999;
+        if (in.atEnd()) return finish();
+        cfg.revision = 2013;
+    }
+    if (cfg.revision < 2013) return finish();
 
     f = in.nextRecord("time_code,local_code");
     in.requireFields(f, 2, "the time code line");
@@ -270,5 +351,5 @@ ComtradeConfig parseCfg(std::string_view text, const std::string& fileName, int 
     const int64_t leap = in.integer(f, 1, "leapsec");
     if (leap < 0 || leap > 3) in.fail(1, "leapsec", "must be 0 to 3, is " + std::to_string(leap));
     cfg.leapSecond = static_cast<int>(leap);
-    return cfg;
+    return finish();
 }

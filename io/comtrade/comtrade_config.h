@@ -76,6 +76,10 @@ struct ComtradeConfig {
     // decimals, microseconds otherwise.
     bool nanosecondTimestamps = false;
 
+    // Departures from the standard that were read anyway, one line each:
+    // "warning: FILE:LINE: what".
+    std::vector<std::string> warnings;
+
     int64_t sampleCount() const { return rates.empty() ? 0 : rates.back().endSample; }
     // True when every section has a positive rate, so that sample times come
     // from the rates rather than the timestamps.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "io/comtrade/cff_sections.h"
@@ -122,6 +123,17 @@ double ComtradeRecording::timeOf(std::size_t i) const {
     return std::nan("");
 }
 
+std::vector<std::string> comtradeFilesOf(const std::string& path) {
+    std::vector<std::string> files{path};
+    if (hasExtension(path, ".cff")) return files;
+    try {
+        files.push_back(datPathFor(path));
+    } catch (const ComtradeError&) {
+        // No data file: the run will say so.
+    }
+    return files;
+}
+
 ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options) {
     ComtradeRecording rec;
     rec.path = path;
@@ -150,8 +162,14 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
         datView = datBytes;
     }
     const ComtradeConfig& cfg = rec.config;
-    rec.phaseChannels = selectPhases(cfg, options.phases, path);
-    const std::vector<int> wanted(rec.phaseChannels.begin(), rec.phaseChannels.end());
+    const std::optional<std::array<int, 3>> lineToLine =
+        selectLineToLine(cfg, options.lineToLine, options.phases, path);
+    rec.lineToLine = lineToLine.has_value();
+    rec.phaseChannels = lineToLine ? *lineToLine : selectPhases(cfg, options.phases, path);
+    std::vector<int> wanted;
+    for (int c : rec.phaseChannels) {
+        if (c >= 0) wanted.push_back(c);
+    }
     DatSamples samples = readDat(datView, cfg, wanted, rec.dataPath, datFirstLine);
 
     if (cfg.timedByRates()) {
@@ -161,7 +179,10 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
     }
     rec.origin = timeOriginOf(cfg);
 
+    std::array<std::vector<double>, 3> scaled;
+    std::size_t next = 0;
     for (std::size_t p = 0; p < 3; ++p) {
+        if (rec.phaseChannels[p] < 0) continue;
         const ComtradeAnalogChannel& c = cfg.analogs[static_cast<std::size_t>(rec.phaseChannels[p])];
         double factor = 1.0;
         const bool toPrimary = options.side == ValueSide::Primary && c.scaling == 'S';
@@ -175,12 +196,36 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
             }
             factor = toPrimary ? c.primary / c.secondary : c.secondary / c.primary;
         }
-        std::vector<double>& raw = samples.channels[p];
+        std::vector<double>& raw = samples.channels[next++];
         for (double& v : raw) {
             v = c.a * v + c.b;
             if (factor != 1.0) v *= factor;
         }
-        rec.phases[p] = std::move(raw);
+        scaled[p] = std::move(raw);
+    }
+    if (!rec.lineToLine) {
+        rec.phases = std::move(scaled);
+        return rec;
+    }
+    // Line-to-line to phase values. The zero sequence is not in
+    // line-to-line voltages, so it cannot be restored: the phases are the
+    // zero-sum set with the same positive and negative sequence,
+    // va = (vab - vca)/3 and so on. A line-to-line voltage not recorded is
+    // minus the sum of the other two (they sum to zero).
+    const std::size_t n = samples.channels.empty() ? 0 : scaled[rec.phaseChannels[0] >= 0 ? 0 : 1].size();
+    for (std::size_t p = 0; p < 3; ++p) {
+        if (rec.phaseChannels[p] >= 0) continue;
+        const std::vector<double>& x = scaled[(p + 1) % 3];
+        const std::vector<double>& y = scaled[(p + 2) % 3];
+        scaled[p].resize(n);
+        for (std::size_t i = 0; i < n; ++i) scaled[p][i] = -(x[i] + y[i]);
+    }
+    for (std::size_t p = 0; p < 3; ++p) rec.phases[p].resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double ab = scaled[0][i], bc = scaled[1][i], ca = scaled[2][i];
+        rec.phases[0][i] = (ab - ca) / 3.0;
+        rec.phases[1][i] = (bc - ab) / 3.0;
+        rec.phases[2][i] = (ca - bc) / 3.0;
     }
     return rec;
 }

@@ -20,6 +20,9 @@ struct ComtradeReadOptions {
     std::vector<std::string> phases;
     // Values on the transformer's primary or secondary side.
     ValueSide side = ValueSide::Primary;
+    // The voltages are line-to-line (found from the channel names when not
+    // forced; see selectLineToLine).
+    bool lineToLine = false;
 };
 
 // A run of samples at one rate.
@@ -34,7 +37,10 @@ struct ComtradeRecording {
     std::string path;
     std::string dataPath;  // the .dat file, or the .cff itself
     ComtradeConfig config;
-    std::array<int, 3> phaseChannels{};  // 0-based analog positions of a, b, c
+    // 0-based analog positions of a, b, c, or with lineToLine of ab, bc, ca
+    // (-1 for the one not recorded).
+    std::array<int, 3> phaseChannels{};
+    bool lineToLine = false;
     // Scaled values a*raw + b of phases a, b, c, on the chosen side; NaN
     // where the file marks a value missing.
     std::array<std::vector<double>, 3> phases;
@@ -47,6 +53,11 @@ struct ComtradeRecording {
     // The block's `Time` of sample i.
     double timeOf(std::size_t i) const;
 };
+
+// The files a recording is read from: the .cff, or the .cfg and (when it
+// is there) its .dat. Never throws; for checking that no output overwrites
+// them.
+std::vector<std::string> comtradeFilesOf(const std::string& path);
 
 // Throws ComtradeError for any file that cannot be read or is malformed;
 // nothing is returned half-read.

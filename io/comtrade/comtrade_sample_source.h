@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "io/comtrade/build_rate_samples.h"
 #include "io/comtrade/comtrade_recording.h"
@@ -21,8 +22,11 @@ public:
                                                       std::string& error);
 
     // Fixes the build's sample rate and the configuration ports (`ports`'
-    // phases and time are replaced per sample). False, with `error` set,
-    // when the recording cannot be brought to that rate.
+    // phases and time are replaced per sample). Missing values are bridged
+    // first (see GapBridge, at the recording's rate and the ports' nominal
+    // frequency), and the samples whose measurement rests on them marked.
+    // False, with `error` set, when the recording cannot be brought to that
+    // rate.
     bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
 
     const ComtradeRecording& recording() const { return recording_; }
@@ -32,14 +36,21 @@ public:
     std::optional<double> fractionConsumed() const override;
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
+    bool sampleMarked() const override { return marked_; }
+    // The one-line warning about bridged gaps (no line end), or empty.
+    const std::string& gapWarning() const { return gapWarning_; }
 
 private:
     explicit ComtradeSampleSource(ComtradeRecording recording) : recording_(std::move(recording)) {}
+    void bridgeGaps(double nominalFrequency);
 
     ComtradeRecording recording_;
     std::unique_ptr<BuildRateSamples> samples_;
     ModelInputs ports_;
     uint64_t delivered_ = 0;
+    std::vector<bool> marks_;  // per recording sample
+    bool marked_ = false;
+    std::string gapWarning_;
     std::string error_;
 };
 

@@ -1,5 +1,7 @@
 #include "io/comtrade/phase_selection.h"
 
+#include <cctype>
+
 #include "io/comtrade/comtrade_error.h"
 #include "io/comtrade/comtrade_text.h"
 
@@ -25,12 +27,15 @@ std::string channelList(const ComtradeConfig& config, const std::vector<int>& in
 int findChannel(const ComtradeConfig& config, const std::string& token, const std::string& fileName) {
     const std::string_view t = trimmed(token);
     if (const auto number = parseInteger(t)) {
-        if (*number < 1 || static_cast<std::size_t>(*number) > config.analogs.size()) {
-            throw ComtradeError(fileName, 0, 0, "",
-                                "--phases: channel number " + std::string(t) + " is not between 1 and " +
-                                    std::to_string(config.analogs.size()));
+        // Channel numbers are the file's labels (some recorders skip
+        // numbers or start above 1).
+        for (std::size_t i = 0; i < config.analogs.size(); ++i) {
+            if (config.analogs[i].number == *number) return static_cast<int>(i);
         }
-        return static_cast<int>(*number - 1);
+        throw ComtradeError(fileName, 0, 0, "",
+                            "--phases: no analog channel numbered " + std::string(t) + " (channels: " +
+                                std::to_string(config.analogs.front().number) + " to " +
+                                std::to_string(config.analogs.back().number) + ")");
     }
     for (std::size_t i = 0; i < config.analogs.size(); ++i) {
         if (config.analogs[i].id == t) return static_cast<int>(i);
@@ -51,7 +56,50 @@ int findChannel(const ComtradeConfig& config, const std::string& token, const st
     return match;
 }
 
+// Which line-to-line pair a channel name says: 0 for a-b, 1 for b-c, 2 for
+// c-a, -1 for none. Case, blanks, '-' and '_' do not matter, a leading V or
+// U (voltage) and trailing digits neither: VAB, UAB, Vab, A-B, V_BC1.
+int pairOfName(const std::string& name) {
+    std::string n;
+    for (char c : name) {
+        if (c == ' ' || c == '-' || c == '_' || c == '\t') continue;
+        n += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    while (!n.empty() && std::isdigit(static_cast<unsigned char>(n.back()))) n.pop_back();
+    if (n.size() == 3 && (n[0] == 'V' || n[0] == 'U')) n.erase(0, 1);
+    if (n == "AB") return 0;
+    if (n == "BC") return 1;
+    if (n == "CA") return 2;
+    return -1;
+}
+
 }  // namespace
+
+std::optional<std::array<int, 3>> selectLineToLine(const ComtradeConfig& config, bool forced,
+                                                   const std::vector<std::string>& requested,
+                                                   const std::string& fileName) {
+    if (!requested.empty()) {
+        if (!forced) return std::nullopt;
+        return selectPhases(config, requested, fileName);
+    }
+    std::array<int, 3> pairs{-1, -1, -1};
+    int found = 0;
+    for (std::size_t i = 0; i < config.analogs.size(); ++i) {
+        if (!isVoltageUnit(config.analogs[i].unit)) continue;
+        const int pair = pairOfName(config.analogs[i].id);
+        if (pair < 0) continue;
+        if (pairs[static_cast<std::size_t>(pair)] >= 0) {
+            throw ComtradeError(fileName, 0, 0, "",
+                                "two voltage channels for line " + std::string(pair == 0 ? "a-b" : pair == 1 ? "b-c" : "c-a") +
+                                    "; choose them with --line-to-line --phases AB,BC,CA");
+        }
+        pairs[static_cast<std::size_t>(pair)] = static_cast<int>(i);
+        ++found;
+    }
+    if (found >= 2) return pairs;
+    if (!forced) return std::nullopt;
+    return selectPhases(config, {}, fileName);
+}
 
 std::array<int, 3> selectPhases(const ComtradeConfig& config, const std::vector<std::string>& requested,
                                 const std::string& fileName) {

@@ -3,6 +3,7 @@
 #define ORVANE_IO_COMTRADE_PHASE_SELECTION_H
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,15 @@
 // ComtradeError (naming `fileName`) when the choice is ambiguous or unknown.
 std::array<int, 3> selectPhases(const ComtradeConfig& config, const std::vector<std::string>& requested,
                                 const std::string& fileName);
+
+// Line-to-line voltages ab, bc, ca (0-based positions; -1 for one that is
+// not recorded): with `forced` (--line-to-line) the `requested` channels,
+// else those named like "VAB", "UAB", "Vab", "A-B" (at least two of the
+// three), else the file's three voltage channels in order. Without
+// `forced`, only channels named so are taken, and only when no channels
+// are requested; otherwise none (the phases are phase-to-neutral).
+std::optional<std::array<int, 3>> selectLineToLine(const ComtradeConfig& config, bool forced,
+                                                   const std::vector<std::string>& requested,
+                                                   const std::string& fileName);
 
 #endif  // ORVANE_IO_COMTRADE_PHASE_SELECTION_H

@@ -22,7 +22,8 @@ size_t formatCsvOutputRow(const ModelOutputs& out, char* row) {
     return static_cast<size_t>(p - row);
 }
 
-CsvOutputWriter::CsvOutputWriter(const std::string& path, bool reportsOnly) : path_(path), reportsOnly_(reportsOnly) {}
+CsvOutputWriter::CsvOutputWriter(const std::string& path, bool reportsOnly, bool quality)
+    : path_(path), reportsOnly_(reportsOnly), quality_(quality) {}
 
 bool CsvOutputWriter::open() {
     if (!file_.open(path_, error_)) return false;
@@ -31,6 +32,7 @@ bool CsvOutputWriter::open() {
         if (!header.empty()) header += ',';
         header += column;
     }
+    if (quality_) header += ",quality";
     header += '\n';
     return file_.write(header.data(), header.size(), error_);
 }
@@ -38,7 +40,12 @@ bool CsvOutputWriter::open() {
 bool CsvOutputWriter::write(const ModelInputs&, const ModelOutputs& out) {
     if (reportsOnly_ && !out.reportStrobe) return true;
     char row[kMaxCsvOutputRow];
-    const size_t length = formatCsvOutputRow(out, row);
+    size_t length = formatCsvOutputRow(out, row);
+    if (quality_) {
+        row[length - 1] = ',';
+        row[length++] = sampleMarked() ? '1' : '0';
+        row[length++] = '\n';
+    }
     return file_.write(row, length, error_);
 }
 

@@ -12,7 +12,9 @@ class CsvOutputWriter : public OutputSink {
 public:
     // `path` empty or "-" for standard output. With `reportsOnly`, only the
     // samples whose report strobe is set are written.
-    CsvOutputWriter(const std::string& path, bool reportsOnly);
+    // With `quality`, a last column `quality` says 1 where the sample is
+    // marked (its measurement rests on bridged input), else 0.
+    CsvOutputWriter(const std::string& path, bool reportsOnly, bool quality = false);
     // Creates the output and writes the header; false, with error() set,
     // when the output cannot be created.
     bool open();
@@ -24,13 +26,14 @@ public:
 private:
     std::string path_;
     bool reportsOnly_;
+    bool quality_;
     OutputFile file_;
     std::string error_;
 };
 
 // One output row with its line end, as the writer writes it; returns the
 // number of characters written to `row`, which must hold kMaxCsvOutputRow.
-inline constexpr size_t kMaxCsvOutputRow = 5 * 25 + 2 + 12 + 8;
+inline constexpr size_t kMaxCsvOutputRow = 5 * 25 + 2 + 12 + 8 + 2;
 size_t formatCsvOutputRow(const ModelOutputs& out, char* row);
 
 #endif  // ORVANE_IO_CSV_CSV_OUTPUT_WRITER_H

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "io/csv/csv_columns.h"
 #include "io/csv/csv_numbers.h"
@@ -147,11 +150,119 @@ bool CsvSampleReader::checkHeader() {
     return true;
 }
 
+namespace {
+
+std::string hertz(double rate) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.6g Hz", rate);
+    return text;
+}
+
+std::string seconds(double s) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g s", s);
+    return text;
+}
+
+// Relative to the period: time counts seconds and may be large (1000 s and
+// more), so its steps carry rounding of ~1e-13 s, far below this.
+constexpr double kSpacingTolerance = 1e-3;
+// A forward step this long is taken for a jump of time, not for a sampling
+// step: no sample rate a file can sensibly have (200 Hz and up) is this
+// slow, and a jump shorter than this is a few lost rows.
+constexpr double kTimeJumpSeconds = 5e-3;
+
+}  // namespace
+
+void CsvSampleReader::expectSampleRate(double sampleRate) { period_ = 1.0 / sampleRate; }
+
+bool CsvSampleReader::checkSpacing(double time) {
+    if (!std::isfinite(time)) {
+        // Counted with the missing values; the next step starts afresh.
+        havePrevious_ = false;
+        return true;
+    }
+    if (!havePrevious_) {
+        havePrevious_ = true;
+        previousTime_ = time;
+        return true;
+    }
+    const double step = time - previousTime_;
+    previousTime_ = time;
+    if (!(step > 0.0) || step > kTimeJumpSeconds) {
+        if (timeJumps_++ == 0) firstTimeJumpLine_ = lineNumber_;
+        return true;
+    }
+    // Plus the resolution of time itself: near 2e9 s a double resolves
+    // 2.4e-7 s, a few thousandths of a period at 10 kHz.
+    const double resolution = 4.0 * std::numeric_limits<double>::epsilon() * std::fabs(time);
+    if (std::fabs(step - period_) <= kSpacingTolerance * period_ + resolution) {
+        rateConfirmed_ = true;
+        return true;
+    }
+    if (!rateConfirmed_) {
+        fail(1, "the samples are " + seconds(step) + " apart (" + hertz(1.0 / step) + "), but this build takes " +
+                    hertz(1.0 / period_) + "; give --build auto to run the file at a build's rate (resampled)");
+    } else {
+        fail(1, "uneven sample spacing: time comes " + seconds(step) + " after the row before, the samples are " +
+                    seconds(period_) + " apart up to here (a missing or extra row?)");
+    }
+    return false;
+}
+
 SampleSource::Status CsvSampleReader::next(ModelInputs& in) {
     if (failed_) return Status::Error;
     if (!readLine()) return failed_ ? Status::Error : Status::End;
     if (!parseRow(in)) return Status::Error;
+    if (period_ > 0.0 && !checkSpacing(in.time)) return Status::Error;
+    const bool missing = !std::isfinite(in.time) || !std::isfinite(in.phase[0]) || !std::isfinite(in.phase[1]) ||
+                         !std::isfinite(in.phase[2]);
+    if (missing && missingRows_++ == 0) firstMissingLine_ = lineNumber_;
+    if (bridge_ && period_ > 0.0) {
+        // Made once, on the first row: its nominal frequency sets the period.
+        if (!bridger_) bridger_ = std::make_unique<GapBridge>(1.0 / period_, in.nominalFrequency);
+        marked_ = bridger_->process(in.phase);
+    }
     return Status::Sample;
+}
+
+std::string missingRowsWarning(const CsvSampleReader& reader) {
+    if (reader.missingRows() == 0) return "";
+    return "warning: " + reader.name() + ":" + std::to_string(reader.firstMissingLine()) + ": " +
+           std::to_string(reader.missingRows()) + " row" + (reader.missingRows() == 1 ? "" : "s") +
+           " with a missing value (NaN or infinite time or phase), the first here; the block's outputs are NaN "
+           "after them until its filters recover (--bridge-gaps bridges short gaps)";
+}
+
+std::string timeJumpWarning(const CsvSampleReader& reader) {
+    if (reader.timeJumps() == 0) return "";
+    return "warning: " + reader.name() + ":" + std::to_string(reader.firstTimeJumpLine()) + ": time stands still, " +
+           "runs back or jumps " + std::to_string(reader.timeJumps()) + " time" + (reader.timeJumps() == 1 ? "" : "s") +
+           ", the first here";
+}
+
+double csvSampleRate(const std::string& path, std::string& error) {
+    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+    if (!reader) return 0.0;
+    ModelInputs in;
+    bool have = false;
+    double previous = 0.0;
+    // The first step that looks like sampling (not a time discontinuity).
+    for (int row = 0; row < 1000; ++row) {
+        const SampleSource::Status status = reader->next(in);
+        if (status == SampleSource::Status::Error) {
+            error = reader->error();
+            return 0.0;
+        }
+        if (status == SampleSource::Status::End) break;
+        if (!std::isfinite(in.time)) continue;
+        const double step = in.time - previous;
+        if (have && step > 0.0 && step <= kTimeJumpSeconds) return 1.0 / step;
+        have = true;
+        previous = in.time;
+    }
+    error = path + ": cannot tell the sample rate: too few rows with increasing time";
+    return 0.0;
 }
 
 bool CsvSampleReader::parseRow(ModelInputs& in) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "io/gap_bridge.h"
 #include "io/sample_source.h"
 
 class CsvSampleReader : public SampleSource {
@@ -17,6 +18,26 @@ public:
     // not the sample header.
     static std::unique_ptr<CsvSampleReader> open(const std::string& path, std::string& error);
     ~CsvSampleReader() override;
+
+    // Checks the spacing of `time` against a sample rate (Hz): the first
+    // step that looks like sampling must be one period (else the file is at
+    // another rate, and the error says which), and so must every later one.
+    // Steps of zero or backwards, and forward jumps of 5 ms or more, are
+    // time discontinuities the block handles; they are counted, not
+    // refused. Tolerance: a thousandth of a period.
+    void expectSampleRate(double sampleRate);
+    // Bridges missing phase values (NaN, infinite) by the rule of GapBridge,
+    // at the rate given to expectSampleRate and the nominal frequency of the
+    // first row; marks then say which samples the bridge touched.
+    void bridgeGaps() { bridge_ = true; }
+
+    // Rows with a missing value in va, vb, vc or time, and the first one's
+    // line (0 when none).
+    uint64_t missingRows() const { return missingRows_; }
+    uint64_t firstMissingLine() const { return firstMissingLine_; }
+    uint64_t timeJumps() const { return timeJumps_; }
+    uint64_t firstTimeJumpLine() const { return firstTimeJumpLine_; }
+    bool sampleMarked() const override { return marked_; }
 
     const std::string& name() const override { return path_; }
     std::optional<uint64_t> sampleCount() const override { return std::nullopt; }
@@ -42,7 +63,30 @@ private:
     uint64_t bytesRead_ = 0;
     uint64_t fileSize_ = 0;
     bool failed_ = false;
+    bool checkSpacing(double time);
+
+    double period_ = 0.0;  // 0: spacing not checked
+    bool havePrevious_ = false;
+    bool rateConfirmed_ = false;
+    double previousTime_ = 0.0;
+    uint64_t missingRows_ = 0;
+    uint64_t firstMissingLine_ = 0;
+    uint64_t timeJumps_ = 0;
+    uint64_t firstTimeJumpLine_ = 0;
+    bool bridge_ = false;
+    std::unique_ptr<GapBridge> bridger_;
+    bool marked_ = false;
     std::string error_;
 };
+
+// The sample rate of a sample CSV from its first steps of time (Hz), for
+// choosing a build; 0, with `error` set, when the file cannot tell.
+double csvSampleRate(const std::string& path, std::string& error);
+
+// The one-line warning (no line end) about missing values the reader met,
+// empty when there were none.
+std::string missingRowsWarning(const CsvSampleReader& reader);
+// The same for time discontinuities.
+std::string timeJumpWarning(const CsvSampleReader& reader);
 
 #endif  // ORVANE_IO_CSV_CSV_SAMPLE_READER_H

@@ -88,6 +88,20 @@ inline WholeWindow wholeWindow(double samples, int32_t lowestDelay, int32_t line
     return w;
 }
 
+// Weights of the two oldest inputs in the part of the oldest sample interval
+// outside a window of M samples held in N whole ones, u = N - M: the area
+// under the straight line from the input N samples ago (weight 2u - u*u) to
+// the input N - 1 samples ago (weight u*u), twice over Ts.
+struct EdgeWeights {
+    double weight0;  // E = 2u - u*u
+    double weight1;  // D = u*u
+};
+
+inline EdgeWeights edgeWeights(int32_t delay, double samples) {
+    const double u = static_cast<double>(delay) - samples;
+    return {2.0 * u - u * u, u * u};
+}
+
 // Values of one stage in one sample.
 struct StageResult {
     double sum;
@@ -105,15 +119,11 @@ struct StageMemory {
     DelayLine inputs;
 };
 
-// Window parameters shared by every stage of a channel. The part of the
-// oldest interval outside the window, integrated along the straight line
-// from the input N samples ago (weight 2u - u*u) to the input N - 1 samples
-// ago (weight u*u), is twice its area over Ts.
+// Window parameters shared by every stage of a channel.
 struct StageWindow {
     int32_t delay;
     int32_t length;  // slots of every line
-    double weight0;  // E = 2u - u*u
-    double weight1;  // D = u*u
+    EdgeWeights edge;
     double scale;    // (1/W)*(Ts/2)
     bool pass;
     bool restart;    // the running sum starts again from 0
@@ -141,7 +151,7 @@ inline __attribute__((always_inline)) StageResult boxcarStep(const StageMemory& 
     if (!Ordinary && w.pass) {
         r.output = x;
     } else {
-        r.output = ((r.sum - r.delayedSum) - (r.delayedInput0 * w.weight0 + r.delayedInput1 * w.weight1)) * w.scale;
+        r.output = ((r.sum - r.delayedSum) - (r.delayedInput0 * w.edge.weight0 + r.delayedInput1 * w.edge.weight1)) * w.scale;
     }
     return r;
 }

@@ -15,14 +15,20 @@ void runFrameTiming(est::StepContext& ctx);
 void runCorrectionTerms(est::StepContext& ctx);
 // Twelve heterodyne products through two fractional boxcar stages each.
 void runHeterodyneCascade(est::StepContext& ctx);
-// Positive-sequence phasor magnitude, frequency detectors and smoothers,
-// reported frequency and ROCOF.
-void runPhasorAndFrequency(est::StepContext& ctx);
-// Report strobe, interpolation or hold, and the seven output ports.
-void runReportingAndOutputs(est::StepContext& ctx);
-// Edge flags, tracked frequency, settle timers and the next sample's
-// correction frequency; nothing here reaches an output in this sample.
-void runAfterOutputs(est::StepContext& ctx);
+// Positive-sequence phasor of the active channel and its magnitude.
+void runPositiveSequence(est::StepContext& ctx);
+// Frequency detectors and smoothers, reported frequency and ROCOF.
+void runFrequency(est::StepContext& ctx);
+// Report strobe, angle, and the estimates interpolated to the report
+// instant or held.
+void runReporting(est::StepContext& ctx);
+
+// After the outputs; nothing here reaches an output in this sample.
+// The flags and settle timers that steer the next sample's channel selector.
+void runSelectorAfterOutputs(est::StepContext& ctx);
+// The tracked frequency that retunes a restarting channel, and the next
+// sample's correction frequency.
+void runTrackedFrequency(est::StepContext& ctx);
 
 }  // namespace ORVANE_MODEL_NS
 

@@ -1,11 +1,12 @@
 // Frame timing and reference oscillators: which channel is active, what each
 // channel latches when it restarts, where the sample lies on the grid of
-// report instants, and the phases the heterodyne mixes with.
+// report instants, and the phases the heterodyne mixes with. After the
+// outputs: the flags and timers that decide the next sample's channel.
 #include <cstdint>
 
+#include "model/estimation/channel_limits.h"
 #include "model/estimation/estimation_steps.h"
 #include "model/estimation/numeric.h"
-#include "model/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
 
@@ -13,11 +14,10 @@ namespace {
 
 constexpr int32_t kLowestReportRate = 1;
 constexpr int32_t kHighestReportRate = 1200;
-constexpr double kLowestTuningFrequency = 25.0;
 constexpr double kLowestNominalFrequency = 35.714285714285715;
 
 // A channel's period: never longer than 0.04 s, whatever its tuning.
-double channelPeriod(double tuning) { return 1.0 / est::maxWithConstant(tuning, kLowestTuningFrequency); }
+double channelPeriod(double tuning) { return 1.0 / est::maxWithConstant(tuning, est::kLowestTuningFrequency); }
 
 // Position of time t within its whole second: the whole second (converted
 // through the limited floor preparation) and the fraction, brought back into
@@ -59,13 +59,42 @@ ReferencePhase referencePhase(double tau, double period, double nominal) {
     return r;
 }
 
+// What channel c latches: its report rate and tuning frequency, taken anew
+// at its restart (the tuning from the previous sample's tracked frequency),
+// and the period that follows from the tuning.
+void latchChannel(est::StepContext& ctx, int c, int32_t rate) {
+    const WorkVectorTable& t = *ctx.vectors;
+    const ChannelEntries& e = kChannelEntries[c];
+    const ChannelVectors& v = kChannelVectors[c];
+    est::ChannelStep& ch = ctx.ch[c];
+    ctx.sig->BI[e.reportRate] = ch.restart ? rate : *dworkInt(t, v.reportRate);
+    const double tuning = ch.restart ? *dworkReal(t, dw::kTrackedForLatch) : *dworkReal(t, v.tuningFrequency);
+    ctx.sig->B[e.tuningFrequency] = tuning;
+    ch.period = ctx.memos->period[c].get(tuning, channelPeriod);
+}
+
+// Channel c's oscillator, advanced with its unclamped tuning frequency, and
+// its reference phase at the fraction tau of the second.
+void phaseChannel(est::StepContext& ctx, int c, double tau, double nominalOffered) {
+    const WorkVectorTable& t = *ctx.vectors;
+    const ChannelEntries& e = kChannelEntries[c];
+    const ChannelVectors& v = kChannelVectors[c];
+    est::ChannelStep& ch = ctx.ch[c];
+    double* B = ctx.sig->B;
+    B[e.oscillatorPhase] = est::wrapAngle(kBuild.twoPiTs * B[e.tuningFrequency] + *dworkReal(t, v.oscillatorPhase));
+    B[e.nominalFrequency] = ch.restart ? nominalOffered : *dworkReal(t, v.nominalFrequency);
+    const ReferencePhase ref = referencePhase(tau, ch.period, B[e.nominalFrequency]);
+    B[e.alignmentTurnsFloorPrep] = ref.turnsFloorPrep;
+    ctx.sig->BI[e.alignmentTurns] = ref.turns;
+    ch.refPhase = ref.phase;
+}
+
 }  // namespace
 
 void runFrameTiming(est::StepContext& ctx) {
-    const WorkVectorTable& S = *ctx.vectors;
+    const WorkVectorTable& t = *ctx.vectors;
     double* B = ctx.sig->B;
     int32_t* BI = ctx.sig->BI;
-    bool* BB = ctx.sig->BB;
 
     // Requested report rate.
     int32_t rate = ctx.in.reportRate;
@@ -77,41 +106,32 @@ void runFrameTiming(est::StepContext& ctx) {
 
     // Channel selector: a channel that settled in the previous sample (its
     // flag true there and false the sample before) becomes active.
-    const bool settledNowCh1 = *dworkBool(S, dw::kPrevSettledCh1) && *dworkBool(S, dw::kPrevNotPrevSettledCh1);
-    const bool settledNowCh2 = *dworkBool(S, dw::kPrevSettledCh2) && *dworkBool(S, dw::kPrevNotPrevSettledCh2);
-    const bool prevSelector = *dworkBool(S, dw::kPrevSelector);
+    bool settledNow[2];
+    for (int c = 0; c < 2; ++c) {
+        const ChannelVectors& v = kChannelVectors[c];
+        settledNow[c] = *dworkBool(t, v.prevSettled) && *dworkBool(t, v.prevNotPrevSettled);
+    }
+    const bool prevSelector = *dworkBool(t, dw::kPrevSelector);
     bool channel1Active;
-    if (settledNowCh1 && settledNowCh2) {
+    if (settledNow[0] && settledNow[1]) {
         channel1Active = !prevSelector;
     } else {
-        channel1Active = (settledNowCh1 || prevSelector) && !settledNowCh2;
+        channel1Active = (settledNow[0] || prevSelector) && !settledNow[1];
     }
-    BB[sig::kChannel1Active] = channel1Active;
+    ctx.sig->BB[sig::kChannel1Active] = channel1Active;
+    ctx.active = channel1Active ? 0 : 1;
 
     // The channel that has just become inactive restarts.
-    ctx.restartCh1 = !channel1Active && *dworkBool(S, dw::kPrevSelectorForRestartCh1);
-    ctx.restartCh2 = channel1Active && *dworkBool(S, dw::kPrevNotSelector);
-
-    BI[sig::kReportRateCh1] = ctx.restartCh1 ? rate : *dworkInt(S, dw::kReportRateCh1);
-    BI[sig::kReportRateCh2] = ctx.restartCh2 ? rate : *dworkInt(S, dw::kReportRateCh2);
-    est::RestartMemos& memos = *ctx.memos;
-    ctx.reportInterval = memos.reportInterval.get(
-        channel1Active ? BI[sig::kReportRateCh1] : BI[sig::kReportRateCh2],
-        [](int32_t rate) { return 1.0 / static_cast<double>(rate); });
-
-    // A restarting channel tunes to the previous sample's tracked frequency.
-    const double tuning1 =
-        ctx.restartCh1 ? *dworkReal(S, dw::kTrackedForLatch) : *dworkReal(S, dw::kTuningFrequencyCh1);
-    B[sig::kTuningFrequencyCh1] = tuning1;
-    ctx.periodCh1 = memos.periodCh1.get(tuning1, channelPeriod);
-    const double tuning2 =
-        ctx.restartCh2 ? *dworkReal(S, dw::kTrackedForLatch) : *dworkReal(S, dw::kTuningFrequencyCh2);
-    B[sig::kTuningFrequencyCh2] = tuning2;
-    ctx.periodCh2 = memos.periodCh2.get(tuning2, channelPeriod);
+    for (int c = 0; c < 2; ++c) {
+        ctx.ch[c].restart = c != ctx.active && *dworkBool(t, kChannelVectors[c].prevActive);
+        latchChannel(ctx, c, rate);
+    }
+    ctx.reportInterval = ctx.memos->reportInterval.get(BI[kChannelEntries[ctx.active].reportRate],
+                                                       [](int32_t rate) { return 1.0 / static_cast<double>(rate); });
 
     // The filters' output belongs one period of the active channel back.
     const double time = ctx.in.time;
-    B[sig::kTimestamp] = channel1Active ? time - ctx.periodCh1 : time - ctx.periodCh2;
+    B[sig::kTimestamp] = time - ctx.ch[ctx.active].period;
 
     const WholeAndFraction stamp = splitSecond(B[sig::kTimestamp]);
     B[sig::kTimestampFloorPrep] = stamp.floorPrep;
@@ -131,40 +151,34 @@ void runFrameTiming(est::StepContext& ctx) {
     }
     B[sig::kReportOffset] = g - halfInterval;
 
-    // The interpolation fraction follows from B[5] and the previous offset;
-    // only a sample that strobes uses it, so the reporting step divides for
-    // it then (interpolationFraction).
-
-    // Oscillator of channel 1, advanced with the unclamped tuning frequency.
-    B[sig::kOscillatorPhaseCh1] =
-        est::wrapAngle(kBuild.twoPiTs * tuning1 + *dworkReal(S, dw::kOscillatorPhaseCh1));
+    // The interpolation fraction follows from the offset and the previous
+    // one; only a sample that strobes uses it, so the reporting step divides
+    // for it then.
 
     const WholeAndFraction now = splitSecond(time);
     B[sig::kTimeFloorPrep] = now.floorPrep;
     BI[sig::kTimeWholeSecond] = now.whole;
-    const double tau = now.fraction;
 
-    const double nominalOffered = kLowestNominalFrequency > ctx.in.nominalFrequency
-                                      ? kLowestNominalFrequency
-                                      : ctx.in.nominalFrequency;
-    B[sig::kNominalFrequencyCh1] =
-        ctx.restartCh1 ? nominalOffered : *dworkReal(S, dw::kNominalFrequencyCh1);
+    const double nominalOffered = kLowestNominalFrequency > ctx.in.nominalFrequency ? kLowestNominalFrequency
+                                                                                     : ctx.in.nominalFrequency;
+    for (int c = 0; c < 2; ++c) phaseChannel(ctx, c, now.fraction, nominalOffered);
+}
 
-    const ReferencePhase ref1 = referencePhase(tau, ctx.periodCh1, B[sig::kNominalFrequencyCh1]);
-    B[sig::kAlignmentTurnsFloorPrepCh1] = ref1.turnsFloorPrep;
-    BI[sig::kAlignmentTurnsCh1] = ref1.turns;
-    ctx.refPhaseCh1 = ref1.phase;
+void runSelectorAfterOutputs(est::StepContext& ctx) {
+    const WorkVectorTable& t = *ctx.vectors;
+    double* B = ctx.sig->B;
+    bool* BB = ctx.sig->BB;
+    BB[sig::kChannel2Active] = !BB[sig::kChannel1Active];
 
-    B[sig::kOscillatorPhaseCh2] =
-        est::wrapAngle(kBuild.twoPiTs * tuning2 + *dworkReal(S, dw::kOscillatorPhaseCh2));
-
-    B[sig::kNominalFrequencyCh2] =
-        ctx.restartCh2 ? nominalOffered : *dworkReal(S, dw::kNominalFrequencyCh2);
-
-    const ReferencePhase ref2 = referencePhase(tau, ctx.periodCh2, B[sig::kNominalFrequencyCh2]);
-    B[sig::kAlignmentTurnsFloorPrepCh2] = ref2.turnsFloorPrep;
-    BI[sig::kAlignmentTurnsCh2] = ref2.turns;
-    ctx.refPhaseCh2 = ref2.phase;
+    // A channel has settled 3.5 of its periods after its restart: two for the
+    // cascade, one for the smoother, half for the reported frequency's lead.
+    for (int c = 0; c < 2; ++c) {
+        const ChannelEntries& e = kChannelEntries[c];
+        const ChannelVectors& v = kChannelVectors[c];
+        BB[e.notPrevSettled] = !*dworkBool(t, v.prevSettled);
+        B[e.settleTimer] = ctx.ch[c].restart ? 0.0 : *dworkReal(t, v.settleTimer) + kBuild.ts;
+        BB[e.settled] = B[e.settleTimer] > ((2.0 + B[kSmoother[c].stageFactor]) + 0.5) * ctx.ch[c].period;
+    }
 }
 
 }  // namespace ORVANE_MODEL_NS

@@ -8,20 +8,17 @@
 #include <cstdint>
 
 #include "model/estimation/boxcar_stage.h"
+#include "model/estimation/channel_limits.h"
 #include "model/estimation/estimation_steps.h"
 #include "model/estimation/non_finite.h"
 #include "model/estimation/sequence.h"
-#include "model/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
-
-void computePositiveSequence(est::StepContext& ctx);
 
 namespace {
 
 constexpr double kLowestFactor = 0.7;
 constexpr double kHighestFactor = 1.3;
-constexpr double kLongestWindow = 0.04;
 constexpr int32_t kLowestSmoothingDelay = 1;
 
 double clampToRange(double value, double nominal) {
@@ -48,41 +45,31 @@ est::SmootherWindow smootherWindow(double window) {
     est::SmootherWindow w{};
     w.samples = kBuild.fs * window;
     w.whole = est::wholeWindow(w.samples, kLowestSmoothingDelay, kBuild.delayLineLength);
-    const double u = static_cast<double>(w.whole.delay) - w.samples;
-    w.weight0 = 2.0 * u - u * u;
-    w.weight1 = u * u;
+    w.edge = est::edgeWeights(w.whole.delay, w.samples);
     if (window >= 1e-9) {
-        const double capped = kLongestWindow < window ? kLongestWindow : window;
+        const double capped = est::kLongestWindow < window ? est::kLongestWindow : window;
         w.inverseCapped = 1.0 / capped;
     }
     return w;
 }
 
-struct ChannelSetup {
-    est::Memo<double, est::SmootherWindow>& memo;
-    const SmootherEntries& entries;
-    const SmootherVectors& vectors;
-    const est::FilteredProducts& filtered;
-    double sinTheta;
-    double cosTheta;
-    bool restart;
-    double period;
-    double nominal;
-};
-
-// Detector, raw frequency and smoother of one channel; returns its window W.
-double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetup& c) {
+// Detector, raw frequency and smoother of channel c; returns its window W.
+double runChannel(est::StepContext& ctx, int c) {
+    const WorkVectorTable& S = *ctx.vectors;
+    BlockSignals* sig = ctx.sig;
     double* B = sig->B;
-    const SmootherEntries& e = c.entries;
-    const SmootherVectors& v = c.vectors;
+    const SmootherEntries& e = kSmoother[c];
+    const SmootherVectors& v = kSmootherVectors[c];
+    const est::ChannelStep& ch = ctx.ch[c];
+    const double nominal = B[kChannelEntries[c].nominalFrequency];
 
-    B[e.detectorAngle] = detectorAngle(c.filtered, c.sinTheta, c.cosTheta);
+    B[e.detectorAngle] = detectorAngle(ch.filtered, ch.sine, ch.cosine);
     const double step = est::wrapAngle(B[e.detectorAngle] - *dworkReal(S, v.prevDetectorAngle));
-    B[e.rawFrequency] = clampToRange(kBuild.fsOverTwoPi * step, c.nominal);
+    B[e.rawFrequency] = clampToRange(kBuild.fsOverTwoPi * step, nominal);
     const double raw = B[e.rawFrequency];
 
-    B[e.stageFactor] = c.restart ? 1.0 : *dworkReal(S, v.prevStageFactor);
-    const double window = B[e.stageFactor] * c.period;
+    B[e.stageFactor] = ch.restart ? 1.0 : *dworkReal(S, v.prevStageFactor);
+    const double window = B[e.stageFactor] * ch.period;
 
     // Free-running pulse: true for H samples, false for the next H.
     int32_t* counter = dworkInt(S, v.pulseCounter);
@@ -96,7 +83,7 @@ double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetu
     const bool prevNotPulse = *dworkBool(S, v.prevNotPulsePhase);
     B[e.sumA] = (pulse || !prevPulse) ? (raw + *dworkReal(S, v.prevRawForSumA)) + *dworkReal(S, v.prevSumA) : 0.0;
 
-    const est::SmootherWindow& sw = c.memo.get(window, smootherWindow);
+    const est::SmootherWindow& sw = ctx.memos->smoother[c].get(window, smootherWindow);
     const est::WholeWindow& whole = sw.whole;
     B[e.windowCeilPrep] = whole.ceilPrep;
     sig->BI[e.wholeWindow] = whole.whole;
@@ -130,38 +117,50 @@ double runChannel(const WorkVectorTable& S, BlockSignals* sig, const ChannelSetu
     double mean;
     if (B[e.stageFactor] > 0.0 && window >= 1e-9) {
         const double twice = pulse ? B[e.sumA] - B[e.delayedSumA] : B[e.sumB] - B[e.delayedSumB];
-        const double edge = sw.weight0 * B[e.delayedRaw0] + B[e.delayedRaw1] * sw.weight1;
+        const double edge = sw.edge.weight0 * B[e.delayedRaw0] + B[e.delayedRaw1] * sw.edge.weight1;
         mean = ((twice - edge) * sw.inverseCapped) * kBuild.halfTs;
     } else {
         mean = raw;
     }
-    B[e.smoothed] = clampToRange(mean, c.nominal);
+    B[e.smoothed] = clampToRange(mean, nominal);
     return window;
 }
 
 }  // namespace
 
-void runPhasorAndFrequency(est::StepContext& ctx) {
-    const WorkVectorTable& S = *ctx.vectors;
-    BlockSignals* sig = ctx.sig;
-    double* B = sig->B;
-
-    computePositiveSequence(ctx);
-
-    const double window1 = runChannel(S, sig,
-                                      {ctx.memos->smootherCh1, kSmootherCh1, kSmootherVectorsCh1, ctx.filteredCh1, ctx.sinCh1, ctx.cosCh1,
-                                       ctx.restartCh1, ctx.periodCh1, B[sig::kNominalFrequencyCh1]});
-    const double window2 = runChannel(S, sig,
-                                      {ctx.memos->smootherCh2, kSmootherCh2, kSmootherVectorsCh2, ctx.filteredCh2, ctx.sinCh2, ctx.cosCh2,
-                                       ctx.restartCh2, ctx.periodCh2, B[sig::kNominalFrequencyCh2]});
-
-    const double d1 = (B[kSmootherCh1.smoothed] - *dworkReal(S, dw::kPrevSmoothedCh1)) * kBuild.fs;
-    const double d2 = (B[kSmootherCh2.smoothed] - *dworkReal(S, dw::kPrevSmoothedCh2)) * kBuild.fs;
-    const bool channel1Active = sig->BB[sig::kChannel1Active];
-    B[sig::kRocof] = channel1Active ? d1 : d2;
+void runFrequency(est::StepContext& ctx) {
+    double* B = ctx.sig->B;
+    double window[2];
+    double slope[2];
+    for (int c = 0; c < 2; ++c) {
+        window[c] = runChannel(ctx, c);
+        slope[c] = (B[kSmoother[c].smoothed] - *dworkReal(*ctx.vectors, kChannelVectors[c].prevSmoothed)) * kBuild.fs;
+    }
+    const int a = ctx.active;
+    B[sig::kRocof] = slope[a];
     // The average lags by half its window; advance it along its slope.
-    B[sig::kReportedFrequency] = channel1Active ? (0.5 * window1) * d1 + B[kSmootherCh1.smoothed]
-                                                : (0.5 * window2) * d2 + B[kSmootherCh2.smoothed];
+    B[sig::kReportedFrequency] = (0.5 * window[a]) * slope[a] + B[kSmoother[a].smoothed];
+}
+
+void runTrackedFrequency(est::StepContext& ctx) {
+    double* B = ctx.sig->B;
+    bool* BB = ctx.sig->BB;
+    const SmootherEntries& active = kSmoother[ctx.active];
+
+    // Tracked frequency: follows the active smoothed frequency at no more
+    // than 100 Hz/s.
+    const double prevTracked = *dworkReal(*ctx.vectors, dw::kPrevTracked);
+    const double limit = kBuild.slewPerSample;
+    double e = B[active.smoothed] - prevTracked;
+    if (e < -limit) {
+        e = -limit;
+    } else if (e > limit) {
+        e = limit;
+    }
+    B[sig::kTrackedFrequency] = e + prevTracked;
+
+    B[sig::kActiveRawFrequency] = B[active.rawFrequency];
+    for (const SmootherEntries& s : kSmoother) BB[s.notPulsePhase] = !BB[s.pulsePhase];
 }
 
 }  // namespace ORVANE_MODEL_NS

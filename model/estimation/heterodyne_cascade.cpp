@@ -5,17 +5,15 @@
 #include <cstdint>
 
 #include "model/estimation/boxcar_stage.h"
+#include "model/estimation/channel_limits.h"
 #include "model/estimation/estimation_steps.h"
 #include "model/estimation/sine_cosine.h"
-#include "model/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
 
 namespace {
 
-constexpr double kLowestTuningFrequency = 25.0;
 constexpr double kGainSlope = 0.04;
-constexpr double kLongestWindow = 0.04;
 constexpr int32_t kLowestCascadeDelay = 2;
 
 // A channel's window from its period, as its stages use it (restart aside).
@@ -27,14 +25,12 @@ est::CascadeWindow cascadeWindow(double period) {
     est::StageWindow& w = c.stage;
     w.delay = c.whole.delay;
     w.length = kBuild.delayLineLength;
-    const double u = static_cast<double>(c.whole.delay) - samples;
-    w.weight1 = u * u;
-    w.weight0 = 2.0 * u - w.weight1;
+    w.edge = est::edgeWeights(c.whole.delay, samples);
     double window;
     if (1e-9 > period) {
         window = 1e-9;
-    } else if (period > kLongestWindow) {
-        window = kLongestWindow;
+    } else if (period > est::kLongestWindow) {
+        window = est::kLongestWindow;
     } else {
         window = period;
     }
@@ -45,14 +41,14 @@ est::CascadeWindow cascadeWindow(double period) {
 
 // The channel's window for this sample, with its entries recorded; it
 // changes only with the period, that is at the channel's restart.
-inline est::StageWindow channelWindow(est::Memo<double, est::CascadeWindow>& memo, double period, bool restart,
-                                      int ceilPrepEntry, int wholeEntry, int delayEntry, BlockSignals* sig) {
-    const est::CascadeWindow& c = memo.get(period, cascadeWindow);
-    sig->B[ceilPrepEntry] = c.whole.ceilPrep;
-    sig->BI[wholeEntry] = c.whole.whole;
-    sig->BI[delayEntry] = c.whole.delay;
+inline est::StageWindow channelWindow(est::Memo<double, est::CascadeWindow>& memo, const est::ChannelStep& ch,
+                                      const ChannelEntries& e, BlockSignals* sig) {
+    const est::CascadeWindow& c = memo.get(ch.period, cascadeWindow);
+    sig->B[e.windowSamplesCeilPrep] = c.whole.ceilPrep;
+    sig->BI[e.wholeWindow] = c.whole.whole;
+    sig->BI[e.cascadeDelay] = c.whole.delay;
     est::StageWindow w = c.stage;
-    w.restart = restart;
+    w.restart = ch.restart;
     return w;
 }
 
@@ -110,7 +106,7 @@ void runChannelStages(const WorkVectorTable& t, double* B, const est::StageWindo
 
 // The usual sample takes the variant without the restart and pass tests.
 template <int Offset>
-void runChannel(const WorkVectorTable& t, double* B, const est::StageWindow& w, est::FilteredProducts& out) {
+void runStages(const WorkVectorTable& t, double* B, const est::StageWindow& w, est::FilteredProducts& out) {
     if (!w.restart && !w.pass) {
         runChannelStages<Offset, true>(t, B, w, out);
     } else {
@@ -118,50 +114,39 @@ void runChannel(const WorkVectorTable& t, double* B, const est::StageWindow& w, 
     }
 }
 
-// Product entries: sine products of a, b, c for channels 1 and 2, then the
-// cosine products in the same order.
-constexpr int kSineProductCh1[3] = {13, 37, 59};
-constexpr int kSineProductCh2[3] = {25, 48, 70};
-constexpr int kCosineProductCh1[3] = {14, 38, 60};
-constexpr int kCosineProductCh2[3] = {26, 49, 71};
+// Channel C (0 or 1): its oscillator, its window, its six products (the
+// inputs of its first stages) and its twelve stages.
+template <int C>
+void runChannel(est::StepContext& ctx) {
+    constexpr int offset = 2 * C;
+    const ChannelEntries& e = kChannelEntries[C];
+    est::ChannelStep& ch = ctx.ch[C];
+    double* B = ctx.sig->B;
+
+    // Unity-mean gain of 2 from 25 Hz up, falling linearly below.
+    const double tuning = B[e.tuningFrequency];
+    const double gain = (tuning - est::maxWithConstant(tuning, est::kLowestTuningFrequency)) * kGainSlope + 2.0;
+
+    const est::SineCosine oscillator = est::sineCosine(B[e.oscillatorPhase]);
+    ch.sine = oscillator.sine;
+    ch.cosine = oscillator.cosine;
+
+    const est::StageWindow w = channelWindow(ctx.memos->cascade[C], ch, e, ctx.sig);
+
+    for (int ph = 0; ph < 3; ++ph) {
+        const double x = ctx.in.phase[ph];
+        B[kStageEntries[4 * ph + offset].input] = (x * ch.sine) * gain;
+        B[kStageEntries[12 + 4 * ph + offset].input] = (x * ch.cosine) * gain;
+    }
+
+    runStages<offset>(*ctx.vectors, B, w, ch.filtered);
+}
 
 }  // namespace
 
 void runHeterodyneCascade(est::StepContext& ctx) {
-    const WorkVectorTable& t = *ctx.vectors;
-    BlockSignals* sig = ctx.sig;
-    double* B = sig->B;
-
-    const double tuning1 = B[sig::kTuningFrequencyCh1];
-    const double tuning2 = B[sig::kTuningFrequencyCh2];
-    // Unity-mean gain of 2 from 25 Hz up, falling linearly below.
-    const double gain1 = (tuning1 - est::maxWithConstant(tuning1, kLowestTuningFrequency)) * kGainSlope + 2.0;
-    const double gain2 = (tuning2 - est::maxWithConstant(tuning2, kLowestTuningFrequency)) * kGainSlope + 2.0;
-
-    const est::SineCosine oscillator1 = est::sineCosine(B[sig::kOscillatorPhaseCh1]);
-    const est::SineCosine oscillator2 = est::sineCosine(B[sig::kOscillatorPhaseCh2]);
-    ctx.sinCh1 = oscillator1.sine;
-    ctx.cosCh1 = oscillator1.cosine;
-    ctx.sinCh2 = oscillator2.sine;
-    ctx.cosCh2 = oscillator2.cosine;
-
-    const est::StageWindow w1 = channelWindow(ctx.memos->cascadeCh1, ctx.periodCh1, ctx.restartCh1,
-                                              sig::kWindowSamplesCeilPrepCh1, sig::kWholeWindowCh1,
-                                              sig::kCascadeDelayCh1, sig);
-    const est::StageWindow w2 = channelWindow(ctx.memos->cascadeCh2, ctx.periodCh2, ctx.restartCh2,
-                                              sig::kWindowSamplesCeilPrepCh2, sig::kWholeWindowCh2,
-                                              sig::kCascadeDelayCh2, sig);
-
-    for (int ph = 0; ph < 3; ++ph) {
-        const double x = ctx.in.phase[ph];
-        B[kSineProductCh1[ph]] = (x * ctx.sinCh1) * gain1;
-        B[kCosineProductCh1[ph]] = (x * ctx.cosCh1) * gain1;
-        B[kSineProductCh2[ph]] = (x * ctx.sinCh2) * gain2;
-        B[kCosineProductCh2[ph]] = (x * ctx.cosCh2) * gain2;
-    }
-
-    runChannel<0>(t, B, w1, ctx.filteredCh1);
-    runChannel<2>(t, B, w2, ctx.filteredCh2);
+    runChannel<0>(ctx);
+    runChannel<1>(ctx);
 }
 
 }  // namespace ORVANE_MODEL_NS

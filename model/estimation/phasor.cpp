@@ -9,13 +9,14 @@
 #include "model/estimation/numeric.h"
 #include "model/estimation/sequence.h"
 #include "model/estimation/sine_cosine.h"
-#include "model/work_vectors.h"
+#include "model/record/work_vectors.h"
 
 namespace ORVANE_MODEL_NS {
 
 void runCorrectionTerms(est::StepContext& ctx) {
     const double* B = ctx.sig->B;
-    const bool channel1Active = ctx.sig->BB[sig::kChannel1Active];
+    const ChannelEntries& e = kChannelEntries[ctx.active];
+    const est::ChannelStep& ch = ctx.ch[ctx.active];
     const double f = *dworkReal(*ctx.vectors, dw::kPrevActiveRawFrequency);
 
     const double* c = ctx.in.magnitudeCoeffs;
@@ -23,10 +24,10 @@ void runCorrectionTerms(est::StepContext& ctx) {
     ctx.calibrationGain = (f * f) * c[0] + f * c[1] + c[2];
     ctx.phaseOffset = (f * f) * p[0] + f * p[1] + p[2];
 
-    const double tuning = channel1Active ? B[sig::kTuningFrequencyCh1] : B[sig::kTuningFrequencyCh2];
-    const double period = channel1Active ? ctx.periodCh1 : ctx.periodCh2;
-    const double oscillator = channel1Active ? B[sig::kOscillatorPhaseCh1] : B[sig::kOscillatorPhaseCh2];
-    const double reference = channel1Active ? ctx.refPhaseCh1 : ctx.refPhaseCh2;
+    const double tuning = B[e.tuningFrequency];
+    const double period = ch.period;
+    const double oscillator = B[e.oscillatorPhase];
+    const double reference = ch.refPhase;
 
     // A boxcar of one period has gain sin(x)/x at the offset from its tuning;
     // two stages of it are divided out by D*D.
@@ -44,8 +45,8 @@ void runCorrectionTerms(est::StepContext& ctx) {
     ctx.correctionIm = gain * rotation.sine;
 }
 
-void computePositiveSequence(est::StepContext& ctx) {
-    const est::FilteredProducts& fp = ctx.sig->BB[sig::kChannel1Active] ? ctx.filteredCh1 : ctx.filteredCh2;
+void runPositiveSequence(est::StepContext& ctx) {
+    const est::FilteredProducts& fp = ctx.ch[ctx.active].filtered;
     const double kc = ctx.correctionRe;
     const double ks = ctx.correctionIm;
     double re[3];

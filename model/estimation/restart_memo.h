@@ -48,19 +48,16 @@ struct CascadeWindow {
 struct SmootherWindow {
     double samples;       // M = Fs*W
     WholeWindow whole;
-    double weight0;       // 2u - u*u, with u = N - M
-    double weight1;       // u*u
+    EdgeWeights edge;     // with u = N - M
     double inverseCapped; // 1/min(W, 0.04)
 };
 
 struct RestartMemos {
     Memo<int32_t, double> reportInterval;
-    Memo<double, double> periodCh1;
-    Memo<double, double> periodCh2;
-    Memo<double, CascadeWindow> cascadeCh1;
-    Memo<double, CascadeWindow> cascadeCh2;
-    Memo<double, SmootherWindow> smootherCh1;
-    Memo<double, SmootherWindow> smootherCh2;
+    // Per channel, 0 for channel 1 and 1 for channel 2.
+    Memo<double, double> period[2];
+    Memo<double, CascadeWindow> cascade[2];
+    Memo<double, SmootherWindow> smoother[2];
 };
 
 }  // namespace est

@@ -3,9 +3,11 @@
 // once where a failed one leaves the others intact.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "io/comtrade/comtrade_recording.h"
@@ -94,13 +96,128 @@ TEST(RunComtrade, UsageFaults) {
         {"run --comtrade a.cfg --phases VA,VB", "--phases needs three channels"},
         {"run --comtrade a.cfg --jobs 0", "jobs"},
         {"run --jobs 2", "give either --input FILE or --signal NAME"},
-        {"run --input a.csv --input b.csv --build auto", "--build auto needs a COMTRADE recording"},
+        {"run --input a.csv --build auto", "a.csv: cannot open"},
     };
     for (const auto& c : cases) {
         const ToolResult result = runTool(c.arguments, scratch);
         EXPECT_EQ(result.status, 2) << c.arguments;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << c.arguments << ": " << result.err;
     }
+}
+
+// A recording with a few missing values is bridged and its reports marked
+// where the filters hold bridged samples; the measurement stays with the
+// gap-free recording's throughout, and is unmarked again after the memory.
+TEST(RunComtrade, AGapIsBridgedAndItsReportsMarked) {
+    ScratchDirectory scratch("comtrade_gap");
+    const SyntheticRecording whole = threePhaseRecording(DataFormat::Binary, 10000.0, 10000);
+    SyntheticRecording gap = whole;
+    for (std::size_t i = 5000; i < 5005; ++i) gap.data.analogRaw[1][i] = std::nan("");
+    ASSERT_TRUE(writeComtrade(scratch.file("whole"), whole.config, whole.data));
+    ASSERT_TRUE(writeComtrade(scratch.file("gap"), gap.config, gap.data));
+    const std::string options = " --in-process --reports-only --quality";
+    const ToolResult reference = runTool("run --comtrade '" + scratch.file("whole.cfg") + "'" + options, scratch);
+    const ToolResult bridged = runTool("run --comtrade '" + scratch.file("gap.cfg") + "'" + options, scratch);
+    ASSERT_EQ(bridged.status, 0) << bridged.err;
+    EXPECT_NE(bridged.err.find("warning: " + scratch.file("gap.dat") + ": 5 sample(s) with missing values, the "
+                                                                        "first is sample 5001; 5 bridged"),
+              std::string::npos)
+        << bridged.err;
+    std::istringstream a(reference.out), b(bridged.out);
+    std::string lineA, lineB;
+    std::getline(a, lineA);
+    std::getline(b, lineB);
+    EXPECT_EQ(lineB, lineA);
+    EXPECT_EQ(lineB.substr(lineB.rfind(',') + 1), "quality");
+    // The gap starts 0.5 s after the first sample; marks last the filters'
+    // memory of 0.12 s after its last sample.
+    const double gapStart = 0.5, gapEnd = 0.5005 + 0.12;
+    int marked = 0;
+    double firstTime = -1.0;
+    while (std::getline(a, lineA) && std::getline(b, lineB)) {
+        double ta, ma, tb, mb;
+        int qa, qb;
+        ASSERT_EQ(std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &ta, &ma, &qa), 3);
+        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &tb, &mb, &qb), 3);
+        if (firstTime < 0) firstTime = std::floor(ta);
+        const double elapsed = ta - firstTime - 0.25;  // the recording starts at .25 s
+        EXPECT_EQ(qa, 0);
+        // A report's timestamp is one 50 Hz period before the sample that
+        // gives it.
+        const double at = elapsed + 0.02;
+        if (std::fabs(at - gapStart) > 2e-3 && std::fabs(at - gapEnd) > 2e-3) {
+            EXPECT_EQ(qb, at > gapStart && at < gapEnd ? 1 : 0) << elapsed;
+        }
+        marked += qb;
+        EXPECT_NEAR(mb, ma, 1e-3 * ma) << elapsed;
+    }
+    // Reports every 20 ms across the 125 ms marked.
+    EXPECT_GE(marked, 6);
+}
+
+// A frequency-tracking recorder: a new rate every cycle (32 samples a
+// cycle of the swinging frequency). The recording measures like the same
+// signal sampled at the build's rate: the frequency its section rates
+// imply, and no mark where a section ends.
+TEST(RunComtrade, AFrequencyTrackingRecordingMeasuresLikeOneAtTheBuildRate) {
+    ScratchDirectory scratch("comtrade_tracking");
+    // f(t) = 50 + 0.5 sin(2 pi t): angle 2 pi 50 t + 0.5 (1 - cos 2 pi t).
+    auto angle = [](double t) { return 2 * M_PI * 50.0 * t + 0.5 * (1.0 - std::cos(2 * M_PI * t)); };
+    SyntheticRecording r = threePhaseRecording(DataFormat::Float32, 1600.0, 4);
+    ComtradeConfig& c = r.config;
+    c.rates.clear();
+    for (auto& a : c.analogs) a.a = 1.0, a.b = 0.0;
+    std::vector<double> times;
+    double t = 0.0;
+    while (t < 2.0) {
+        const double rate = std::round(32.0 * (50.0 + 0.5 * std::sin(2 * M_PI * t)) * 64.0) / 64.0;
+        for (int i = 0; i < 32; ++i) times.push_back(t + i / rate);
+        t += 32.0 / rate;
+        c.rates.push_back({rate, static_cast<int64_t>(times.size())});
+    }
+    ASSERT_GT(c.rates.size(), 90u);
+    r.data.analogRaw.assign(4, std::vector<double>(times.size()));
+    r.data.status.assign(2, std::vector<int>(times.size(), 0));
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        for (int k = 0; k < 4; ++k) r.data.analogRaw[k][i] = 100.0 * std::cos(angle(times[i]) - 2 * M_PI * (k % 3) / 3.0);
+    }
+    const std::string stem = scratch.file("tracking");
+    ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+    const ComtradeRecording rec = readComtrade(stem + ".cfg", {});
+    {
+        std::FILE* f = std::fopen(scratch.file("reference.csv").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fprintf(f, "time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n");
+        for (int k = 0; k / 1e4 <= times.back(); ++k) {
+            const double at = k / 1e4;
+            std::fprintf(f, "%.17g,%.17g,%.17g,%.17g,50,0,0,1,0,0,0,50,1\n", rec.origin.timeOf(at),
+                         static_cast<double>(static_cast<float>(100.0 * std::cos(angle(at)))),
+                         static_cast<double>(static_cast<float>(100.0 * std::cos(angle(at) - 2 * M_PI / 3))),
+                         static_cast<double>(static_cast<float>(100.0 * std::cos(angle(at) - 4 * M_PI / 3))));
+        }
+        std::fclose(f);
+    }
+    const ToolResult recorded = runTool("run --in-process --reports-only --build 10k --comtrade '" + stem + ".cfg'", scratch);
+    const ToolResult reference = runTool("run --in-process --reports-only --input '" + scratch.file("reference.csv") + "'", scratch);
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    std::istringstream a(recorded.out), b(reference.out);
+    std::string lineA, lineB;
+    int compared = 0;
+    double worstFrequency = 0.0, worstMagnitude = 0.0;
+    while (std::getline(a, lineA) && std::getline(b, lineB)) {
+        double ta, ma, fa, tb, mb, fb;
+        if (std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%lf", &ta, &ma, &fa) != 3) continue;
+        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%lf", &tb, &mb, &fb), 3);
+        ASSERT_NEAR(ta, tb, 1e-6);
+        if (ta - rec.origin.timeOf(0.0) < 0.2) continue;  // the filters settling
+        worstFrequency = std::max(worstFrequency, std::fabs(fa - fb));
+        worstMagnitude = std::max(worstMagnitude, std::fabs(ma - mb) / mb);
+        ++compared;
+    }
+    EXPECT_GT(compared, 80);
+    EXPECT_LT(worstFrequency, 1e-4) << "Hz";
+    EXPECT_LT(worstMagnitude, 1e-4);
 }
 
 }  // namespace

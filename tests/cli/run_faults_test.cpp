@@ -135,3 +135,21 @@ TEST(RunOutput, ReportsOnlyKeepsTheStrobedRowsAndStdoutIsTheDefault) {
 }
 
 }  // namespace
+
+namespace {
+
+// A deliverable registers its own sample time; a run at another build's
+// rate would read every sample at the wrong rate.
+TEST(RunFaults, ADeliverableOfAnotherRateIsRefused) {
+    ScratchDirectory scratch("other_rate");
+    const std::string deliverable = std::filesystem::path(toolPath()).parent_path() / "Orvane_10kHz_sf.mexa64";
+    const ToolResult result =
+        runTool("run --build 4k --deliverable '" + deliverable + "' --signal steady --duration 0.1", scratch);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("registers a sample time of 0.0001 s (10000 Hz), but the run is at 4000 Hz"),
+              std::string::npos)
+        << result.err;
+    EXPECT_TRUE(result.out.empty());
+}
+
+}  // namespace

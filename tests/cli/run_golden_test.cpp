@@ -7,18 +7,14 @@
 #include <vector>
 
 #include "tests/support/tool_process.h"
+#include "tests/support/golden_cases.h"
 #include "tests/support/golden_files.h"
 
 namespace {
 
 const std::string kOutputHeader = "timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate";
 
-struct GoldenRun {
-    const char* signal;
-    const char* build;
-};
-
-class RunGoldenTest : public ::testing::TestWithParam<GoldenRun> {};
+class RunGoldenTest : public ::testing::TestWithParam<GoldenCase> {};
 
 std::vector<std::vector<std::string>> csvRows(const std::string& text, std::string& header) {
     std::vector<std::vector<std::string>> rows;
@@ -36,8 +32,8 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text, std::stri
 }
 
 TEST_P(RunGoldenTest, OutputHasTheGoldenBits) {
-    const GoldenRun run = GetParam();
-    const std::string name = std::string(run.signal) + "_" + run.build;
+    const GoldenCase& run = GetParam();
+    const std::string name = run.stem();
     ScratchDirectory scratch("golden_" + name);
     const std::string input = scratch.file("in.csv");
     const std::string decompress = "xz -dc '" + std::string(ORVANE_SOURCE_DIR) + "/tests/data/golden/" + name +
@@ -48,7 +44,7 @@ TEST_P(RunGoldenTest, OutputHasTheGoldenBits) {
 
     for (const char* road : {"", "--in-process"}) {
         const std::string output = scratch.file("out.csv");
-        const ToolResult result = runTool("run --build " + std::string(run.build) + " --input '" + input +
+        const ToolResult result = runTool("run --build " + std::string(run.buildTag) + " --input '" + input +
                                               "' --output '" + output + "' " + road,
                                           scratch);
         ASSERT_EQ(result.status, 0) << road << ": " << result.err;
@@ -64,12 +60,6 @@ TEST_P(RunGoldenTest, OutputHasTheGoldenBits) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryGoldenRun, RunGoldenTest,
-                         ::testing::Values(GoldenRun{"steady50", "10k"}, GoldenRun{"steady50", "14p4k"},
-                                           GoldenRun{"steady50", "4k"}, GoldenRun{"ramp", "10k"},
-                                           GoldenRun{"ramp", "14p4k"}, GoldenRun{"ramp", "4k"},
-                                           GoldenRun{"stress", "10k"}, GoldenRun{"stress", "14p4k"},
-                                           GoldenRun{"stress", "4k"}),
-                         [](const auto& info) { return std::string(info.param.signal) + "_" + info.param.build; });
+INSTANTIATE_TEST_SUITE_P(EveryGoldenRun, RunGoldenTest, ::testing::ValuesIn(kGoldenCases), goldenCaseName);
 
 }  // namespace

@@ -127,6 +127,14 @@ TEST(Reports, PageIsSelfContained) {
     for (std::size_t p = html.find("<svg"); p != std::string::npos; p = html.find("<svg", p + 1)) ++plots;
     EXPECT_EQ(plots, 3u + 3u + 4u);
     EXPECT_NE(html.find("stroke-dasharray=\"6 4\""), std::string::npos) << "no limit line";
+    // Every line names its estimator and case; the step plots mark the
+    // response-time limits; every row has a note.
+    EXPECT_NE(html.find("<title>model, h = 3"), std::string::npos);
+    EXPECT_NE(html.find("<title>reference, h = 3"), std::string::npos);
+    EXPECT_NE(html.find(">40 ms response limit<"), std::string::npos);
+    EXPECT_NE(html.find(">90 ms response limit<"), std::string::npos);
+    EXPECT_NE(html.find(">120 ms response limit<"), std::string::npos);
+    EXPECT_EQ(html.find("<td class=\"note\"></td>"), std::string::npos);
 }
 
 TEST(JsonText, EscapesTextWritesNonFiniteAsNullAndKeepsSeventeenDigits) {

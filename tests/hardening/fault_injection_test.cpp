@@ -16,6 +16,7 @@
 #include "host/mex_session.h"
 #include "model/model_alloc.h"
 #include "model/model_entry.h"
+#include "model/record/work_vectors.h"
 #include "tests/support/deliverables.h"
 
 namespace {
@@ -122,7 +123,7 @@ TEST_P(InputFaultTest, TheSampleIsRefusedWithOutputsAndStateUntouched) {
     BlockRecord& record = driver->block().record();
     const double sentinel = 12345.0;
     std::memcpy(record.outputBuffer(1), &sentinel, sizeof sentinel);
-    const int32_t writeIndex = *static_cast<const int32_t*>(ssGetDWork(S, 156));
+    const int32_t writeIndex = *static_cast<const int32_t*>(ssGetDWork(S, dw::kFirstWriteIndex));
     fault.inject(S);
 
     in.time = 5e-4;
@@ -134,7 +135,7 @@ TEST_P(InputFaultTest, TheSampleIsRefusedWithOutputsAndStateUntouched) {
     double magnitude = 0.0;
     std::memcpy(&magnitude, record.outputBuffer(1), sizeof magnitude);
     EXPECT_EQ(magnitude, sentinel) << "outputs untouched";
-    EXPECT_EQ(*static_cast<const int32_t*>(ssGetDWork(S, 156)), writeIndex) << "delay lines untouched";
+    EXPECT_EQ(*static_cast<const int32_t*>(ssGetDWork(S, dw::kFirstWriteIndex)), writeIndex) << "delay lines untouched";
     EXPECT_EQ(ssGetUserData(S), nullptr) << "the host terminated the block, which freed its record";
     EXPECT_FALSE(driver->step(in, out)) << "the run has ended";
 }

@@ -61,6 +61,9 @@ TEST(ReportFramer, CarriesRmsMagnitudeAndTheRestAsFloats) {
     EXPECT_EQ(pmu.frequency, 50.25);
     EXPECT_EQ(pmu.rocof, -0.5);
     EXPECT_EQ(pmu.stat, 0);
+    // A report resting on bridged input: data error "do not use" (10).
+    framer.encodeData(false, bytes, true);
+    EXPECT_EQ(decodeData(framer, bytes).pmus[0].stat & kStatDataErrorMask, 0x8000);
 }
 
 TEST(ReportFramer, RefusesNominalFrequenciesFramesCannotCarry) {

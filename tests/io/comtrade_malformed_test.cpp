@@ -49,9 +49,9 @@ const MalformedCase kCases[] = {
     {"AnalogLineShort", false, "400,0.1,P\r\n1,TRIP", "400,0.1\r\n1,TRIP",
      ".cfg:5: the line of analog channel 3 needs 13 comma-separated fields, found 12"},
     {"ScaleNotANumber", false, "2,VB,B,Line 1,kV,0.01", "2,VB,B,Line 1,kV,x", ".cfg:4: field 6 (a): 'x' is not a number"},
-    {"ChannelOutOfOrder", false, "3,VC", "7,VC", ".cfg:5: field 1 (An): channel number 7 where 3 was expected"},
+    {"ChannelNumberNotANumber", false, "3,VC", "x,VC", ".cfg:5: field 1 (An): 'x' is not a whole number"},
     {"UnknownScalingSide", false, "0.1,P\r\n2,VB", "0.1,Q\r\n2,VB", ".cfg:3: field 13 (PS): 'Q' is neither P nor S"},
-    {"UnknownRevision", false, "REC-7,2013", "REC-7,2020", ".cfg:1: field 3 (rev_year): unknown revision year '2020'"},
+    {"RevisionNotAYear", false, "REC-7,2013", "REC-7,20x3", ".cfg:1: field 3 (rev_year): revision year '20x3' is not a year"},
     {"EndSampleGoesBack", false, "1\r\n1000,4\r\n", "2\r\n1000,4\r\n500,3\r\n",
      ".cfg:10: field 2 (endsamp): last sample 3 does not follow the previous section's 4"},
     {"DateDoesNotExist", false, "08/12/2026,10:15:30.25", "31/02/2026,10:15:30.25",
@@ -170,7 +170,7 @@ TEST(MalformedChoice, PhasesThatCannotBeFoundOrTold) {
     } cases[] = {
         {{"VA", "VB", "VX"}, "--phases: no analog channel named 'VX' (channels: 1 'VA' [kV], 2 'VB' [kV], 3 'VC' [kV])"},
         {{"VA", "VB"}, "--phases needs three channels (a,b,c), got 2"},
-        {{"1", "2", "9"}, "--phases: channel number 9 is not between 1 and 3"},
+        {{"1", "2", "9"}, "--phases: no analog channel numbered 9 (channels: 1 to 3)"},
         {{"VA", "1", "VC"}, "--phases names channel '1' twice"},
     };
     for (const auto& c : cases) {

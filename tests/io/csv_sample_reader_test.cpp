@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -131,6 +132,84 @@ TEST_F(CsvSampleReaderTest, AcceptedShapes) {
         int samples = -1;
         EXPECT_EQ(readAll(write(c.content), &samples), "") << c.what;
         EXPECT_EQ(samples, c.samples) << c.what;
+    }
+}
+
+// Time is checked against the build's rate: a file at another rate is
+// refused at its first step with the rate found, an uneven step (a lost row)
+// with its line; discontinuities of time (standing, backwards, long jumps)
+// are the block's business and pass, counted. Missing values are counted.
+TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
+    auto rows = [](std::initializer_list<double> times) {
+        std::string text = kHeader + "\n";
+        char row[120];
+        for (double t : times) {
+            std::snprintf(row, sizeof row, "%.17g,1,2,3,50,0,0,1,0,0,0,50,1\n", t);
+            text += row;
+        }
+        return text;
+    };
+    const double T = 1e-4, t0 = 1000.0;
+    struct Case {
+        std::string content;
+        std::string error;  // "" when accepted
+        uint64_t jumps;
+    };
+    const Case cases[] = {
+        {rows({t0, t0 + T, t0 + 2 * T, t0 + 3 * T}), "", 0},
+        {rows({t0, t0 + T, t0 + T, t0 - 1.0, t0 - 1.0 + T, t0 + 0.006, t0 + 0.006 + T}), "", 3},
+        {rows({t0, t0 + 1.0 / 4800, t0 + 2.0 / 4800}), ":3:1: the samples are 0.000208333333 s apart (4800 Hz)", 0},
+        {rows({t0, t0 + T, t0 + 2 * T, t0 + 4 * T}), ":5:1: uneven sample spacing", 0},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const std::string path = write(c.content);
+        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+        ASSERT_TRUE(reader) << error;
+        reader->expectSampleRate(10000.0);
+        ModelInputs in;
+        SampleSource::Status status;
+        while ((status = reader->next(in)) == SampleSource::Status::Sample) {
+        }
+        if (c.error.empty()) {
+            EXPECT_EQ(status, SampleSource::Status::End) << reader->error();
+            EXPECT_EQ(reader->timeJumps(), c.jumps);
+        } else {
+            EXPECT_NE(reader->error().find(path + c.error), std::string::npos) << reader->error();
+        }
+    }
+    std::string error;
+    EXPECT_NEAR(csvSampleRate(write(rows({t0, t0 + 1.0 / 4800})), error), 4800.0, 1e-6) << error;
+}
+
+TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
+    std::string text = kHeader + "\n";
+    char row[160];
+    for (int k = 0; k < 1000; ++k) {
+        const double v = std::sin(2 * M_PI * 50 * k * 1e-4);
+        const bool gap = k == 600 || k == 601;
+        std::snprintf(row, sizeof row, "%.17g,%s,2,3,50,0,0,1,0,0,0,50,1\n", k * 1e-4,
+                      gap ? "nan" : std::to_string(v).c_str());
+        text += row;
+    }
+    const std::string path = write(text);
+    for (bool bridge : {false, true}) {
+        std::string error;
+        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+        ASSERT_TRUE(reader) << error;
+        reader->expectSampleRate(10000.0);
+        if (bridge) reader->bridgeGaps();
+        ModelInputs in;
+        int marked = 0, nan = 0;
+        while (reader->next(in) == SampleSource::Status::Sample) {
+            marked += reader->sampleMarked();
+            nan += std::isnan(in.phase[0]);
+        }
+        EXPECT_EQ(nan, bridge ? 0 : 2);
+        // From the gap to the end of the file (fewer than a memory span).
+        EXPECT_EQ(marked, bridge ? 400 : 0);
+        EXPECT_NE(missingRowsWarning(*reader).find(path + ":602: 2 rows with a missing value"), std::string::npos)
+            << missingRowsWarning(*reader);
     }
 }
 

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fcntl.h>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -69,6 +73,44 @@ TEST_F(OutputFileTest, UncreatableOutputIsReported) {
     EXPECT_FALSE(file.open(directory_.string(), error));
     EXPECT_NE(error.find("it is a directory"), std::string::npos) << error;
     EXPECT_EQ(entries(), 0u);
+}
+
+// A FIFO (as /dev/null or a terminal) is written into, never replaced by a
+// renamed regular file; a symbolic link keeps pointing at the new contents.
+TEST_F(OutputFileTest, ANonRegularTargetIsWrittenDirectlyAndALinkIsFollowed) {
+    const std::string fifo = (directory_ / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY);
+        char buffer[256];
+        ssize_t n;
+        while (fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0) received.append(buffer, static_cast<size_t>(n));
+        if (fd >= 0) ::close(fd);
+    });
+    std::string error;
+    {
+        OutputFile file;
+        ASSERT_TRUE(file.open(fifo, error)) << error;
+        EXPECT_TRUE(file.isDirect());
+        ASSERT_TRUE(file.write("x\n", 2, error));
+        ASSERT_TRUE(file.commit(error)) << error;
+    }
+    reader.join();
+    EXPECT_EQ(received, "x\n");
+    struct stat status {};
+    ASSERT_EQ(::stat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    std::ofstream(path_) << "old\n";
+    const std::string link = (directory_ / "link.csv").string();
+    std::filesystem::create_symlink(path_, link);
+    OutputFile file;
+    ASSERT_TRUE(file.open(link, error)) << error;
+    ASSERT_TRUE(file.write("new\n", 4, error));
+    ASSERT_TRUE(file.commit(error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(contents(), "new\n");
 }
 
 }  // namespace

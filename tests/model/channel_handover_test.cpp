@@ -10,19 +10,17 @@
 
 namespace {
 
-constexpr int kTrackedForLatch = 1;
-constexpr int kPrevTracked = 87;
 
 std::vector<int> selectorChanges(ModelHarness& h, const std::vector<ModelInputs>& inputs, bool holdTrackedAt50) {
     std::vector<int> changes;
     bool previous = true;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         if (holdTrackedAt50) {
-            *h.real(kTrackedForLatch) = 50.0;
-            *h.real(kPrevTracked) = 50.0;
+            *h.real(dw::kTrackedForLatch) = 50.0;
+            *h.real(dw::kPrevTracked) = 50.0;
         }
         EXPECT_TRUE(h.step(inputs[i]));
-        const bool selector = h.signals()->BB[0];
+        const bool selector = h.signals()->BB[sig::kChannel1Active];
         if (selector != previous) changes.push_back(static_cast<int>(i) + 1);
         previous = selector;
     }
@@ -60,7 +58,7 @@ TEST(ChannelHandoverTest, RealFiftyHertzSignalSwitchesOneSampleLater) {
         if (i + 1 == 700) {
             EXPECT_EQ(h.signals()->B[182], 49.999999999999289);
         }
-        const bool selector = h.signals()->BB[0];
+        const bool selector = h.signals()->BB[sig::kChannel1Active];
         if (selector != previous) changes.push_back(static_cast<int>(i) + 1);
         previous = selector;
     }
@@ -81,13 +79,13 @@ TEST(ChannelHandoverTest, RestartLatchesTheNewReportRateAndNominalFrequency) {
         ASSERT_TRUE(h.step(in));
         if (i < 701) {
             EXPECT_EQ(h.outputs().activeReportRate, 50) << "sample " << i;
-            EXPECT_EQ(h.signals()->BI[0], 50);
+            EXPECT_EQ(h.signals()->BI[sig::kReportRateCh1], 50);
         }
     }
     // Sample 701: channel 2 becomes active (it keeps its settings), channel 1
     // restarts and latches the clamped rate and nominal frequency.
-    EXPECT_FALSE(h.signals()->BB[0]);
-    EXPECT_EQ(h.signals()->BI[0], 1200);
+    EXPECT_FALSE(h.signals()->BB[sig::kChannel1Active]);
+    EXPECT_EQ(h.signals()->BI[sig::kReportRateCh1], 1200);
     EXPECT_EQ(h.signals()->B[8], 35.714285714285715);
     EXPECT_EQ(h.outputs().activeReportRate, 50);
 }

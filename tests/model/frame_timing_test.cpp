@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kTuningCh1 = 2;
-constexpr int kReportRateCh1 = 150;
 
 struct GridCase {
     double time;
@@ -33,16 +31,16 @@ TEST(FrameTimingTest, ReportGridOfTheFirstSample) {
     for (const GridCase& c : cases) {
         ModelHarness h(model_10k::kModelEntry);
         ASSERT_TRUE(h.start());
-        *h.real(kTuningCh1) = c.tuning;
-        *h.integer(kReportRateCh1) = c.rate;
+        *h.real(dw::kTuningFrequencyCh1) = c.tuning;
+        *h.integer(dw::kReportRateCh1) = c.rate;
         ModelInputs in;
         in.time = c.time;
         ASSERT_TRUE(h.step(in));
         const BlockSignals& s = *h.signals();
-        EXPECT_NEAR(s.B[2], c.timestamp, 1e-12) << "Time " << c.time;
-        EXPECT_EQ(s.BI[2], c.wholeSecond) << "Time " << c.time;
-        EXPECT_EQ(s.BI[3], c.reportIndex) << "Time " << c.time;
-        EXPECT_NEAR(s.B[5], c.offset, 1e-9) << "Time " << c.time;
+        EXPECT_NEAR(s.B[sig::kTimestamp], c.timestamp, 1e-12) << "Time " << c.time;
+        EXPECT_EQ(s.BI[sig::kTimestampWholeSecond], c.wholeSecond) << "Time " << c.time;
+        EXPECT_EQ(s.BI[sig::kReportIndex], c.reportIndex) << "Time " << c.time;
+        EXPECT_NEAR(s.B[sig::kReportOffset], c.offset, 1e-9) << "Time " << c.time;
     }
 }
 
@@ -55,7 +53,7 @@ TEST(FrameTimingTest, NonFiniteTimeConvertsToDefinedWholeSeconds) {
         ModelInputs in;
         in.time = times[i];
         ASSERT_TRUE(h.step(in));
-        EXPECT_EQ(h.signals()->BI[4], expectedWhole[i]) << "Time " << times[i];
+        EXPECT_EQ(h.signals()->BI[sig::kTimeWholeSecond], expectedWhole[i]) << "Time " << times[i];
         EXPECT_FALSE(h.outputs().reportStrobe);
     }
 }
@@ -68,7 +66,7 @@ TEST(FrameTimingTest, ReferencePhaseTurnsAroundTheWholeSecond) {
         ModelInputs in;
         in.time = time;
         ASSERT_TRUE(h.step(in));
-        EXPECT_EQ(h.signals()->BI[5], turns) << "Time " << time;
+        EXPECT_EQ(h.signals()->BI[sig::kAlignmentTurnsCh1], turns) << "Time " << time;
     }
 }
 
@@ -90,18 +88,18 @@ TEST(FrameTimingTest, CascadeDelayFollowsTheTuningPeriod) {
     for (const WindowCase& c : cases) {
         ModelHarness h(*c.entry);
         ASSERT_TRUE(h.start());
-        *h.real(kTuningCh1) = c.tuning;
+        *h.real(dw::kTuningFrequencyCh1) = c.tuning;
         ModelInputs in;
         in.time = 1000.0;
         ASSERT_TRUE(h.step(in));
-        EXPECT_EQ(h.signals()->BI[8], c.delay) << h.build().sfunctionName << " at " << c.tuning << " Hz";
+        EXPECT_EQ(h.signals()->BI[sig::kCascadeDelayCh1], c.delay) << h.build().sfunctionName << " at " << c.tuning << " Hz";
     }
 }
 
 TEST(FrameTimingTest, ThePassThroughWindowCopiesTheProduct) {
     ModelHarness h(model_10k::kModelEntry);
     ASSERT_TRUE(h.start());
-    *h.real(kTuningCh1) = 1e10;  // period below 1e-9 s
+    *h.real(dw::kTuningFrequencyCh1) = 1e10;  // period below 1e-9 s
     ModelInputs in;
     in.time = 1000.0;
     in.phase[0] = 3.0;

@@ -62,7 +62,7 @@ TEST_P(RegistrationTest, PortsWorkVectorsAndSampleTime) {
     }
 
     ASSERT_EQ(S->dworkCapacity, 231);
-    for (int k = 0; k < 231; ++k) {
+    for (int k = 0; k < kNumWorkVectors; ++k) {
         const VectorShape want = expectedVector(k, entry.build->delayLineLength);
         EXPECT_EQ(std::string(S->dwork[k].name), "DWORK" + std::to_string(k));
         EXPECT_EQ(S->dwork[k].width, want.width) << "DWORK" << k;

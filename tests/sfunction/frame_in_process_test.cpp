@@ -25,11 +25,22 @@ void outputs(SimStruct*, int tid) {
 }
 void terminate(SimStruct*) { gCalls.push_back("terminate"); }
 void start(SimStruct*) { gCalls.push_back("start"); }
-void fillNothing(SimStruct*) {}
 
 constexpr SfunctionBlock kBareBlock = {
-    "bare_sf", "MEX level2 S-function \"bare_sf\"", initializeSizes, initializeSampleTimes, outputs, terminate,
-    nullptr, start, nullptr, fillNothing, false,
+    .name = "bare_sf",
+    .description = "MEX level2 S-function \"bare_sf\"",
+    .initializeSizes = initializeSizes,
+    .initializeSampleTimes = initializeSampleTimes,
+    .outputs = outputs,
+    .terminate = terminate,
+    .initializeConditions = nullptr,
+    .start = start,
+    .update = nullptr,
+    .setInputPortDataType = nullptr,
+    .setOutputPortDataType = nullptr,
+    .setDefaultPortDataTypes = nullptr,
+    .setInputPortFrameData = nullptr,
+    .announcesSizesCallFromBlock = false,
 };
 
 class FrameInProcessTest : public testing::Test {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "host/mex_block.h"
+#include "model/record/work_vectors.h"
 #include "tests/support/deliverables.h"
 
 namespace {
@@ -292,12 +293,12 @@ TEST(LifecycleRowTest, RefusedInitialConditionsWriteNoInitialValue) {
     // initial conditions are written.
     block->simStruct()->methods.mdlInitializeConditions = nullptr;
     block->callMethod(kFlagInitializeConditions);
-    EXPECT_EQ(*static_cast<double*>(ssGetDWork(block->simStruct(), 1)), 0.0);
+    EXPECT_EQ(*static_cast<double*>(ssGetDWork(block->simStruct(), dw::kTrackedForLatch)), 0.0);
 
     auto written = sizedBlock("Orvane_10kHz_sf");
     ASSERT_NE(written, nullptr);
     ASSERT_TRUE(written->callMethod(kFlagInitializeConditions));
-    EXPECT_EQ(*static_cast<double*>(ssGetDWork(written->simStruct(), 1)), 50.0);
+    EXPECT_EQ(*static_cast<double*>(ssGetDWork(written->simStruct(), dw::kTrackedForLatch)), 50.0);
 }
 
 TEST(LifecycleRowTest, OwnMethodsRunEvenWhenTheHostClearedTheirSlots) {
@@ -319,7 +320,7 @@ TEST(LifecycleRowTest, StepsWithoutABlockSignalRecordTouchNothing) {
         EXPECT_TRUE(block->callMethod(kFlagOutputs)) << name;
         EXPECT_TRUE(block->callMethod(kFlagUpdate)) << name;
         EXPECT_EQ(*timestamp, 123.0) << name;
-        EXPECT_EQ(*static_cast<double*>(ssGetDWork(block->simStruct(), 0)), 0.0) << name;
+        EXPECT_EQ(*static_cast<double*>(ssGetDWork(block->simStruct(), dw::kPrevPerSample)), 0.0) << name;
 
         ASSERT_TRUE(block->callMethod(kFlagStart)) << name;
         ASSERT_TRUE(block->callMethod(kFlagTerminate)) << name;

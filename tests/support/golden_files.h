@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 // Decompressed rows of a golden CSV file, header dropped, each split into
 // its comma-separated fields. Empty when the file cannot be read.

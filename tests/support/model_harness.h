@@ -7,6 +7,8 @@
 
 #include "host/in_process_driver.h"
 #include "model/model_entry.h"
+#include "model/record/block_signals.h"
+#include "model/record/work_vectors.h"
 
 class ModelHarness {
 public:

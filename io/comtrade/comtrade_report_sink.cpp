@@ -1,0 +1,129 @@
+#include "io/comtrade/comtrade_report_sink.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "io/comtrade/comtrade_writer.h"
+
+namespace {
+
+struct Channel {
+    const char* id;
+    const char* unit;
+};
+const Channel kChannels[4] = {{"V1 magnitude (peak)", "V"},
+                              {"V1 angle", "rad"},
+                              {"frequency", "Hz"},
+                              {"ROCOF", "Hz/s"}};
+
+// Timestamps count microseconds (nanosecond stamps times 1000); past the
+// 32-bit range they are written missing, since the rates carry the timing.
+constexpr double kTimeMultiplier = 1000.0;
+constexpr uint32_t kMissingTimestamp = 0xFFFFFFFFu;
+
+void putU32(char*& p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) *p++ = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
+void putFloat(char*& p, double v) {
+    const float f = static_cast<float>(v);
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    putU32(p, bits);
+}
+
+CivilTime civilTime(double epochOfTimeZero, double time) {
+    const UtcInstant u = utcInstant(epochOfTimeZero, time);
+    CivilTime t;
+    t.year = static_cast<int>(u.year);
+    t.month = static_cast<int>(u.month);
+    t.day = static_cast<int>(u.day);
+    t.secondOfDay = u.secondOfDay;
+    t.nanoseconds = u.nanoseconds;
+    t.fractionDigits = 9;
+    return t;
+}
+
+}  // namespace
+
+ComtradeReportSink::ComtradeReportSink(const std::string& path, const RunDescription& description)
+    : path_(path), description_(description) {}
+
+bool ComtradeReportSink::open() {
+    if (path_.empty() || path_ == "-") {
+        error_ = "a COMTRADE output needs a file name X.cfg (it writes X.cfg and X.dat)";
+        return false;
+    }
+    const std::string::size_type dot = path_.rfind('.');
+    const bool upper = dot != std::string::npos && path_.substr(dot) == ".CFG";
+    const std::string datPath = path_.substr(0, dot) + (upper ? ".DAT" : ".dat");
+    if (!cfg_.open(path_, error_) || !dat_.open(datPath, error_)) return false;
+    config_.station = "ORVANE PMU";
+    config_.device = description_.model.empty() ? "Orvane" : description_.model;
+    config_.revision = 2013;
+    config_.format = DataFormat::Float32;
+    config_.timeMultiplier = kTimeMultiplier;
+    config_.nanosecondTimestamps = true;
+    config_.timeCodeMinutes = 0;
+    config_.localCodeMinutes = 0;
+    for (int i = 0; i < 4; ++i) {
+        ComtradeAnalogChannel c;
+        c.number = i + 1;
+        c.id = kChannels[i].id;
+        c.unit = kChannels[i].unit;
+        c.scaling = 'P';
+        config_.analogs.push_back(c);
+    }
+    return true;
+}
+
+bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
+    if (!out.reportStrobe) return true;
+    if (reports_ == std::numeric_limits<uint32_t>::max() - 1) {
+        error_ = "'" + path_ + "': more reports than a COMTRADE recording can number";
+        return false;
+    }
+    const double rate = out.activeReportRate;
+    if (reports_ == 0) {
+        firstTimestamp_ = out.timestamp;
+        nominalFrequency_ = in.nominalFrequency;
+    }
+    if (config_.rates.empty() || config_.rates.back().rate != rate) config_.rates.push_back(RateSection{rate, 0});
+    ++reports_;
+    config_.rates.back().endSample = reports_;
+
+    const double micro = std::round((out.timestamp - firstTimestamp_) * 1e6);
+    const uint32_t stamp = micro >= 0.0 && micro < static_cast<double>(kMissingTimestamp)
+                               ? static_cast<uint32_t>(micro)
+                               : kMissingTimestamp;
+    char record[6 * 4];
+    char* p = record;
+    putU32(p, reports_);
+    putU32(p, stamp);
+    putFloat(p, out.magnitude);
+    putFloat(p, out.angle);
+    putFloat(p, out.frequency);
+    putFloat(p, out.rocof);
+    return dat_.write(record, sizeof record, error_);
+}
+
+bool ComtradeReportSink::finish() {
+    if (reports_ == 0) {
+        error_ = "'" + path_ + "': the run made no reports (a COMTRADE output holds the reports; is report mode on?)";
+        dat_.discard();
+        cfg_.discard();
+        return false;
+    }
+    config_.lineFrequency = nominalFrequency_;
+    config_.start = civilTime(description_.epochOfTimeZero, firstTimestamp_);
+    config_.trigger = config_.start;
+    const std::string text = formatCfg(config_);
+    if (!cfg_.write(text.data(), text.size(), error_)) return false;
+    // The data file first: a configuration never appears without its data.
+    if (!dat_.commit(error_)) {
+        cfg_.discard();
+        return false;
+    }
+    return cfg_.commit(error_);
+}

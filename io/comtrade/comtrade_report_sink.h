@@ -1,0 +1,41 @@
+// The block's reports as a COMTRADE recording (2013 revision, FLOAT32):
+// magnitude, angle, frequency and ROCOF as four analog channels sampled at
+// the report rate, starting at the absolute time of the first report. A
+// change of the active report rate starts a new sampling-rate section.
+// `X.cfg` is written with `X.dat` beside it; both appear only when the run
+// succeeded.
+#ifndef ORVANE_IO_COMTRADE_COMTRADE_REPORT_SINK_H
+#define ORVANE_IO_COMTRADE_COMTRADE_REPORT_SINK_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "io/comtrade/comtrade_config.h"
+#include "io/output_file.h"
+#include "io/output_sink.h"
+#include "io/run_description.h"
+
+class ComtradeReportSink : public OutputSink {
+public:
+    // `path` ends in .cfg (any case); the data file takes the same stem.
+    ComtradeReportSink(const std::string& path, const RunDescription& description);
+    bool open();
+
+    bool write(const ModelInputs& in, const ModelOutputs& out) override;
+    bool finish() override;
+    const std::string& error() const override { return error_; }
+
+private:
+    std::string path_;
+    RunDescription description_;
+    OutputFile cfg_;
+    OutputFile dat_;
+    ComtradeConfig config_;
+    double firstTimestamp_ = 0.0;
+    double nominalFrequency_ = 0.0;
+    uint32_t reports_ = 0;
+    std::string error_;
+};
+
+#endif  // ORVANE_IO_COMTRADE_COMTRADE_REPORT_SINK_H

@@ -1,0 +1,300 @@
+#include "plot/run_page.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "io/run_description.h"
+#include "plot/svg_plot.h"
+
+namespace {
+
+constexpr double kLeft = 86.0;
+constexpr double kRight = 34.0;
+constexpr double kPanelHeight = 140.0;
+constexpr double kPanelTop = 8.0;
+constexpr double kPanelBottom = 26.0;
+constexpr double kWidth = kLeft + kPlotColumns + kRight;
+// Reports marked one by one up to this many per run; beyond, a rug of the
+// columns that hold reports.
+constexpr uint64_t kMaxMarkedReports = 3000;
+
+const char* const kRunColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e377c2"};
+const char* const kPanelTitles[kTraceQuantities] = {"magnitude (peak)", "angle (rad)", "frequency (Hz)",
+                                                    "ROCOF (Hz/s)"};
+
+const char* colourOf(std::size_t run) { return kRunColours[run % std::size(kRunColours)]; }
+
+std::string px(double v) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%.1f", v);
+    return text;
+}
+
+std::string json(double v) {
+    if (!std::isfinite(v)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '<') {
+            out += "\\u003c";  // never closes the script element
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// A run's buckets merged into the screen columns of the shared time axis.
+std::vector<TraceBucket> toColumns(const std::vector<TraceBucket>& buckets, double t0, double t1,
+                                   std::vector<int>& index) {
+    std::vector<TraceBucket> columns;
+    index.clear();
+    for (const TraceBucket& b : buckets) {
+        const double mid = 0.5 * (b.tFirst + b.tLast);
+        int c = static_cast<int>(std::floor((mid - t0) / (t1 - t0) * kPlotColumns));
+        c = std::clamp(c, 0, kPlotColumns - 1);
+        if (!std::isfinite(mid)) continue;
+        if (index.empty() || index.back() != c) {
+            columns.push_back(b);
+            index.push_back(c);
+            continue;
+        }
+        TraceBucket& into = columns.back();
+        into.tLast = b.tLast;
+        into.count += b.count;
+        for (int q = 0; q < kTraceQuantities; ++q) {
+            if (b.lo[q] < into.lo[q]) into.lo[q] = b.lo[q];
+            if (b.hi[q] > into.hi[q]) into.hi[q] = b.hi[q];
+        }
+    }
+    return columns;
+}
+
+struct Screened {
+    std::vector<TraceBucket> columns;
+    std::vector<int> columnIndex;
+    std::vector<TraceBucket> reports;  // exact reports, or report columns
+    std::vector<int> reportIndex;
+    bool reportsMarked;
+};
+
+std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
+    std::string html = "<div class=\"run\"><h2><span class=\"swatch\" style=\"background:" + std::string(colourOf(i)) +
+                       "\"></span>" + escapeMarkup(run.label) + "</h2>\n<table>";
+    auto row = [&](const std::string& name, const std::string& value) {
+        html += "<tr><th>" + escapeMarkup(name) + "</th><td>" + escapeMarkup(value) + "</td></tr>";
+    };
+    char text[160];
+    const double first = s.columns.empty() ? 0.0 : s.columns.front().tFirst;
+    const double last = s.columns.empty() ? 0.0 : s.columns.back().tLast;
+    std::snprintf(text, sizeof text, "%llu rows, %llu reports, timestamps %.9g to %.9g s",
+                  static_cast<unsigned long long>(run.rows), static_cast<unsigned long long>(run.reports), first, last);
+    row("rows", text);
+    // What identifies the run first; the rest folded away.
+    static const char* const kFirst[] = {"model", "build", "sample_rate_hz", "input", "start", "start_time_utc",
+                                         "deliverable", "command line", "time origin"};
+    std::vector<std::pair<std::string, std::string>> rest;
+    for (const char* name : kFirst) {
+        for (const auto& entry : run.description) {
+            if (entry.first == name) row(entry.first, entry.second);
+        }
+    }
+    for (const auto& entry : run.description) {
+        bool shown = entry.first == "title";
+        for (const char* name : kFirst) shown |= entry.first == name;
+        if (!shown) rest.push_back(entry);
+    }
+    if (!rest.empty()) {
+        html += "</table><details><summary>" + std::to_string(rest.size()) + " more</summary><table>";
+        for (const auto& [name, value] : rest) row(name, value);
+    }
+    return html + "</table></div>\n";
+}
+
+}  // namespace
+
+std::string renderRunPage(const std::vector<RunTrace>& runs) {
+    double t0 = std::numeric_limits<double>::infinity();
+    double t1 = -t0;
+    for (const RunTrace& r : runs) {
+        for (const TraceBucket& b : r.samples) {
+            if (std::isfinite(b.tFirst)) t0 = std::min(t0, b.tFirst);
+            if (std::isfinite(b.tLast)) t1 = std::max(t1, b.tLast);
+        }
+    }
+    if (!(t0 <= t1)) t0 = 0.0, t1 = 1.0;
+    if (t1 == t0) t1 = t0 + 1.0;
+
+    std::vector<Screened> screened;
+    for (const RunTrace& r : runs) {
+        Screened s;
+        s.columns = toColumns(r.samples, t0, t1, s.columnIndex);
+        s.reportsMarked = r.reportsExact && r.reports <= kMaxMarkedReports;
+        if (s.reportsMarked) {
+            s.reports = r.reportBuckets;
+            for (const TraceBucket& b : s.reports) {
+                s.reportIndex.push_back(std::clamp(
+                    static_cast<int>(std::floor((b.tFirst - t0) / (t1 - t0) * kPlotColumns)), 0, kPlotColumns - 1));
+            }
+        } else {
+            s.reports = toColumns(r.reportBuckets, t0, t1, s.reportIndex);
+        }
+        screened.push_back(std::move(s));
+    }
+
+    std::string title = runs.size() == 1 ? runs[0].label : std::to_string(runs.size()) + " runs";
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>Orvane run: " +
+        escapeMarkup(title) +
+        "</title>\n<style>body{font-family:sans-serif;margin:1em 2em;color:#222}"
+        "table{border-collapse:collapse;font-size:11px;margin:0.2em 0 0.5em}"
+        "th,td{border:1px solid #ddd;padding:1px 6px;text-align:left;vertical-align:top}th{background:#f6f6f6}"
+        "h1{font-size:19px;margin:0.3em 0}h2{font-size:14px;margin:0.4em 0 0.2em}p{margin:0.3em 0}"
+        ".swatch{display:inline-block;width:22px;height:4px;vertical-align:middle;margin-right:8px}"
+        ".runs{display:flex;flex-wrap:wrap;gap:0 2em}svg{display:block}summary{font-size:12px}</style></head><body>\n";
+    html += "<h1>Orvane: " + escapeMarkup(title) + "</h1>\n<div class=\"runs\">\n";
+    for (std::size_t i = 0; i < runs.size(); ++i) html += describeRun(runs[i], screened[i], i);
+    html += "</div>\n<p style=\"font-size:12px\">Each screen column shows the least and the greatest value of the "
+            "samples that fall in it; dots mark the report instants (a rug along the bottom when they are too dense "
+            "to mark one by one).</p>\n";
+
+    const std::vector<double> xTicks = niceTicks(t0, t1, 10);
+    const double xStep = xTicks.size() > 1 ? xTicks[1] - xTicks[0] : 1.0;
+    auto sx = [&](double t) { return kLeft + (t - t0) / (t1 - t0) * kPlotColumns; };
+    const double plotH = kPanelHeight - kPanelTop - kPanelBottom;
+    for (int q = 0; q < kTraceQuantities; ++q) {
+        double lo = std::numeric_limits<double>::infinity();
+        double hi = -lo;
+        for (const Screened& s : screened) {
+            for (const TraceBucket& b : s.columns) {
+                if (std::isfinite(b.lo[q])) lo = std::min(lo, b.lo[q]);
+                if (std::isfinite(b.hi[q])) hi = std::max(hi, b.hi[q]);
+            }
+        }
+        if (!(lo <= hi)) lo = 0.0, hi = 1.0;
+        if (hi - lo < 1e-12 * std::max(1.0, std::fabs(hi))) {
+            const double half = std::max(1e-9, std::fabs(hi) * 1e-6);
+            lo -= half;
+            hi += half;
+        }
+        std::vector<double> yTicks = niceTicks(lo, hi, 4);
+        const double yStep = yTicks.size() > 1 ? yTicks[1] - yTicks[0] : (hi - lo);
+        lo = std::floor(lo / yStep + 1e-9) * yStep;
+        hi = std::ceil(hi / yStep - 1e-9) * yStep;
+        yTicks = niceTicks(lo, hi, 4);
+        auto sy = [&](double v) { return kPanelTop + (hi - std::clamp(v, lo, hi)) / (hi - lo) * plotH; };
+
+        html += std::string("<svg id=\"panel-") + kTraceNames[q] + "\" width=\"" + px(kWidth) + "\" height=\"" +
+                px(kPanelHeight) + "\" viewBox=\"0 0 " + px(kWidth) + " " + px(kPanelHeight) +
+                "\" font-family=\"sans-serif\" font-size=\"11\">\n";
+        html += "<rect x=\"" + px(kLeft) + "\" y=\"" + px(kPanelTop) + "\" width=\"" + px(kPlotColumns) +
+                "\" height=\"" + px(plotH) + "\" fill=\"none\" stroke=\"#888\"/>\n";
+        for (double v : yTicks) {
+            html += "<line x1=\"" + px(kLeft) + "\" x2=\"" + px(kLeft + kPlotColumns) + "\" y1=\"" + px(sy(v)) +
+                    "\" y2=\"" + px(sy(v)) + "\" stroke=\"#eee\"/><text x=\"" + px(kLeft - 4) + "\" y=\"" +
+                    px(sy(v) + 4) + "\" text-anchor=\"end\">" + tickText(v, yStep) + "</text>\n";
+        }
+        for (double t : xTicks) {
+            html += "<line x1=\"" + px(sx(t)) + "\" x2=\"" + px(sx(t)) + "\" y1=\"" + px(kPanelTop) + "\" y2=\"" +
+                    px(kPanelTop + plotH) + "\" stroke=\"#eee\"/><text x=\"" + px(sx(t)) + "\" y=\"" +
+                    px(kPanelTop + plotH + 13) + "\" text-anchor=\"middle\">" + tickText(t, xStep) + "</text>\n";
+        }
+        html += "<text x=\"14\" y=\"" + px(kPanelTop + plotH / 2) + "\" text-anchor=\"middle\" transform=\"rotate(-90 14 " +
+                px(kPanelTop + plotH / 2) + ")\">" + kPanelTitles[q] + "</text>\n";
+        if (q == kTraceQuantities - 1) {
+            html += "<text x=\"" + px(kLeft + kPlotColumns / 2.0) + "\" y=\"" + px(kPanelHeight - 1) +
+                    "\" text-anchor=\"middle\">time (s)</text>\n";
+        }
+        for (std::size_t r = 0; r < screened.size(); ++r) {
+            const Screened& s = screened[r];
+            std::string path;
+            bool open = false;
+            for (std::size_t k = 0; k < s.columns.size(); ++k) {
+                const TraceBucket& b = s.columns[k];
+                if (!(b.lo[q] <= b.hi[q])) {
+                    open = false;  // only NaN here: a gap
+                    continue;
+                }
+                const double x = kLeft + s.columnIndex[k] + 0.5;
+                path += (open ? "L" : "M") + px(x) + " " + px(sy(b.hi[q]));
+                if (sy(b.lo[q]) - sy(b.hi[q]) >= 0.1) path += "L" + px(x) + " " + px(sy(b.lo[q]));
+                open = true;
+            }
+            html += "<path fill=\"none\" stroke=\"" + std::string(colourOf(r)) +
+                    "\" stroke-width=\"1.2\" stroke-linejoin=\"round\" d=\"" + path + "\"><title>" +
+                    escapeMarkup(runs[r].label) + "</title></path>\n";
+            std::string marks;
+            for (std::size_t k = 0; k < s.reports.size(); ++k) {
+                const TraceBucket& b = s.reports[k];
+                const double x = s.reportsMarked ? sx(b.tFirst) : kLeft + s.reportIndex[k] + 0.5;
+                if (s.reportsMarked) {
+                    if (b.lo[q] <= b.hi[q]) marks += "M" + px(x) + " " + px(sy(b.lo[q])) + "h0";
+                } else {
+                    marks += "M" + px(x) + " " + px(kPanelTop + plotH - 5) + "v5";
+                }
+            }
+            if (!marks.empty()) {
+                html += "<path fill=\"none\" stroke=\"" + std::string(colourOf(r)) + "\" stroke-width=\"" +
+                        (s.reportsMarked ? "5" : "1") + "\" stroke-linecap=\"round\" d=\"" + marks +
+                        "\"><title>report instants</title></path>\n";
+            }
+        }
+        html += "</svg>\n";
+    }
+
+    // The numbers drawn, for scripts and checks.
+    html += "<script type=\"application/json\" id=\"orvane-plot-data\">\n{\"time_axis\":[" + json(t0) + "," +
+            json(t1) + "],\"columns_per_panel\":" + std::to_string(kPlotColumns) + ",\"runs\":[";
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Screened& s = screened[r];
+        html += std::string(r == 0 ? "" : ",") + "\n{\"label\":" + jsonText(runs[r].label) +
+                ",\"rows\":" + std::to_string(runs[r].rows) + ",\"reports\":" + std::to_string(runs[r].reports) +
+                ",\"columns\":{";
+        auto array = [&](const std::vector<TraceBucket>& buckets, auto value) {
+            std::string text = "[";
+            for (std::size_t k = 0; k < buckets.size(); ++k) text += (k == 0 ? "" : ",") + json(value(buckets[k]));
+            return text + "]";
+        };
+        html += "\"column\":[";
+        for (std::size_t k = 0; k < s.columnIndex.size(); ++k) {
+            html += (k == 0 ? "" : ",") + std::to_string(s.columnIndex[k]);
+        }
+        html += "],\"t_first\":" + array(s.columns, [](const TraceBucket& b) { return b.tFirst; });
+        html += ",\"t_last\":" + array(s.columns, [](const TraceBucket& b) { return b.tLast; });
+        for (int q = 0; q < kTraceQuantities; ++q) {
+            html += std::string(",\"") + kTraceNames[q] + "_min\":" +
+                    array(s.columns, [q](const TraceBucket& b) { return b.lo[q]; });
+            html += std::string(",\"") + kTraceNames[q] + "_max\":" +
+                    array(s.columns, [q](const TraceBucket& b) { return b.hi[q]; });
+        }
+        html += "},\"report_points\":";
+        if (s.reportsMarked) {
+            html += "{\"timestamp\":" + array(s.reports, [](const TraceBucket& b) { return b.tFirst; });
+            for (int q = 0; q < kTraceQuantities; ++q) {
+                html += std::string(",\"") + kTraceNames[q] + "\":" +
+                        array(s.reports, [q](const TraceBucket& b) { return b.lo[q]; });
+            }
+            html += "}";
+        } else {
+            html += "null";
+        }
+        html += "}";
+    }
+    html += "]}\n</script>\n<p style=\"font-size:11px;color:#777\">Drawn by orvane " + std::string(orvaneVersion()) +
+            ".</p>\n</body></html>\n";
+    return html;
+}

@@ -1,0 +1,85 @@
+#include "plot/run_trace.h"
+
+#include <limits>
+
+const char* const kTraceNames[kTraceQuantities] = {"magnitude", "angle", "frequency", "rocof"};
+
+namespace {
+
+TraceBucket emptyBucket() {
+    TraceBucket b;
+    for (int q = 0; q < kTraceQuantities; ++q) {
+        b.lo[q] = std::numeric_limits<double>::infinity();
+        b.hi[q] = -std::numeric_limits<double>::infinity();
+    }
+    return b;
+}
+
+// NaN never wins a comparison, so a NaN value leaves the bucket as it was.
+void merge(TraceBucket& into, const TraceBucket& from) {
+    if (from.count == 0) return;
+    if (into.count == 0) into.tFirst = from.tFirst;
+    into.tLast = from.tLast;
+    into.count += from.count;
+    for (int q = 0; q < kTraceQuantities; ++q) {
+        if (from.lo[q] < into.lo[q]) into.lo[q] = from.lo[q];
+        if (from.hi[q] > into.hi[q]) into.hi[q] = from.hi[q];
+    }
+}
+
+}  // namespace
+
+BucketReducer::BucketReducer(std::size_t columns) : limit_(2 * columns), open_(emptyBucket()) {
+    full_.reserve(limit_);
+}
+
+void BucketReducer::add(double t, const double values[kTraceQuantities]) {
+    if (open_.count == 0) open_.tFirst = t;
+    open_.tLast = t;
+    ++open_.count;
+    for (int q = 0; q < kTraceQuantities; ++q) {
+        if (values[q] < open_.lo[q]) open_.lo[q] = values[q];
+        if (values[q] > open_.hi[q]) open_.hi[q] = values[q];
+    }
+    if (open_.count < span_) return;
+    full_.push_back(open_);
+    open_ = emptyBucket();
+    if (full_.size() < limit_) return;
+    // Full: neighbours pair up, and each bucket takes twice as many values
+    // from now on.
+    for (std::size_t i = 0; i < full_.size() / 2; ++i) {
+        TraceBucket pair = full_[2 * i];
+        merge(pair, full_[2 * i + 1]);
+        full_[i] = pair;
+    }
+    full_.resize(full_.size() / 2);
+    span_ *= 2;
+}
+
+std::vector<TraceBucket> BucketReducer::buckets() const {
+    std::vector<TraceBucket> all = full_;
+    if (open_.count > 0) all.push_back(open_);
+    return all;
+}
+
+void RunTraceBuilder::add(const ModelOutputs& out) {
+    const double values[kTraceQuantities] = {out.magnitude, out.angle, out.frequency, out.rocof};
+    samples_.add(out.timestamp, values);
+    ++rows_;
+    if (out.reportStrobe) {
+        reports_.add(out.timestamp, values);
+        ++reportCount_;
+    }
+}
+
+RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::string, std::string>> description) const {
+    RunTrace trace;
+    trace.label = std::move(label);
+    trace.description = std::move(description);
+    trace.rows = rows_;
+    trace.reports = reportCount_;
+    trace.samples = samples_.buckets();
+    trace.reportBuckets = reports_.buckets();
+    trace.reportsExact = reports_.span() == 1;
+    return trace;
+}

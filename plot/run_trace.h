@@ -1,0 +1,66 @@
+// A run reduced for the screen while it streams by: its samples gathered
+// into at most twice `columns` time-ordered buckets, each keeping the least
+// and greatest value of every quantity (so no spike disappears, however long
+// the run), and its reports likewise (kept one by one while they fit).
+#ifndef ORVANE_PLOT_RUN_TRACE_H
+#define ORVANE_PLOT_RUN_TRACE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/ports.h"
+
+inline constexpr int kTraceQuantities = 4;  // magnitude, angle, frequency, rocof
+extern const char* const kTraceNames[kTraceQuantities];
+
+struct TraceBucket {
+    double tFirst = 0.0;
+    double tLast = 0.0;
+    double lo[kTraceQuantities];
+    double hi[kTraceQuantities];
+    uint64_t count = 0;
+};
+
+class BucketReducer {
+public:
+    explicit BucketReducer(std::size_t columns);
+    void add(double t, const double values[kTraceQuantities]);
+    // The buckets so far, the partly filled last one included.
+    std::vector<TraceBucket> buckets() const;
+    // Values per bucket: 1 while every value is its own bucket.
+    uint64_t span() const { return span_; }
+
+private:
+    std::size_t limit_;
+    uint64_t span_ = 1;
+    std::vector<TraceBucket> full_;
+    TraceBucket open_;
+};
+
+struct RunTrace {
+    std::string label;  // the file, or what was run
+    std::vector<std::pair<std::string, std::string>> description;
+    uint64_t rows = 0;
+    uint64_t reports = 0;
+    std::vector<TraceBucket> samples;
+    std::vector<TraceBucket> reportBuckets;
+    bool reportsExact = true;  // each report bucket holds one report
+};
+
+class RunTraceBuilder {
+public:
+    explicit RunTraceBuilder(std::size_t columns = 2048) : samples_(columns), reports_(columns) {}
+    void add(const ModelOutputs& out);
+    RunTrace finish(std::string label, std::vector<std::pair<std::string, std::string>> description) const;
+
+private:
+    BucketReducer samples_;
+    BucketReducer reports_;
+    uint64_t rows_ = 0;
+    uint64_t reportCount_ = 0;
+};
+
+#endif  // ORVANE_PLOT_RUN_TRACE_H
