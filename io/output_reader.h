@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 class OutputRows {
 public:

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/port_values.h"
+#include "model/ports.h"
 
 inline constexpr int kTraceQuantities = 4;  // magnitude, angle, frequency, rocof
 extern const char* const kTraceNames[kTraceQuantities];
