@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "builds/sample_rate_build.h"
 #include "io/output_formats.h"
 #include "io/output_sink.h"
 #include "io/run_description.h"
