@@ -8,16 +8,12 @@
 #include "host/in_process_driver.h"
 #include "host/mex_driver.h"
 
-namespace {
-
 const ModelEntry* entryByTag(const std::string& tag) {
     if (tag == "10k") return &model_10k::kModelEntry;
     if (tag == "14p4k") return &model_14p4k::kModelEntry;
     if (tag == "4k") return &model_4k::kModelEntry;
     return nullptr;
 }
-
-}  // namespace
 
 const SampleRateBuild* buildByTag(const std::string& tag) {
     const ModelEntry* entry = entryByTag(tag);

@@ -10,7 +10,9 @@
 #include "host/block_driver.h"
 #include "model/model_entry.h"
 
-// The build with this tag ("10k", "14p4k" or "4k"), or null.
+// The model linked in for the build with this tag ("10k", "14p4k" or
+// "4k"), or null; and that build's constants.
+const ModelEntry* entryByTag(const std::string& tag);
 const SampleRateBuild* buildByTag(const std::string& tag);
 
 struct DriverChoice {

@@ -31,6 +31,7 @@
 #include "io/csv/csv_sample_reader.h"
 #include "model/model_entry.h"
 #include "signals/three_phase_signal.h"
+#include "stream/model_road.h"
 
 namespace py = pybind11;
 
@@ -38,11 +39,10 @@ namespace {
 
 using Doubles = py::array_t<double, py::array::forcecast>;
 
-const ModelEntry* entryByTag(const std::string& tag) {
-    if (tag == "10k") return &model_10k::kModelEntry;
-    if (tag == "14p4k") return &model_14p4k::kModelEntry;
-    if (tag == "4k") return &model_4k::kModelEntry;
-    throw py::value_error("unknown build '" + tag + "' (expected 10k, 14p4k or 4k)");
+const ModelEntry* modelOf(const std::string& tag) {
+    const ModelEntry* entry = entryByTag(tag);
+    if (entry == nullptr) throw py::value_error("unknown build '" + tag + "' (expected 10k, 14p4k or 4k)");
+    return entry;
 }
 
 // A deliverable resolves its mx/mex symbols against the process's global
@@ -65,7 +65,7 @@ void exposeHostSymbols() {
 
 std::unique_ptr<BlockDriver> makeDriver(const std::string& tag, const std::string& deliverable, bool inProcess,
                                         std::string& error) {
-    const ModelEntry* entry = entryByTag(tag);
+    const ModelEntry* entry = modelOf(tag);
     if (inProcess) return std::make_unique<InProcessDriver>(entry->installMethods, entry->build->sfunctionName);
     return MexDriver::open(deliverable, error);
 }
@@ -199,7 +199,7 @@ private:
 };
 
 py::dict buildInfo(const std::string& tag) {
-    const SampleRateBuild* b = entryByTag(tag)->build;
+    const SampleRateBuild* b = modelOf(tag)->build;
     py::dict d;
     d["fs"] = b->fs;
     d["ts"] = b->ts;
@@ -412,7 +412,7 @@ py::array_t<double> signalReference(const py::dict& spec, const Doubles& time, d
 std::string complianceJson(const std::string& tag, int nominal, int reportRate, const std::string& estimator,
                            bool quick, int stepPositions, double startTime, const std::string& deliverable,
                            bool inProcess) {
-    const SampleRateBuild* build = entryByTag(tag)->build;
+    const SampleRateBuild* build = modelOf(tag)->build;
     PlanSettings settings;
     settings.sampleRate = build->fs;
     settings.samplePeriod = build->ts;
