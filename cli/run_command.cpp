@@ -162,7 +162,7 @@ int runCommand(RunOptions& o) {
 
 Command setup(CLI::App& root) {
     auto o = std::make_shared<RunOptions>();
-    CLI::App* app = root.add_subcommand("run", "run samples (a CSV file or a built-in signal) through the model");
+    CLI::App* app = root.add_subcommand("run", "run samples (CSV files, recordings or a built-in signal) through the model");
     describe(app, 
         "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
         "                  [--output FILE] [--format NAME] [--plot PAGE.html] [--reports-only]\n"
