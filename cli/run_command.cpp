@@ -142,7 +142,7 @@ int runCommand(RunOptions& o) {
     FileOutcome outcome;
     if (o.signal) {
         if (settings.buildTag == "auto") {
-            throw UsageError("--build auto needs a COMTRADE recording (a signal has no rate of its own)");
+            throw UsageError("--build auto needs an input file (a signal has no rate of its own)");
         }
         const SampleRateBuild* build = buildByTag(settings.buildTag);
         auto source = makeSignalSource(*o.signal, o.shape, settings.ports, build->fs, error);

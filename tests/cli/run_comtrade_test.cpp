@@ -97,6 +97,9 @@ TEST(RunComtrade, UsageFaults) {
         {"run --comtrade a.cfg --jobs 0", "jobs"},
         {"run --jobs 2", "give either --input FILE or --signal NAME"},
         {"run --input a.csv --build auto", "a.csv: cannot open"},
+        {"run --signal steady --build auto", "--build auto needs an input file"},
+        {"run --input a.csv --input b.csv --plot p.html", "--plot takes one input file"},
+        {"run --input a.csv --format xml", "xml"},
     };
     for (const auto& c : cases) {
         const ToolResult result = runTool(c.arguments, scratch);
