@@ -12,7 +12,7 @@ tool=${1:-build}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# NAME RATE SECONDS CHANNELS FORMAT
+# NAME RATE SECONDS CHANNELS FORMAT (numpy from Debian's python3-numpy)
 generate() {
   /usr/bin/python3 - "$work/$1" "$2" "$3" "$4" "$5" <<'EOF'
 import sys
@@ -53,7 +53,7 @@ EOF
 measure() {
   local name=$1 label=$2
   /usr/bin/time -v -o "$work/time.txt" "$tool" run --comtrade "$work/$name.cfg" --reports-only \
-    --output "$work/$name.csv" 2>/dev/null
+    --output "$work/$name.csv" 2>"$work/stderr.txt" || { cat "$work/stderr.txt" >&2; exit 1; }
   awk -v l="$label" -F': ' '
     /Maximum resident set size/ { rss = $2 }
     /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (k = 1; k <= n; k++) s = s * 60 + p[k] }
