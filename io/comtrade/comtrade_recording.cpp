@@ -220,7 +220,7 @@ ComtradeRecording openComtrade(const std::string& path, const ComtradeReadOption
     // spacing and any missing value noted, nothing kept.
     TimestampCheck stamps(cfg);
     {
-        PhaseReader reader(rec);
+        PhaseReader reader(rec, false);
         constexpr std::size_t kFrames = 4096;
         std::vector<double> abc(3 * kFrames), raw(kFrames);
         while (const std::size_t got = reader.read(abc.data(), raw.data(), kFrames)) {
@@ -268,7 +268,7 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
     return rec;
 }
 
-PhaseReader::PhaseReader(const ComtradeRecording& recording)
+PhaseReader::PhaseReader(const ComtradeRecording& recording, bool checked)
     : rec_(recording),
       dat_(recording.data, recording.config,
            [&] {
@@ -288,6 +288,7 @@ PhaseReader::PhaseReader(const ComtradeRecording& recording)
         b_[p] = c.b;
         factor_[p] = sideFactor(c, rec_.side);
     }
+    if (checked) dat_.skipChecks();
     stamps_.resize(kBlock);
     values_.resize(kBlock * width_);
 }

@@ -82,7 +82,9 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
 // phase voltages), a block at a time.
 class PhaseReader {
 public:
-    explicit PhaseReader(const ComtradeRecording& recording);
+    // `checked`: the data was read through by openComtrade (which checks
+    // every field), so only the phase channels need converting.
+    explicit PhaseReader(const ComtradeRecording& recording, bool checked = true);
     // Up to `frames` samples, interleaved a, b, c, into `abc`, and their raw
     // timestamps into `stamps` when it is not null; how many, 0 at the end.
     // Throws ComtradeError when the data cannot be read.

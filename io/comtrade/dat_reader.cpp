@@ -135,12 +135,12 @@ bool DatReader::readAsciiRecord(double& stamp, double* values) {
             if (!t) throw ComtradeError(fileName_, lineNumber, 2, "timestamp", "'" + std::string(f[1]) + "' is not a number");
             timestamp = *t;
         }
-        for (std::size_t c = 0; c < analogs; ++c) {
+        auto convert = [&](std::size_t c) {
             const std::string_view field = f[2 + c];
             // An empty field marks a missing value; so does 99999 in older files.
             if (field.empty() || field == "99999") {
                 row_[c] = kMissing;
-                continue;
+                return;
             }
             const auto v = parseReal(field);
             if (!v) {
@@ -148,8 +148,13 @@ bool DatReader::readAsciiRecord(double& stamp, double* values) {
                                     "'" + std::string(field) + "' is not a number");
             }
             row_[c] = *v;
+        };
+        if (checked_) {
+            for (int c : wanted_) convert(static_cast<std::size_t>(c));
+        } else {
+            for (std::size_t c = 0; c < analogs; ++c) convert(c);
         }
-        for (std::size_t d = 0; d < cfg_.digitals.size(); ++d) {
+        for (std::size_t d = 0; d < cfg_.digitals.size() && !checked_; ++d) {
             const std::string_view field = f[2 + analogs + d];
             if (field != "0" && field != "1") {
                 throw ComtradeError(fileName_, lineNumber, static_cast<int>(3 + analogs + d),

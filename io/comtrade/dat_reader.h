@@ -36,6 +36,9 @@ public:
     // order, `analogIndices.size()` a sample, into `values`. Returns how many
     // were read; 0 at the end, once the count has been checked.
     std::size_t read(double* stamps, double* values, std::size_t records);
+    // The data was read through and checked before: text lines then have
+    // only the requested channels converted.
+    void skipChecks() { checked_ = true; }
 
 private:
     bool readAsciiRecord(double& stamp, double* values);
@@ -45,6 +48,7 @@ private:
     std::string fileName_;
     FileBlocks file_;
     bool ended_ = false;
+    bool checked_ = false;
     int64_t count_ = 0;
     uint32_t previousNumber_ = 0;
     int64_t previousAsciiNumber_ = 0;
