@@ -4,7 +4,8 @@
 # 1 hour at 4800 Hz with 32 channels (BINARY), and 10 minutes at 10 kHz
 # with 3 channels (BINARY, passed to the 10 kHz build untouched). The
 # recordings are generated here (a 50.1 Hz three-phase voltage, the other
-# channels currents) and deleted afterwards.
+# channels currents) and deleted afterwards. Prints the peak resident
+# memory, the wall-clock seconds and the CPU seconds (user + system).
 #   scripts/time-comtrade-memory.sh [BUILD_DIR|ORVANE_BINARY]
 set -euo pipefail
 tool=${1:-build}
@@ -56,8 +57,9 @@ measure() {
     --output "$work/$name.csv" 2>"$work/stderr.txt" || { cat "$work/stderr.txt" >&2; exit 1; }
   awk -v l="$label" -F': ' '
     /Maximum resident set size/ { rss = $2 }
+    /User time|System time/ { cpu += $2 }
     /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (k = 1; k <= n; k++) s = s * 60 + p[k] }
-    END { printf "%-34s peak RSS %6.1f MB  %7.2f s\n", l, rss / 1024, s }' "$work/time.txt"
+    END { printf "%-34s peak RSS %6.1f MB  %7.2f s  (CPU %.2f s)\n", l, rss / 1024, s, cpu }' "$work/time.txt"
   rm -f "$work/$name.csv"
 }
 
