@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "io/comtrade/comtrade_error.h"
 
@@ -9,11 +10,53 @@ namespace {
 
 constexpr std::size_t kFeedFrames = 8192;
 
+class HeldPhases : public PhaseBlocks {
+public:
+    explicit HeldPhases(const ComtradeRecording& rec) : rec_(rec) {}
+    std::size_t read(double* abc, std::size_t frames) override {
+        const std::size_t n = std::min(frames, rec_.phases[0].size() - at_);
+        for (std::size_t k = 0; k < n; ++k, ++at_) {
+            for (std::size_t p = 0; p < 3; ++p) abc[3 * k + p] = rec_.phases[p][at_];
+        }
+        return n;
+    }
+
+private:
+    const ComtradeRecording& rec_;
+    std::size_t at_ = 0;
+};
+
 }  // namespace
 
+std::vector<SectionGap> BuildRateSamples::gapsIn(const ComtradeRecording& rec) {
+    std::vector<SectionGap> gaps;
+    for (std::size_t k = 0; k < rec.sections.size(); ++k) {
+        const SampleSection& s = rec.sections[k];
+        bool found = false;
+        for (std::size_t p = 0; p < 3 && !found; ++p) {
+            const std::vector<double>& v = rec.phases[p];
+            for (std::size_t i = s.first; i < s.first + s.count && i < v.size(); ++i) {
+                if (std::isnan(v[i])) {
+                    gaps.push_back({k, p, i});
+                    found = true;
+                    break;
+                }
+            }
+        }
+    }
+    return gaps;
+}
+
 BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sampleRate)
-    : rec_(recording), fs_(sampleRate) {
-    for (const SampleSection& s : rec_.sections) {
+    : BuildRateSamples(recording, sampleRate, std::make_unique<HeldPhases>(recording), gapsIn(recording)) {}
+
+BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sampleRate,
+                                   std::unique_ptr<PhaseBlocks> blocks, const std::vector<SectionGap>& gaps)
+    : rec_(recording), fs_(sampleRate), blocks_(std::move(blocks)), block_(3 * kBlock) {
+    auto gap = gaps.begin();
+    for (std::size_t k = 0; k < rec_.sections.size(); ++k) {
+        const SampleSection& s = rec_.sections[k];
+        while (gap != gaps.end() && gap->section < k) ++gap;
         if (atRate(s)) {
             total_ += s.count;
             continue;
@@ -27,52 +70,83 @@ BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sa
                                     " Hz is too long to resample to " + std::to_string(fs_) + " Hz");
         }
         total_ += Resampler::outputFramesFor(s.count, s.rate, fs_);
-        for (std::size_t p = 0; p < 3; ++p) {
-            const std::vector<double>& v = rec_.phases[p];
-            for (std::size_t i = s.first; i < s.first + s.count; ++i) {
-                if (std::isnan(v[i])) {
-                    const ComtradeAnalogChannel& c = rec_.config.analogs[static_cast<std::size_t>(rec_.phaseChannels[p])];
-                    throw ComtradeError(rec_.dataPath, 0, 0, "",
-                                        "sample " + std::to_string(i + 1) + " of channel '" + c.id +
-                                            "' is missing; a recording with gaps cannot be resampled");
-                }
-            }
+        if (gap != gaps.end() && gap->section == k) {
+            const ComtradeAnalogChannel& c =
+                rec_.config.analogs[static_cast<std::size_t>(rec_.phaseChannels[gap->phase])];
+            throw ComtradeError(rec_.dataPath, 0, 0, "",
+                                "sample " + std::to_string(gap->index + 1) + " of channel '" + c.id +
+                                    "' is missing; a recording with gaps cannot be resampled");
         }
     }
     std::size_t atOtherRates = 0;
     for (const SampleSection& s : rec_.sections) atOtherRates += atRate(s) ? 0 : 1;
-    onTimes_ = rec_.sections.size() > 1 && atOtherRates > 0 && rec_.size() >= 4;
+    count_ = rec_.size();
+    onTimes_ = rec_.sections.size() > 1 && atOtherRates > 0 && count_ >= 4;
     if (onTimes_) {
-        times_.reserve(rec_.size());
+        // The time of the last sample, as loadUpTo reckons it.
         for (const SampleSection& s : rec_.sections) {
-            for (std::size_t i = 0; i < s.count; ++i) times_.push_back(s.startElapsed + static_cast<double>(i) / s.rate);
+            if (s.count > 0) lastTime_ = s.startElapsed + static_cast<double>(s.count - 1) / s.rate;
         }
         // Instants up to the last sample: interpolation, never extrapolation.
-        total_ = static_cast<std::size_t>(std::floor(times_.back() * fs_ + 1e-9)) + 1;
+        total_ = static_cast<std::size_t>(std::floor(lastTime_ * fs_ + 1e-9)) + 1;
         return;
     }
     openSection();
+}
+
+void BuildRateSamples::take(double* abc) {
+    if (blockAt_ == blockLength_) {
+        blockLength_ = blocks_->read(block_.data(), kBlock);
+        blockAt_ = 0;
+        if (blockLength_ == 0) throw std::runtime_error("the data ended before the samples the configuration announces");
+    }
+    const double* v = &block_[3 * blockAt_++];
+    abc[0] = v[0];
+    abc[1] = v[1];
+    abc[2] = v[2];
+}
+
+void BuildRateSamples::loadUpTo(std::size_t k) {
+    while (loaded_ <= k && loaded_ < count_) {
+        while (timeIndex_ >= rec_.sections[timeSection_].count) {
+            ++timeSection_;
+            timeIndex_ = 0;
+        }
+        const SampleSection& s = rec_.sections[timeSection_];
+        const std::size_t slot = loaded_ % kWindow;
+        windowTimes_[slot] = s.startElapsed + static_cast<double>(timeIndex_) / s.rate;
+        take(windowValues_[slot]);
+        ++timeIndex_;
+        ++loaded_;
+    }
 }
 
 bool BuildRateSamples::nextOnTimes(double phase[3], double& time) {
     if (produced_ >= total_) return false;
     const double t = static_cast<double>(produced_) / fs_;
     // The sample at or before t; the cursor only moves forward.
-    while (sourceIndex_ + 1 < times_.size() && times_[sourceIndex_ + 1] <= t) ++sourceIndex_;
+    while (sourceIndex_ + 1 < count_) {
+        loadUpTo(sourceIndex_ + 1);
+        if (!(windowTimes_[(sourceIndex_ + 1) % kWindow] <= t)) break;
+        ++sourceIndex_;
+    }
     std::size_t first = sourceIndex_ > 0 ? sourceIndex_ - 1 : 0;
-    if (first + 4 > times_.size()) first = times_.size() - 4;
+    if (first + 4 > count_) first = count_ - 4;
+    loadUpTo(first + 3);
     double weight[4];
     for (std::size_t m = 0; m < 4; ++m) {
         double w = 1.0;
         for (std::size_t n = 0; n < 4; ++n) {
-            if (n != m) w *= (t - times_[first + n]) / (times_[first + m] - times_[first + n]);
+            if (n != m) {
+                w *= (t - windowTimes_[(first + n) % kWindow]) /
+                     (windowTimes_[(first + m) % kWindow] - windowTimes_[(first + n) % kWindow]);
+            }
         }
         weight[m] = w;
     }
     for (std::size_t p = 0; p < 3; ++p) {
-        const std::vector<double>& v = rec_.phases[p];
         double sum = 0.0;
-        for (std::size_t m = 0; m < 4; ++m) sum += weight[m] * v[first + m];
+        for (std::size_t m = 0; m < 4; ++m) sum += weight[m] * windowValues_[(first + m) % kWindow][p];
         phase[p] = sum;
     }
     time = rec_.origin.timeOf(t);
@@ -105,9 +179,7 @@ void BuildRateSamples::refill() {
     while (ready_.size() < 3 && fed_ < s.count) {
         const std::size_t frames = std::min(kFeedFrames, s.count - fed_);
         staging_.resize(frames * 3);
-        for (std::size_t i = 0; i < frames; ++i) {
-            for (std::size_t p = 0; p < 3; ++p) staging_[i * 3 + p] = rec_.phases[p][s.first + fed_ + i];
-        }
+        for (std::size_t i = 0; i < frames; ++i) take(&staging_[i * 3]);
         fed_ += frames;
         resampler_->push(staging_.data(), frames, ready_);
         if (fed_ == s.count) resampler_->finish(ready_);
@@ -121,8 +193,8 @@ bool BuildRateSamples::next(double phase[3], double& time) {
         if (index_ < expected_) {
             if (!resampler_) {
                 const std::size_t i = s.first + index_;
-                for (std::size_t p = 0; p < 3; ++p) phase[p] = rec_.phases[p][i];
-                time = rec_.timeOf(i);
+                take(phase);
+                time = rec_.origin.timeOf(s.startElapsed + static_cast<double>(index_) / s.rate);
                 sourceIndex_ = i;
                 ++index_;
                 return true;

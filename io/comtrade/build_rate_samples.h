@@ -19,13 +19,35 @@
 #include "io/comtrade/comtrade_recording.h"
 #include "io/resample/resampler.h"
 
+// The recording's samples in order, phases a, b, c interleaved, a block at a
+// time: from memory, or read from the file as the run goes.
+class PhaseBlocks {
+public:
+    virtual ~PhaseBlocks() = default;
+    // Up to `frames` samples into `abc`; how many, 0 at the end.
+    virtual std::size_t read(double* abc, std::size_t frames) = 0;
+};
+
+// The first missing value of a section: its phase (0..2, the lowest with
+// one) and its sample index in the recording.
+struct SectionGap {
+    std::size_t section = 0;
+    std::size_t phase = 0;
+    std::size_t index = 0;
+};
+
 class BuildRateSamples {
 public:
     // Throws ComtradeError when a section that must be resampled has a
-    // missing value (resampling would smear it over its neighbours).
+    // missing value (resampling would smear it over its neighbours): `gaps`
+    // lists the first of each section that has one, in section order.
+    BuildRateSamples(const ComtradeRecording& recording, double sampleRate, std::unique_ptr<PhaseBlocks> blocks,
+                     const std::vector<SectionGap>& gaps);
+    // The samples held in `recording.phases`.
     BuildRateSamples(const ComtradeRecording& recording, double sampleRate);
 
     // The next sample's phases a, b, c and its `Time`; false at the end.
+    // Throws std::runtime_error when the data cannot be read.
     bool next(double phase[3], double& time);
     // The recording's sample at or before the instant of the sample last
     // yielded.
@@ -35,14 +57,28 @@ public:
     // True when no section needs resampling.
     bool passesThrough() const { return passesThrough_; }
 
+    // The first missing value of each section held in `recording.phases`.
+    static std::vector<SectionGap> gapsIn(const ComtradeRecording& recording);
+
 private:
+    static constexpr std::size_t kBlock = 4096;
+    static constexpr std::size_t kWindow = 8;  // a power of two above 4
+
     bool atRate(const SampleSection& s) const;
     bool nextOnTimes(double phase[3], double& time);
     void openSection();
     void refill();
+    // The next recording sample; throws when the data ends early.
+    void take(double* abc);
+    // Loads samples into the interpolation window up to index k.
+    void loadUpTo(std::size_t k);
 
     const ComtradeRecording& rec_;
     double fs_;
+    std::unique_ptr<PhaseBlocks> blocks_;
+    std::vector<double> block_;
+    std::size_t blockAt_ = 0, blockLength_ = 0;
+
     std::size_t total_ = 0;
     bool passesThrough_ = true;
 
@@ -56,9 +92,15 @@ private:
     std::vector<double> ready_;  // interleaved output not yet taken
     std::size_t readyAt_ = 0;
     std::size_t sourceIndex_ = 0;
-    // One-stream interpolation on the sample times (s from the first).
+    // One-stream interpolation on the sample times (s from the first): the
+    // last few samples and their times, slot k % kWindow for sample k.
     bool onTimes_ = false;
-    std::vector<double> times_;
+    std::size_t count_ = 0;   // samples of the recording
+    std::size_t loaded_ = 0;  // samples taken into the window
+    std::size_t timeSection_ = 0, timeIndex_ = 0;  // of the next sample to load
+    double windowTimes_[kWindow] = {};
+    double windowValues_[kWindow][3] = {};
+    double lastTime_ = 0.0;
     std::size_t produced_ = 0;
 };
 

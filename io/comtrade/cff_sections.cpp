@@ -1,9 +1,12 @@
 #include "io/comtrade/cff_sections.h"
 
+#include <algorithm>
 #include <optional>
+#include <string_view>
 
 #include "io/comtrade/comtrade_error.h"
 #include "io/comtrade/comtrade_text.h"
+#include "io/comtrade/file_blocks.h"
 
 namespace {
 
@@ -19,50 +22,51 @@ std::optional<std::string_view> headerType(std::string_view line) {
     return trimmed(inner.substr(kPrefix.size()));
 }
 
-struct Section {
-    std::string_view* target = nullptr;
-    std::size_t begin = 0;
-};
+enum class Collecting { Nothing, Cfg, AsciiDat, Other };
 
 }  // namespace
 
-CffSections splitCff(std::string_view file, const std::string& fileName) {
+CffSections splitCff(const std::string& fileName) {
+    FileBlocks file(fileName, 0);
     CffSections out;
     bool haveCfg = false;
     bool haveDat = false;
-    Section open;  // the text section being collected, if any
-    auto close = [&](std::size_t end) {
-        if (open.target != nullptr) *open.target = file.substr(open.begin, end - open.begin);
-        open = Section{};
+    Collecting open = Collecting::Nothing;
+    uint64_t datBegin = 0;
+    auto close = [&](uint64_t end) {
+        if (open == Collecting::AsciiDat) out.datLength = end - datBegin;
+        open = Collecting::Nothing;
     };
 
-    std::size_t pos = 0;
     int lineNumber = 0;
-    while (pos < file.size()) {
-        std::size_t end = file.find('\n', pos);
-        const std::size_t next = end == std::string_view::npos ? file.size() : end + 1;
-        if (end == std::string_view::npos) end = file.size();
-        std::string_view line = file.substr(pos, end - pos);
+    std::string_view raw;
+    while (true) {
+        const uint64_t pos = file.position();
+        if (!file.nextLine(raw)) break;
+        const uint64_t next = file.position();
+        std::string_view line = raw;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         ++lineNumber;
         const auto type = headerType(line);
         if (!type) {
-            if (open.target == nullptr && !trimmed(line).empty() && line != "\x1a") {
+            if (open == Collecting::Nothing && !trimmed(line).empty() && line != "\x1a") {
                 throw ComtradeError(fileName, lineNumber, 0, "", "text outside any '--- file type: ... ---' section");
             }
-            pos = next;
+            if (open == Collecting::Cfg) {
+                out.cfg.append(raw);
+                if (next - pos > raw.size()) out.cfg.push_back('\n');
+            }
             continue;
         }
         close(pos);
         const std::string_view t = *type;
         if (equalsIgnoringCase(t, "CFG")) {
-            open = Section{&out.cfg, next};
+            open = Collecting::Cfg;
+            out.cfg.clear();
             out.cfgFirstLine = lineNumber + 1;
             haveCfg = true;
-        } else if (equalsIgnoringCase(t, "HDR")) {
-            open = Section{&out.hdr, next};
-        } else if (equalsIgnoringCase(t, "INF")) {
-            open = Section{&out.inf, next};
+        } else if (equalsIgnoringCase(t, "HDR") || equalsIgnoringCase(t, "INF")) {
+            open = Collecting::Other;
         } else if (t.size() >= 3 && equalsIgnoringCase(t.substr(0, 3), "DAT")) {
             std::string_view spec = trimmed(t.substr(3));
             std::string_view count;
@@ -73,7 +77,10 @@ CffSections splitCff(std::string_view file, const std::string& fileName) {
             haveDat = true;
             if (equalsIgnoringCase(spec, "ASCII")) {
                 out.datFormat = DataFormat::Ascii;
-                open = Section{&out.dat, next};
+                open = Collecting::AsciiDat;
+                datBegin = next;
+                out.datOffset = next;
+                out.datLength = 0;
                 out.datFirstLine = lineNumber + 1;
             } else {
                 if (equalsIgnoringCase(spec, "BINARY")) {
@@ -93,25 +100,29 @@ CffSections splitCff(std::string_view file, const std::string& fileName) {
                                         "a binary DAT section needs its byte count, as in 'DAT " + std::string(spec) +
                                             ": 4214'");
                 }
-                const std::size_t length = static_cast<std::size_t>(*bytes);
-                if (length > file.size() - next) {
+                const uint64_t length = static_cast<uint64_t>(*bytes);
+                if (length > file.fileSize() - next) {
                     throw ComtradeError(fileName, lineNumber, 0, "",
                                         "truncated: the DAT section announces " + std::to_string(length) +
-                                            " bytes, the file holds " + std::to_string(file.size() - next));
+                                            " bytes, the file holds " + std::to_string(file.fileSize() - next));
                 }
-                out.dat = file.substr(next, length);
+                out.datOffset = next;
+                out.datLength = length;
                 // Continue after the binary bytes; count their line ends so
                 // that later headers report their true line numbers.
-                for (char c : out.dat) lineNumber += c == '\n' ? 1 : 0;
-                pos = next + length;
+                for (uint64_t left = length; left > 0;) {
+                    const std::string_view chunk = file.nextBytes(static_cast<std::size_t>(std::min<uint64_t>(left, 1 << 16)));
+                    if (chunk.empty()) break;
+                    for (char c : chunk) lineNumber += c == '\n' ? 1 : 0;
+                    left -= chunk.size();
+                }
                 continue;
             }
         } else {
             throw ComtradeError(fileName, lineNumber, 0, "file type", "unknown section type '" + std::string(t) + "'");
         }
-        pos = next;
     }
-    close(file.size());
+    close(file.position());
     if (!haveCfg) throw ComtradeError(fileName, 0, 0, "", "no '--- file type: CFG ---' section");
     if (!haveDat) throw ComtradeError(fileName, 0, 0, "", "no '--- file type: DAT ... ---' section");
     return out;

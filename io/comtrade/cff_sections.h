@@ -5,23 +5,26 @@
 #ifndef ORVANE_IO_COMTRADE_CFF_SECTIONS_H
 #define ORVANE_IO_COMTRADE_CFF_SECTIONS_H
 
+#include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "io/comtrade/comtrade_config.h"
 
+// The configuration text, and where the data lies: the file is read once,
+// line by line, and only the configuration is kept (the header and
+// information sections are skipped).
 struct CffSections {
-    std::string_view cfg;
+    std::string cfg;
     int cfgFirstLine = 0;  // line number of the section's first line
-    std::string_view dat;
+    uint64_t datOffset = 0;  // bytes from the start of the file
+    uint64_t datLength = 0;
     int datFirstLine = 0;
     DataFormat datFormat = DataFormat::Ascii;
-    std::string_view hdr;
-    std::string_view inf;
 };
 
-// Throws ComtradeError when a header is malformed, a binary section is
-// shorter than its byte count, or the CFG or DAT section is missing.
-CffSections splitCff(std::string_view file, const std::string& fileName);
+// Throws ComtradeError when the file cannot be read, a header is
+// malformed, a binary section is shorter than its byte count, or the CFG or
+// DAT section is missing.
+CffSections splitCff(const std::string& fileName);
 
 #endif  // ORVANE_IO_COMTRADE_CFF_SECTIONS_H

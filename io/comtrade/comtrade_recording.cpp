@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -74,38 +75,90 @@ std::vector<SampleSection> sectionsFromRates(const ComtradeConfig& cfg) {
 // Without rates the timestamps carry the timing. The block needs evenly
 // spaced samples, so the timestamps must be even to within one tick; the
 // rate is then taken from the whole span (and snapped to a whole number of
-// hertz when that stays within a tick over the recording).
-SampleSection sectionFromTimestamps(const ComtradeConfig& cfg, const std::vector<double>& stamps,
-                                    const std::string& dataPath) {
-    const double tick = cfg.timeMultiplier * (cfg.nanosecondTimestamps ? 1e-9 : 1e-6);
-    for (std::size_t i = 0; i < stamps.size(); ++i) {
-        if (std::isnan(stamps[i]))
-            throw ComtradeError(dataPath, 0, 0, "",
-                                "sample " + std::to_string(i + 1) +
-                                    " has no timestamp, and the configuration gives no sampling rate");
-    }
-    SampleSection s;
-    s.count = stamps.size();
-    s.startElapsed = stamps.empty() ? 0.0 : stamps[0] * tick;
-    if (stamps.size() < 2) {
-        throw ComtradeError(dataPath, 0, 0, "", "too few samples to tell the sampling rate from the timestamps");
-    }
-    const double span = (stamps.back() - stamps.front()) * tick;
-    const double step = span / static_cast<double>(stamps.size() - 1);
-    if (!(step > 0.0)) throw ComtradeError(dataPath, 0, 0, "", "timestamps do not increase");
-    for (std::size_t i = 1; i < stamps.size(); ++i) {
-        const double d = (stamps[i] - stamps[i - 1]) * tick;
-        if (std::fabs(d - step) > tick + 1e-3 * step) {
-            throw ComtradeError(dataPath, 0, 0, "",
-                                "timestamps are not evenly spaced: sample " + std::to_string(i + 1) + " comes " +
-                                    std::to_string(d) + " s after the one before, the mean step is " +
-                                    std::to_string(step) + " s");
+// hertz when that stays within a tick over the recording). The data is
+// read once for this, keeping the first and last timestamps and the
+// extreme steps; only a refusal reads it again, to name the first uneven
+// step.
+class TimestampCheck {
+public:
+    explicit TimestampCheck(const ComtradeConfig& cfg)
+        : tick_(cfg.timeMultiplier * (cfg.nanosecondTimestamps ? 1e-9 : 1e-6)) {}
+
+    void add(double stamp) {
+        if (std::isnan(stamp) && firstMissing_ == kNone) firstMissing_ = count_;
+        if (count_ == 0) first_ = stamp;
+        if (count_ > 0) {
+            const double d = (stamp - last_) * tick_;
+            minStep_ = std::min(minStep_, d);
+            maxStep_ = std::max(maxStep_, d);
         }
+        last_ = stamp;
+        ++count_;
     }
-    s.rate = 1.0 / step;
-    const double whole = std::round(s.rate);
-    if (std::fabs(static_cast<double>(stamps.size() - 1) / whole - span) <= tick) s.rate = whole;
-    return s;
+
+    SampleSection section(const ComtradeRecording& rec) const {
+        const std::string& dataPath = rec.dataPath;
+        if (firstMissing_ != kNone) {
+            throw ComtradeError(dataPath, 0, 0, "",
+                                "sample " + std::to_string(firstMissing_ + 1) +
+                                    " has no timestamp, and the configuration gives no sampling rate");
+        }
+        SampleSection s;
+        s.count = count_;
+        s.startElapsed = count_ == 0 ? 0.0 : first_ * tick_;
+        if (count_ < 2) {
+            throw ComtradeError(dataPath, 0, 0, "", "too few samples to tell the sampling rate from the timestamps");
+        }
+        const double span = (last_ - first_) * tick_;
+        const double step = span / static_cast<double>(count_ - 1);
+        if (!(step > 0.0)) throw ComtradeError(dataPath, 0, 0, "", "timestamps do not increase");
+        const double tolerance = tick_ + 1e-3 * step;
+        if (std::fabs(maxStep_ - step) > tolerance || std::fabs(minStep_ - step) > tolerance) {
+            throwFirstUneven(rec, step, tolerance);
+        }
+        s.rate = 1.0 / step;
+        const double whole = std::round(s.rate);
+        if (std::fabs(static_cast<double>(count_ - 1) / whole - span) <= tick_) s.rate = whole;
+        return s;
+    }
+
+private:
+    void throwFirstUneven(const ComtradeRecording& rec, double step, double tolerance) const {
+        PhaseReader reader(rec);
+        std::vector<double> abc(3 * 4096), stamps(4096);
+        std::size_t index = 0;
+        double previous = 0.0;
+        while (const std::size_t got = reader.read(abc.data(), stamps.data(), 4096)) {
+            for (std::size_t k = 0; k < got; ++k, ++index) {
+                const double d = (stamps[k] - previous) * tick_;
+                previous = stamps[k];
+                if (index == 0 || !(std::fabs(d - step) > tolerance)) continue;
+                throw ComtradeError(rec.dataPath, 0, 0, "",
+                                    "timestamps are not evenly spaced: sample " + std::to_string(index + 1) +
+                                        " comes " + std::to_string(d) + " s after the one before, the mean step is " +
+                                        std::to_string(step) + " s");
+            }
+        }
+        throw ComtradeError(rec.dataPath, 0, 0, "", "timestamps are not evenly spaced");
+    }
+
+    double tick_;
+    std::size_t count_ = 0;
+    double first_ = 0.0, last_ = 0.0;
+    double minStep_ = std::numeric_limits<double>::infinity();
+    double maxStep_ = -std::numeric_limits<double>::infinity();
+    static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+    std::size_t firstMissing_ = kNone;
+};
+
+// The factor from the recorded side to the chosen one; 0 when the
+// transformer ratio cannot convert it.
+double sideFactor(const ComtradeAnalogChannel& c, ValueSide side) {
+    const bool toPrimary = side == ValueSide::Primary && c.scaling == 'S';
+    const bool toSecondary = side == ValueSide::Secondary && c.scaling == 'P';
+    if (!toPrimary && !toSecondary) return 1.0;
+    if (!(c.primary > 0.0) || !(c.secondary > 0.0)) return 0.0;
+    return toPrimary ? c.primary / c.secondary : c.secondary / c.primary;
 }
 
 }  // namespace
@@ -134,18 +187,15 @@ std::vector<std::string> comtradeFilesOf(const std::string& path) {
     return files;
 }
 
-ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options) {
+ComtradeRecording openComtrade(const std::string& path, const ComtradeReadOptions& options) {
     ComtradeRecording rec;
     rec.path = path;
+    rec.side = options.side;
     if (hasExtension(path, ".dat")) {
         throw ComtradeError(path, 0, 0, "", "this is the data file; give its configuration (.cfg) or a .cff");
     }
-    const std::string file = readWholeFile(path);
-    std::string datBytes;
-    std::string_view datView;
-    int datFirstLine = 1;
     if (hasExtension(path, ".cff")) {
-        const CffSections sections = splitCff(file, path);
+        const CffSections sections = splitCff(path);
         rec.config = parseCfg(sections.cfg, path, sections.cfgFirstLine);
         if (sections.datFormat != rec.config.format) {
             throw ComtradeError(path, sections.datFirstLine > 0 ? sections.datFirstLine - 1 : 0, 0, "",
@@ -153,79 +203,133 @@ ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOption
                                     " but the configuration says " + dataFormatName(rec.config.format));
         }
         rec.dataPath = path;
-        datView = sections.dat;
-        datFirstLine = sections.datFirstLine;
+        rec.data = DatLocation{path, sections.datOffset, static_cast<int64_t>(sections.datLength),
+                               sections.datFirstLine};
     } else {
-        rec.config = parseCfg(file, path);
+        rec.config = parseCfg(readWholeFile(path), path);
         rec.dataPath = datPathFor(path);
-        datBytes = readWholeFile(rec.dataPath);
-        datView = datBytes;
+        rec.data = DatLocation{rec.dataPath, 0, -1, 1};
     }
     const ComtradeConfig& cfg = rec.config;
     const std::optional<std::array<int, 3>> lineToLine =
         selectLineToLine(cfg, options.lineToLine, options.phases, path);
     rec.lineToLine = lineToLine.has_value();
     rec.phaseChannels = lineToLine ? *lineToLine : selectPhases(cfg, options.phases, path);
-    std::vector<int> wanted;
-    for (int c : rec.phaseChannels) {
-        if (c >= 0) wanted.push_back(c);
-    }
-    DatSamples samples = readDat(datView, cfg, wanted, rec.dataPath, datFirstLine);
 
+    // One pass over the data: every record checked, the timestamps'
+    // spacing and any missing value noted, nothing kept.
+    TimestampCheck stamps(cfg);
+    {
+        PhaseReader reader(rec, false);
+        constexpr std::size_t kFrames = 4096;
+        std::vector<double> abc(3 * kFrames), raw(kFrames);
+        while (const std::size_t got = reader.read(abc.data(), raw.data(), kFrames)) {
+            rec.samples += got;
+            if (!cfg.timedByRates()) {
+                for (std::size_t k = 0; k < got; ++k) stamps.add(raw[k]);
+            }
+            for (std::size_t k = 0; k < 3 * got && !rec.hasMissing; ++k) rec.hasMissing = !std::isfinite(abc[k]);
+        }
+    }
     if (cfg.timedByRates()) {
         rec.sections = sectionsFromRates(cfg);
     } else {
-        rec.sections = {sectionFromTimestamps(cfg, samples.timestamps, rec.dataPath)};
+        rec.sections = {stamps.section(rec)};
     }
     rec.origin = timeOriginOf(cfg);
 
-    std::array<std::vector<double>, 3> scaled;
-    std::size_t next = 0;
     for (std::size_t p = 0; p < 3; ++p) {
         if (rec.phaseChannels[p] < 0) continue;
         const ComtradeAnalogChannel& c = cfg.analogs[static_cast<std::size_t>(rec.phaseChannels[p])];
-        double factor = 1.0;
-        const bool toPrimary = options.side == ValueSide::Primary && c.scaling == 'S';
-        const bool toSecondary = options.side == ValueSide::Secondary && c.scaling == 'P';
-        if (toPrimary || toSecondary) {
-            if (!(c.primary > 0.0) || !(c.secondary > 0.0)) {
-                throw ComtradeError(path, c.line, toPrimary ? 11 : 12, toPrimary ? "primary" : "secondary",
-                                    "channel '" + c.id + "' cannot be converted to " +
-                                        (toPrimary ? "primary" : "secondary") +
-                                        " values: the transformer ratio needs positive primary and secondary");
-            }
-            factor = toPrimary ? c.primary / c.secondary : c.secondary / c.primary;
+        if (sideFactor(c, options.side) == 0.0) {
+            const bool toPrimary = options.side == ValueSide::Primary;
+            throw ComtradeError(path, c.line, toPrimary ? 11 : 12, toPrimary ? "primary" : "secondary",
+                                "channel '" + c.id + "' cannot be converted to " +
+                                    (toPrimary ? "primary" : "secondary") +
+                                    " values: the transformer ratio needs positive primary and secondary");
         }
-        std::vector<double>& raw = samples.channels[next++];
-        for (double& v : raw) {
-            v = c.a * v + c.b;
-            if (factor != 1.0) v *= factor;
-        }
-        scaled[p] = std::move(raw);
-    }
-    if (!rec.lineToLine) {
-        rec.phases = std::move(scaled);
-        return rec;
-    }
-    // Line-to-line to phase values. The zero sequence is not in
-    // line-to-line voltages, so it cannot be restored: the phases are the
-    // zero-sum set with the same positive and negative sequence,
-    // va = (vab - vca)/3 and so on. A line-to-line voltage not recorded is
-    // minus the sum of the other two (they sum to zero).
-    const std::size_t n = samples.channels.empty() ? 0 : scaled[rec.phaseChannels[0] >= 0 ? 0 : 1].size();
-    for (std::size_t p = 0; p < 3; ++p) {
-        if (rec.phaseChannels[p] >= 0) continue;
-        const std::vector<double>& x = scaled[(p + 1) % 3];
-        const std::vector<double>& y = scaled[(p + 2) % 3];
-        scaled[p].resize(n);
-        for (std::size_t i = 0; i < n; ++i) scaled[p][i] = -(x[i] + y[i]);
-    }
-    for (std::size_t p = 0; p < 3; ++p) rec.phases[p].resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double ab = scaled[0][i], bc = scaled[1][i], ca = scaled[2][i];
-        rec.phases[0][i] = (ab - ca) / 3.0;
-        rec.phases[1][i] = (bc - ab) / 3.0;
-        rec.phases[2][i] = (ca - bc) / 3.0;
     }
     return rec;
+}
+
+ComtradeRecording readComtrade(const std::string& path, const ComtradeReadOptions& options) {
+    ComtradeRecording rec = openComtrade(path, options);
+    for (auto& phase : rec.phases) phase.resize(rec.samples);
+    PhaseReader reader(rec);
+    constexpr std::size_t kFrames = 4096;
+    std::vector<double> abc(3 * kFrames);
+    std::size_t at = 0;
+    while (const std::size_t got = reader.read(abc.data(), nullptr, std::min(kFrames, rec.samples - at))) {
+        for (std::size_t k = 0; k < got; ++k) {
+            for (std::size_t p = 0; p < 3; ++p) rec.phases[p][at + k] = abc[3 * k + p];
+        }
+        at += got;
+    }
+    return rec;
+}
+
+PhaseReader::PhaseReader(const ComtradeRecording& recording, bool checked)
+    : rec_(recording),
+      dat_(recording.data, recording.config,
+           [&] {
+               std::vector<int> wanted;
+               for (int c : recording.phaseChannels) {
+                   if (c >= 0) wanted.push_back(c);
+               }
+               return wanted;
+           }()) {
+    for (std::size_t p = 0; p < 3; ++p) {
+        column_[p] = -1;
+        const int channel = rec_.phaseChannels[p];
+        if (channel < 0) continue;
+        const ComtradeAnalogChannel& c = rec_.config.analogs[static_cast<std::size_t>(channel)];
+        column_[p] = static_cast<int>(width_++);
+        a_[p] = c.a;
+        b_[p] = c.b;
+        factor_[p] = sideFactor(c, rec_.side);
+    }
+    if (checked) dat_.skipChecks();
+    stamps_.resize(kBlock);
+    values_.resize(kBlock * width_);
+}
+
+std::size_t PhaseReader::read(double* abc, double* stamps, std::size_t frames) {
+    std::size_t done = 0;
+    while (done < frames) {
+        const std::size_t want = std::min(kBlock, frames - done);
+        const std::size_t got = dat_.read(stamps_.data(), values_.data(), want);
+        if (got == 0) break;
+        if (stamps != nullptr) std::copy(stamps_.begin(), stamps_.begin() + static_cast<std::ptrdiff_t>(got), stamps + done);
+        for (std::size_t k = 0; k < got; ++k) {
+            double v[3] = {0.0, 0.0, 0.0};
+            for (std::size_t p = 0; p < 3; ++p) {
+                if (column_[p] < 0) continue;
+                double x = values_[k * width_ + static_cast<std::size_t>(column_[p])];
+                x = a_[p] * x + b_[p];
+                if (factor_[p] != 1.0) x *= factor_[p];
+                v[p] = x;
+            }
+            double* out = abc + 3 * (done + k);
+            if (!rec_.lineToLine) {
+                for (std::size_t p = 0; p < 3; ++p) out[p] = v[p];
+                continue;
+            }
+            // Line-to-line to phase values. The zero sequence is not in
+            // line-to-line voltages, so it cannot be restored: the phases
+            // are the zero-sum set with the same positive and negative
+            // sequence, va = (vab - vca)/3 and so on. A line-to-line voltage
+            // not recorded is minus the sum of the other two (they sum to
+            // zero).
+            for (std::size_t p = 0; p < 3; ++p) {
+                if (column_[p] < 0) v[p] = -(v[(p + 1) % 3] + v[(p + 2) % 3]);
+            }
+            const double ab = v[0], bc = v[1], ca = v[2];
+            out[0] = (ab - ca) / 3.0;
+            out[1] = (bc - ab) / 3.0;
+            out[2] = (ca - bc) / 3.0;
+        }
+        done += got;
+        if (got < want) break;
+    }
+    return done;
 }

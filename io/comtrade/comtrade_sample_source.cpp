@@ -1,6 +1,7 @@
 #include "io/comtrade/comtrade_sample_source.h"
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -8,11 +9,85 @@
 
 #include "io/comtrade/comtrade_error.h"
 
+namespace {
+
+// Missing values bridged sample by sample (see GapBridge): one bridge while
+// the period in samples stays (a frequency-tracking recorder keeps it,
+// whatever its rates), a new one where it changes.
+class SectionBridges {
+public:
+    SectionBridges(const ComtradeRecording& rec, double nominalFrequency) : rec_(rec), nominal_(nominalFrequency) {
+        if (!rec_.sections.empty()) enter(0);
+    }
+
+    // Bridges the next sample in place; whether it is marked.
+    bool process(double phase[3]) {
+        while (index_ >= end_ && section_ + 1 < rec_.sections.size()) enter(++section_);
+        ++index_;
+        return bridge_->process(phase);
+    }
+    // The section of the sample last processed.
+    std::size_t section() const { return section_; }
+    // Visits the sections after the last sample (as the bridges' counts go).
+    void finish() {
+        while (section_ + 1 < rec_.sections.size()) enter(++section_);
+    }
+    uint64_t bridged() const { return bridged_ + (bridge_ ? bridge_->bridgedSamples() : 0); }
+    uint64_t left() const { return left_ + (bridge_ ? bridge_->unbridgedSamples() : 0); }
+
+private:
+    void enter(std::size_t k) {
+        const SampleSection& s = rec_.sections[k];
+        end_ = s.first + s.count;
+        if (bridge_ && GapBridge::periodFor(s.rate, nominal_) == bridge_->periodSamples()) return;
+        if (bridge_) {
+            bridged_ += bridge_->bridgedSamples();
+            left_ += bridge_->unbridgedSamples();
+        }
+        bridge_ = std::make_unique<GapBridge>(s.rate, nominal_);
+    }
+
+    const ComtradeRecording& rec_;
+    double nominal_;
+    std::size_t section_ = 0;
+    std::size_t index_ = 0;
+    std::size_t end_ = 0;
+    std::unique_ptr<GapBridge> bridge_;
+    uint64_t bridged_ = 0, left_ = 0;
+};
+
+// The recording's phases read from the file as the run goes, bridged when
+// it has missing values.
+class StreamedPhases : public PhaseBlocks {
+public:
+    StreamedPhases(const ComtradeRecording& rec, double nominalFrequency) : reader_(rec) {
+        if (rec.hasMissing) bridges_ = std::make_unique<SectionBridges>(rec, nominalFrequency);
+    }
+    std::size_t read(double* abc, std::size_t frames) override {
+        std::size_t got = 0;
+        try {
+            got = reader_.read(abc, nullptr, frames);
+        } catch (const ComtradeError& e) {
+            throw std::runtime_error(e.what());
+        }
+        if (bridges_) {
+            for (std::size_t k = 0; k < got; ++k) bridges_->process(abc + 3 * k);
+        }
+        return got;
+    }
+
+private:
+    PhaseReader reader_;
+    std::unique_ptr<SectionBridges> bridges_;
+};
+
+}  // namespace
+
 std::unique_ptr<ComtradeSampleSource> ComtradeSampleSource::open(const std::string& path,
                                                                  const ComtradeReadOptions& options,
                                                                  std::string& error) {
     try {
-        return std::unique_ptr<ComtradeSampleSource>(new ComtradeSampleSource(readComtrade(path, options)));
+        return std::unique_ptr<ComtradeSampleSource>(new ComtradeSampleSource(openComtrade(path, options)));
     } catch (const ComtradeError& e) {
         error = e.what();
     } catch (const std::bad_alloc&) {
@@ -24,58 +99,90 @@ std::unique_ptr<ComtradeSampleSource> ComtradeSampleSource::open(const std::stri
 bool ComtradeSampleSource::prepare(double sampleRate, const ModelInputs& ports, std::string& error) {
     ports_ = ports;
     delivered_ = 0;
-    bridgeGaps(ports.nominalFrequency);
     try {
-        samples_ = std::make_unique<BuildRateSamples>(recording_, sampleRate);
+        const std::vector<SectionGap> gaps = scanGaps(ports.nominalFrequency);
+        samples_ = std::make_unique<BuildRateSamples>(
+            recording_, sampleRate, std::make_unique<StreamedPhases>(recording_, ports.nominalFrequency), gaps);
     } catch (const std::exception& e) {
-        // A gap that resampling would smear, or rates libsoxr refuses.
+        // A gap that resampling would smear, rates libsoxr refuses, or a
+        // file that can no longer be read.
         error = e.what();
         return false;
     }
     return true;
 }
 
-void ComtradeSampleSource::bridgeGaps(double nominalFrequency) {
+// Reads the recording through, bridged, for what the run must know before
+// it starts: the warning, the marked samples, and the first missing value
+// each section keeps. Nothing to do without missing values.
+std::vector<SectionGap> ComtradeSampleSource::scanGaps(double nominalFrequency) {
     marks_.clear();
+    markAt_ = 0;
     gapWarning_.clear();
-    uint64_t bridged = 0, left = 0;
+    std::vector<SectionGap> gaps;
+    if (!recording_.hasMissing) return gaps;
+    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+    PhaseReader reader(recording_);
+    SectionBridges bridges(recording_, nominalFrequency);
     std::size_t first = 0;
     bool seen = false;
-    std::array<std::vector<double>, 3>& v = recording_.phases;
-    std::unique_ptr<GapBridge> bridge;
-    for (const SampleSection& s : recording_.sections) {
-        // One bridge while the period in samples stays (a frequency-tracking
-        // recorder keeps it, whatever its rates); a new one where it changes.
-        if (!bridge || GapBridge::periodFor(s.rate, nominalFrequency) != bridge->periodSamples()) {
-            if (bridge) {
-                bridged += bridge->bridgedSamples();
-                left += bridge->unbridgedSamples();
+    std::size_t section = kNone;
+    std::size_t missing[3] = {kNone, kNone, kNone};
+    auto closeSection = [&] {
+        for (std::size_t p = 0; p < 3; ++p) {
+            if (missing[p] != kNone) {
+                gaps.push_back({section, p, missing[p]});
+                break;
             }
-            bridge = std::make_unique<GapBridge>(s.rate, nominalFrequency);
         }
-        for (std::size_t i = s.first; i < s.first + s.count && i < v[0].size(); ++i) {
-            double phase[3] = {v[0][i], v[1][i], v[2][i]};
+        missing[0] = missing[1] = missing[2] = kNone;
+    };
+    constexpr std::size_t kFrames = 4096;
+    std::vector<double> abc(3 * kFrames);
+    std::size_t index = 0;
+    while (const std::size_t got = reader.read(abc.data(), nullptr, kFrames)) {
+        for (std::size_t k = 0; k < got; ++k, ++index) {
+            double* phase = &abc[3 * k];
             const bool wasWhole = std::isfinite(phase[0]) && std::isfinite(phase[1]) && std::isfinite(phase[2]);
             if (!wasWhole && !seen) {
-                first = i;
+                first = index;
                 seen = true;
             }
-            const bool marked = bridge->process(phase);
-            if (marked && marks_.empty()) marks_.assign(v[0].size(), false);
-            if (marked) marks_[i] = true;
-            for (std::size_t p = 0; p < 3; ++p) v[p][i] = phase[p];
+            const bool marked = bridges.process(phase);
+            if (bridges.section() != section) {
+                if (section != kNone) closeSection();
+                section = bridges.section();
+            }
+            if (marked) {
+                if (!marks_.empty() && marks_.back().second == index) {
+                    ++marks_.back().second;
+                } else {
+                    marks_.emplace_back(index, index + 1);
+                }
+            }
+            for (std::size_t p = 0; p < 3; ++p) {
+                if (std::isnan(phase[p]) && missing[p] == kNone) missing[p] = index;
+            }
         }
     }
-    if (bridge) {
-        bridged += bridge->bridgedSamples();
-        left += bridge->unbridgedSamples();
-    }
-    if (bridged + left == 0) return;
+    if (section != kNone) closeSection();
+    bridges.finish();
+    const uint64_t bridged = bridges.bridged(), left = bridges.left();
+    if (bridged + left == 0) return gaps;
     gapWarning_ = "warning: " + recording_.dataPath + ": " + std::to_string(bridged + left) +
                   " sample(s) with missing values, the first is sample " + std::to_string(first + 1) + "; " +
                   std::to_string(bridged) + " bridged (value one nominal period earlier), " + std::to_string(left) +
                   " left missing (gap longer than " + std::to_string(static_cast<int>(kFilterMemorySeconds * 1000)) +
                   " ms); reports resting on them are marked";
+    return gaps;
+}
+
+bool ComtradeSampleSource::markedAt(std::size_t index) {
+    if (marks_.empty()) return false;
+    // The index mostly moves forward; a step back searches from the start.
+    if (markAt_ > 0 && marks_[markAt_ - 1].second > index) markAt_ = 0;
+    while (markAt_ < marks_.size() && marks_[markAt_].second <= index) ++markAt_;
+    return markAt_ < marks_.size() && marks_[markAt_].first <= index;
 }
 
 std::optional<uint64_t> ComtradeSampleSource::sampleCount() const {
@@ -101,6 +208,6 @@ SampleSource::Status ComtradeSampleSource::next(ModelInputs& in) {
         return Status::Error;
     }
     ++delivered_;
-    marked_ = !marks_.empty() && marks_[samples_->sourceIndex()];
+    marked_ = markedAt(samples_->sourceIndex());
     return Status::Sample;
 }

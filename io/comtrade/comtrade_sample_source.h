@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/comtrade/build_rate_samples.h"
@@ -15,7 +16,9 @@
 
 class ComtradeSampleSource : public SampleSource {
 public:
-    // Reads and checks the whole recording before any sample is handed out.
+    // Reads through and checks the whole recording before any sample is
+    // handed out; keeps none of its samples (they are read again as the
+    // run goes).
     // Null, with `error` set ("FILE:LINE: field N (NAME): what"), when it
     // cannot be read.
     static std::unique_ptr<ComtradeSampleSource> open(const std::string& path, const ComtradeReadOptions& options,
@@ -24,7 +27,8 @@ public:
     // Fixes the build's sample rate and the configuration ports (`ports`'
     // phases and time are replaced per sample). Missing values are bridged
     // first (see GapBridge, at the recording's rate and the ports' nominal
-    // frequency), and the samples whose measurement rests on them marked.
+    // frequency), and the samples whose measurement rests on them marked;
+    // a recording with missing values is read through once more for this.
     // False, with `error` set, when the recording cannot be brought to that
     // rate.
     bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
@@ -42,13 +46,16 @@ public:
 
 private:
     explicit ComtradeSampleSource(ComtradeRecording recording) : recording_(std::move(recording)) {}
-    void bridgeGaps(double nominalFrequency);
+    std::vector<SectionGap> scanGaps(double nominalFrequency);
+    bool markedAt(std::size_t index);
 
     ComtradeRecording recording_;
     std::unique_ptr<BuildRateSamples> samples_;
     ModelInputs ports_;
     uint64_t delivered_ = 0;
-    std::vector<bool> marks_;  // per recording sample
+    // Recording samples marked, as runs [first, end) in order.
+    std::vector<std::pair<std::size_t, std::size_t>> marks_;
+    std::size_t markAt_ = 0;  // the run at or after the last index asked
     bool marked_ = false;
     std::string gapWarning_;
     std::string error_;

@@ -27,12 +27,18 @@ std::string_view trimmed(std::string_view s) {
 
 std::vector<std::string_view> splitFields(std::string_view line) {
     std::vector<std::string_view> fields;
+    splitFieldsInto(line, fields);
+    return fields;
+}
+
+void splitFieldsInto(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
     std::size_t begin = 0;
     while (true) {
         const std::size_t comma = line.find(',', begin);
         if (comma == std::string_view::npos) {
             fields.push_back(trimmed(line.substr(begin)));
-            return fields;
+            return;
         }
         fields.push_back(trimmed(line.substr(begin, comma - begin)));
         begin = comma + 1;

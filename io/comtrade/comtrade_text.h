@@ -16,6 +16,9 @@ std::vector<std::string_view> splitLines(std::string_view text);
 
 // Comma-separated fields with surrounding spaces and tabs removed.
 std::vector<std::string_view> splitFields(std::string_view line);
+// The same into `fields` (cleared first), which keeps its storage from line
+// to line.
+void splitFieldsInto(std::string_view line, std::vector<std::string_view>& fields);
 
 std::string_view trimmed(std::string_view s);
 

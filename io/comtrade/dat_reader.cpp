@@ -30,74 +30,6 @@ void checkCount(const ComtradeConfig& cfg, int64_t found, const std::string& fil
     }
 }
 
-DatSamples readAscii(std::string_view data, const ComtradeConfig& cfg, const std::vector<int>& wanted,
-                     const std::string& fileName, int firstLine) {
-    const std::vector<std::string_view> lines = splitLines(data);
-    const std::size_t analogs = cfg.analogs.size();
-    const std::size_t expectedFields = 2 + analogs + cfg.digitals.size();
-    DatSamples out;
-    out.channels.resize(wanted.size());
-    std::vector<double> row(analogs);
-    int64_t previousNumber = 0;
-    int64_t count = 0;
-    int lastLine = firstLine;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const int lineNumber = firstLine + static_cast<int>(i);
-        if (trimmed(lines[i]).empty()) continue;
-        lastLine = lineNumber;
-        std::vector<std::string_view> f = splitFields(lines[i]);
-        // One trailing comma is harmless.
-        if (f.size() == expectedFields + 1 && f.back().empty()) f.pop_back();
-        if (f.size() != expectedFields) {
-            throw ComtradeError(fileName, lineNumber, 0, "",
-                                "expected " + std::to_string(expectedFields) + " fields (n, timestamp, " +
-                                    std::to_string(analogs) + " analog, " + std::to_string(cfg.digitals.size()) +
-                                    " status), found " + std::to_string(f.size()));
-        }
-        const auto number = parseInteger(f[0]);
-        if (!number) throw ComtradeError(fileName, lineNumber, 1, "n", "'" + std::string(f[0]) + "' is not a sample number");
-        if (count > 0 && static_cast<uint64_t>(*number) != static_cast<uint64_t>(previousNumber) + 1u) {
-            throw ComtradeError(fileName, lineNumber, 1, "n",
-                                "sample number " + std::to_string(*number) + " does not follow " +
-                                    std::to_string(previousNumber));
-        }
-        previousNumber = *number;
-        double timestamp = kMissing;
-        if (!f[1].empty()) {
-            const auto t = parseReal(f[1]);
-            if (!t) throw ComtradeError(fileName, lineNumber, 2, "timestamp", "'" + std::string(f[1]) + "' is not a number");
-            timestamp = *t;
-        }
-        for (std::size_t c = 0; c < analogs; ++c) {
-            const std::string_view field = f[2 + c];
-            // An empty field marks a missing value; so does 99999 in older files.
-            if (field.empty() || field == "99999") {
-                row[c] = kMissing;
-                continue;
-            }
-            const auto v = parseReal(field);
-            if (!v) {
-                throw ComtradeError(fileName, lineNumber, static_cast<int>(3 + c), analogFieldName(cfg, c),
-                                    "'" + std::string(field) + "' is not a number");
-            }
-            row[c] = *v;
-        }
-        for (std::size_t d = 0; d < cfg.digitals.size(); ++d) {
-            const std::string_view field = f[2 + analogs + d];
-            if (field != "0" && field != "1") {
-                throw ComtradeError(fileName, lineNumber, static_cast<int>(3 + analogs + d),
-                                    "D" + std::to_string(d + 1) + " " + cfg.digitals[d].id,
-                                    "status '" + std::string(field) + "' is neither 0 nor 1");
-            }
-        }
-        out.timestamps.push_back(timestamp);
-        for (std::size_t w = 0; w < wanted.size(); ++w) out.channels[w].push_back(row[static_cast<std::size_t>(wanted[w])]);
-        ++count;
-    }
-    checkCount(cfg, count, fileName, lastLine);
-    return out;
-}
-
 uint32_t loadU32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
@@ -126,60 +58,157 @@ double analogValue(DataFormat format, const unsigned char* p) {
     return kMissing;
 }
 
-DatSamples readBinary(std::string_view data, const ComtradeConfig& cfg, const std::vector<int>& wanted,
-                      const std::string& fileName) {
-    const std::size_t valueBytes = cfg.format == DataFormat::Binary ? 2 : 4;
-    const std::size_t statusWords = (cfg.digitals.size() + 15) / 16;
-    const std::size_t recordBytes = 8 + cfg.analogs.size() * valueBytes + 2 * statusWords;
-    const std::size_t records = data.size() / recordBytes;
-    const std::size_t leftover = data.size() % recordBytes;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-    if (leftover != 0 && static_cast<int64_t>(records) < cfg.sampleCount()) {
-        throw ComtradeError(fileName, 0, 0, "",
-                            "truncated: record " + std::to_string(records + 1) + " (at byte " +
-                                std::to_string(records * recordBytes) + ") has " + std::to_string(leftover) + " of " +
-                                std::to_string(recordBytes) + " bytes");
-    }
-    if (leftover != 0) {
-        throw ComtradeError(fileName, 0, 0, "",
-                            std::to_string(leftover) + " bytes after the last whole record of " +
-                                std::to_string(recordBytes) + " bytes");
-    }
-    checkCount(cfg, static_cast<int64_t>(records), fileName, 0);
-
-    DatSamples out;
-    out.timestamps.reserve(records);
-    out.channels.resize(wanted.size());
-    for (auto& c : out.channels) c.reserve(records);
-    uint32_t previousNumber = 0;
-    for (std::size_t r = 0; r < records; ++r) {
-        const unsigned char* record = bytes + r * recordBytes;
-        const uint32_t number = loadU32(record);
-        if (r > 0 && number != static_cast<uint32_t>(previousNumber + 1u)) {
-            throw ComtradeError(fileName, 0, 0, "",
-                                "record " + std::to_string(r + 1) + " (at byte " + std::to_string(r * recordBytes) +
-                                    "): sample number " + std::to_string(number) + " does not follow " +
-                                    std::to_string(previousNumber));
-        }
-        previousNumber = number;
-        const uint32_t stamp = loadU32(record + 4);
-        out.timestamps.push_back(stamp == 0xFFFFFFFFu ? kMissing : static_cast<double>(stamp));
-        for (std::size_t w = 0; w < wanted.size(); ++w) {
-            const unsigned char* p = record + 8 + static_cast<std::size_t>(wanted[w]) * valueBytes;
-            out.channels[w].push_back(analogValue(cfg.format, p));
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
-DatSamples readDat(std::string_view data, const ComtradeConfig& config, const std::vector<int>& analogIndices,
-                   const std::string& fileName, int firstLine) {
-    for (int index : analogIndices) {
-        if (index < 0 || static_cast<std::size_t>(index) >= config.analogs.size())
-            throw ComtradeError(fileName, 0, 0, "", "no analog channel " + std::to_string(index + 1));
+DatReader::DatReader(const DatLocation& where, const ComtradeConfig& config, std::vector<int> analogIndices)
+    : cfg_(config),
+      wanted_(std::move(analogIndices)),
+      fileName_(where.path),
+      file_(where.path, where.offset, where.length),
+      lineNumber_(where.firstLine - 1),
+      lastLine_(where.firstLine) {
+    for (int index : wanted_) {
+        if (index < 0 || static_cast<std::size_t>(index) >= cfg_.analogs.size())
+            throw ComtradeError(fileName_, 0, 0, "", "no analog channel " + std::to_string(index + 1));
     }
-    if (config.format == DataFormat::Ascii) return readAscii(data, config, analogIndices, fileName, firstLine);
-    return readBinary(data, config, analogIndices, fileName);
+    if (cfg_.format == DataFormat::Ascii) {
+        row_.resize(cfg_.analogs.size());
+        return;
+    }
+    valueBytes_ = cfg_.format == DataFormat::Binary ? 2 : 4;
+    const std::size_t statusWords = (cfg_.digitals.size() + 15) / 16;
+    recordBytes_ = 8 + cfg_.analogs.size() * valueBytes_ + 2 * statusWords;
+    const uint64_t size = file_.length();
+    records_ = static_cast<std::size_t>(size / recordBytes_);
+    const std::size_t leftover = static_cast<std::size_t>(size % recordBytes_);
+    if (leftover != 0 && static_cast<int64_t>(records_) < cfg_.sampleCount()) {
+        throw ComtradeError(fileName_, 0, 0, "",
+                            "truncated: record " + std::to_string(records_ + 1) + " (at byte " +
+                                std::to_string(records_ * recordBytes_) + ") has " + std::to_string(leftover) +
+                                " of " + std::to_string(recordBytes_) + " bytes");
+    }
+    if (leftover != 0) {
+        throw ComtradeError(fileName_, 0, 0, "",
+                            std::to_string(leftover) + " bytes after the last whole record of " +
+                                std::to_string(recordBytes_) + " bytes");
+    }
+    checkCount(cfg_, static_cast<int64_t>(records_), fileName_, 0);
+}
+
+// One sample line; false at the end of the data.
+bool DatReader::readAsciiRecord(double& stamp, double* values) {
+    const std::size_t analogs = cfg_.analogs.size();
+    const std::size_t expectedFields = 2 + analogs + cfg_.digitals.size();
+    std::string_view line;
+    while (file_.nextLine(line)) {
+        ++lineNumber_;
+        // A trailing end-of-file mark (0x1A) is no data.
+        if (!file_.lineEnded()) {
+            while (!line.empty() && line.back() == '\x1a') line.remove_suffix(1);
+        }
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (trimmed(line).empty()) continue;
+        const int lineNumber = lineNumber_;
+        lastLine_ = lineNumber;
+        splitFieldsInto(line, fields_);
+        std::vector<std::string_view>& f = fields_;
+        // One trailing comma is harmless.
+        if (f.size() == expectedFields + 1 && f.back().empty()) f.pop_back();
+        if (f.size() != expectedFields) {
+            throw ComtradeError(fileName_, lineNumber, 0, "",
+                                "expected " + std::to_string(expectedFields) + " fields (n, timestamp, " +
+                                    std::to_string(analogs) + " analog, " + std::to_string(cfg_.digitals.size()) +
+                                    " status), found " + std::to_string(f.size()));
+        }
+        const auto number = parseInteger(f[0]);
+        if (!number) throw ComtradeError(fileName_, lineNumber, 1, "n", "'" + std::string(f[0]) + "' is not a sample number");
+        if (count_ > 0 && static_cast<uint64_t>(*number) != static_cast<uint64_t>(previousAsciiNumber_) + 1u) {
+            throw ComtradeError(fileName_, lineNumber, 1, "n",
+                                "sample number " + std::to_string(*number) + " does not follow " +
+                                    std::to_string(previousAsciiNumber_));
+        }
+        previousAsciiNumber_ = *number;
+        double timestamp = kMissing;
+        if (!f[1].empty()) {
+            const auto t = parseReal(f[1]);
+            if (!t) throw ComtradeError(fileName_, lineNumber, 2, "timestamp", "'" + std::string(f[1]) + "' is not a number");
+            timestamp = *t;
+        }
+        auto convert = [&](std::size_t c) {
+            const std::string_view field = f[2 + c];
+            // An empty field marks a missing value; so does 99999 in older files.
+            if (field.empty() || field == "99999") {
+                row_[c] = kMissing;
+                return;
+            }
+            const auto v = parseReal(field);
+            if (!v) {
+                throw ComtradeError(fileName_, lineNumber, static_cast<int>(3 + c), analogFieldName(cfg_, c),
+                                    "'" + std::string(field) + "' is not a number");
+            }
+            row_[c] = *v;
+        };
+        if (checked_) {
+            for (int c : wanted_) convert(static_cast<std::size_t>(c));
+        } else {
+            for (std::size_t c = 0; c < analogs; ++c) convert(c);
+        }
+        for (std::size_t d = 0; d < cfg_.digitals.size() && !checked_; ++d) {
+            const std::string_view field = f[2 + analogs + d];
+            if (field != "0" && field != "1") {
+                throw ComtradeError(fileName_, lineNumber, static_cast<int>(3 + analogs + d),
+                                    "D" + std::to_string(d + 1) + " " + cfg_.digitals[d].id,
+                                    "status '" + std::string(field) + "' is neither 0 nor 1");
+            }
+        }
+        stamp = timestamp;
+        for (std::size_t w = 0; w < wanted_.size(); ++w) values[w] = row_[static_cast<std::size_t>(wanted_[w])];
+        ++count_;
+        return true;
+    }
+    return false;
+}
+
+std::size_t DatReader::read(double* stamps, double* values, std::size_t records) {
+    if (ended_) return 0;
+    const std::size_t width = wanted_.size();
+    std::size_t done = 0;
+    if (cfg_.format == DataFormat::Ascii) {
+        while (done < records && readAsciiRecord(stamps[done], values + done * width)) ++done;
+        if (done < records) {
+            ended_ = true;
+            checkCount(cfg_, count_, fileName_, lastLine_);
+        }
+        return done;
+    }
+    while (done < records && static_cast<std::size_t>(count_) < records_) {
+        const std::size_t take = std::min(records - done, records_ - static_cast<std::size_t>(count_));
+        const std::size_t chunk = std::min<std::size_t>(take, std::max<std::size_t>(1, (1u << 20) / recordBytes_));
+        const std::string_view block = file_.nextBytes(chunk * recordBytes_);
+        if (block.size() < chunk * recordBytes_) throw ComtradeError(fileName_, 0, 0, "", "read error: the file shrank");
+        const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+        for (std::size_t k = 0; k < chunk; ++k) {
+            const unsigned char* record = bytes + k * recordBytes_;
+            const std::size_t r = static_cast<std::size_t>(count_);
+            const uint32_t number = loadU32(record);
+            if (r > 0 && number != static_cast<uint32_t>(previousNumber_ + 1u)) {
+                throw ComtradeError(fileName_, 0, 0, "",
+                                    "record " + std::to_string(r + 1) + " (at byte " +
+                                        std::to_string(r * recordBytes_) + "): sample number " +
+                                        std::to_string(number) + " does not follow " + std::to_string(previousNumber_));
+            }
+            previousNumber_ = number;
+            const uint32_t stamp = loadU32(record + 4);
+            stamps[done] = stamp == 0xFFFFFFFFu ? kMissing : static_cast<double>(stamp);
+            double* out = values + done * width;
+            for (std::size_t w = 0; w < width; ++w) {
+                out[w] = analogValue(cfg_.format, record + 8 + static_cast<std::size_t>(wanted_[w]) * valueBytes_);
+            }
+            ++count_;
+            ++done;
+        }
+    }
+    if (done < records) ended_ = true;
+    return done;
 }

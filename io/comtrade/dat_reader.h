@@ -1,27 +1,66 @@
 // Reads the samples of a COMTRADE data file (.dat, or the DAT section of a
-// .cff) in any of its four formats. Checks record sizes, field counts,
-// consecutive sample numbers and the sample count the configuration
-// announces; throws ComtradeError naming file, line (or record) and field.
+// .cff) in any of its four formats, front to back a block at a time: text
+// line by line, binary in whole records, so memory stays the same however
+// long the recording. Checks record sizes, field counts, consecutive sample
+// numbers and the sample count the configuration announces; throws
+// ComtradeError naming file, line (or record) and field.
 #ifndef ORVANE_IO_COMTRADE_DAT_READER_H
 #define ORVANE_IO_COMTRADE_DAT_READER_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "io/comtrade/comtrade_config.h"
+#include "io/comtrade/file_blocks.h"
 
-struct DatSamples {
-    // Raw timestamps in ticks of the configuration's unit; NaN when missing.
-    std::vector<double> timestamps;
-    // Raw values of the requested analog channels, in request order; NaN
-    // where a value is missing.
-    std::vector<std::vector<double>> channels;
+// Where the data lies: the whole of a .dat (length -1), or the DAT bytes of
+// a .cff. For text data, `firstLine` is the line number of its first line.
+struct DatLocation {
+    std::string path;
+    uint64_t offset = 0;
+    int64_t length = -1;
+    int firstLine = 1;
 };
 
-// `analogIndices` are 0-based positions among the analog channels. For text
-// data, `firstLine` is the line number of the data's first line in the file.
-DatSamples readDat(std::string_view data, const ComtradeConfig& config, const std::vector<int>& analogIndices,
-                   const std::string& fileName, int firstLine = 1);
+class DatReader {
+public:
+    // `analogIndices` are 0-based positions among the analog channels.
+    DatReader(const DatLocation& where, const ComtradeConfig& config, std::vector<int> analogIndices);
+
+    // Reads up to `records` samples: raw timestamps (ticks of the
+    // configuration's unit; NaN when missing) into `stamps`, and the raw
+    // values of the requested channels (NaN where missing), in request
+    // order, `analogIndices.size()` a sample, into `values`. Returns how many
+    // were read; 0 at the end, once the count has been checked.
+    std::size_t read(double* stamps, double* values, std::size_t records);
+    // The data was read through and checked before: text lines then have
+    // only the requested channels converted.
+    void skipChecks() { checked_ = true; }
+
+private:
+    bool readAsciiRecord(double& stamp, double* values);
+
+    const ComtradeConfig& cfg_;
+    std::vector<int> wanted_;
+    std::string fileName_;
+    FileBlocks file_;
+    bool ended_ = false;
+    bool checked_ = false;
+    int64_t count_ = 0;
+    uint32_t previousNumber_ = 0;
+    int64_t previousAsciiNumber_ = 0;
+    // Text
+    int lineNumber_ = 0;
+    int lastLine_ = 0;
+    std::vector<std::string_view> fields_;
+    std::vector<double> row_;
+    // Binary
+    std::size_t valueBytes_ = 0;
+    std::size_t recordBytes_ = 0;
+    std::size_t records_ = 0;
+};
 
 #endif  // ORVANE_IO_COMTRADE_DAT_READER_H

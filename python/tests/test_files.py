@@ -53,7 +53,7 @@ def test_compliance_equals_the_tools_json(tmp_path):
 
 def bad_csv(folder):
     path = folder / "bad.csv"
-    lines = golden_input("steady50_4k", folder).read_text().splitlines()
+    lines = golden_input("steady50_10k", folder).read_text().splitlines()
     lines[3] = lines[3].rsplit(",", 1)[0] + ",2"  # report_mode 2
     path.write_text("\n".join(lines) + "\n")
     return path

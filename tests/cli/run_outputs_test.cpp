@@ -154,12 +154,17 @@ TEST(RunOutputs, ReportsAsComtradeReadBackByOurReader) {
     EXPECT_EQ(config.start.secondOfDay, static_cast<int64_t>(std::fmod(std::floor(first), 86400.0)));
     EXPECT_NEAR(static_cast<double>(config.start.nanoseconds), (first - std::floor(first)) * 1e9, 1.0);
     EXPECT_EQ(config.timeCodeMinutes, 0);
-    const DatSamples dat = readDat(readWholeFile(scratch.file("rep.dat")), config, {0, 1, 2, 3}, "rep.dat");
+    DatReader dat(DatLocation{scratch.file("rep.dat")}, config, {0, 1, 2, 3});
+    std::vector<double> stamps(reports.size() + 1);
+    std::vector<double> values(4 * (reports.size() + 1));
+    std::size_t read = 0;
+    while (std::size_t n = dat.read(stamps.data() + read, values.data() + 4 * read, stamps.size() - read)) read += n;
+    ASSERT_EQ(read, reports.size());
     for (std::size_t i = 0; i < reports.size(); ++i) {
         const double expected[4] = {reports[i].magnitude, reports[i].angle, reports[i].frequency, reports[i].rocof};
         for (int c = 0; c < 4; ++c) {
             const double want = static_cast<float>(expected[c]);
-            const double got = dat.channels[static_cast<std::size_t>(c)][i];
+            const double got = values[4 * i + static_cast<std::size_t>(c)];
             EXPECT_TRUE(got == want || (std::isnan(got) && std::isnan(want))) << i << "," << c;
         }
     }
