@@ -26,6 +26,7 @@
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"
 #include "io/c37118/frame_assembler.h"
+#include "io/comtrade/comtrade_error.h"
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
@@ -253,11 +254,28 @@ py::dict comtradeArrays(const std::string& path, const std::vector<std::string>&
     options.side = secondary ? ValueSide::Secondary : ValueSide::Primary;
     std::string error;
     std::unique_ptr<ComtradeSampleSource> source;
-    std::vector<double> buildTime, buildPhases;
+    std::vector<double> buildTime, buildPhases, held;
     {
         py::gil_scoped_release release;
         source = ComtradeSampleSource::open(path, options, error);
-        if (source && sampleRate > 0.0 && source->prepare(sampleRate, ModelInputs{}, error)) {
+        // The source keeps none of the recording's samples; they are read
+        // through once more for the arrays.
+        if (source) {
+            try {
+                PhaseReader reader(source->recording());
+                held.resize(3 * source->recording().size());
+                std::size_t done = 0;
+                while (done < source->recording().size()) {
+                    const std::size_t got =
+                        reader.read(held.data() + 3 * done, nullptr, source->recording().size() - done);
+                    if (got == 0) break;
+                    done += got;
+                }
+            } catch (const ComtradeError& e) {
+                error = e.what();
+            }
+        }
+        if (source && error.empty() && sampleRate > 0.0 && source->prepare(sampleRate, ModelInputs{}, error)) {
             ModelInputs in;
             SampleSource::Status status;
             while ((status = source->next(in)) == SampleSource::Status::Sample) {
@@ -275,7 +293,7 @@ py::dict comtradeArrays(const std::string& path, const std::vector<std::string>&
     auto v = values.mutable_unchecked<2>();
     auto t = times.mutable_unchecked<1>();
     for (py::ssize_t i = 0; i < n; ++i) {
-        for (int k = 0; k < 3; ++k) v(i, k) = rec.phases[k][static_cast<size_t>(i)];
+        for (int k = 0; k < 3; ++k) v(i, k) = held[3 * static_cast<size_t>(i) + static_cast<size_t>(k)];
         t(i) = rec.timeOf(static_cast<size_t>(i));
     }
     py::list channels, sections, chosen;
