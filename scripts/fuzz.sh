@@ -15,7 +15,7 @@ seconds=${2:-60}
 shift 2 || shift $#
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(csv_reader_fuzz sizes_query_fuzz method_road_fuzz model_outputs_fuzz comtrade_fuzz c37118_fuzz)
+  targets=(csv_reader_fuzz sizes_query_fuzz method_road_fuzz model_outputs_fuzz comtrade_fuzz c37118_fuzz sv_fuzz)
 fi
 
 if ! command -v clang++ >/dev/null; then

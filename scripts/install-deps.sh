@@ -8,6 +8,8 @@ packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tsha
 # Header-only: CLI11 reads the tool's command lines, nlohmann-json builds the
 # compliance report's JSON.
 packages+=(libcli11-dev nlohmann-json3-dev)
+# libpcap reads and writes sampled-values captures and captures live.
+packages+=(libpcap-dev)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave

@@ -1,0 +1,25 @@
+// What a sample source knows about a sample beyond its values: that it never
+// arrived (its values are NaN), or that its sender marked it unusable. The
+// rule that fills such samples lives in one place, the gap-bridging stage;
+// sources only say which samples need it.
+#ifndef ORVANE_IO_SV_SAMPLE_GAP_FLAGS_H
+#define ORVANE_IO_SV_SAMPLE_GAP_FLAGS_H
+
+struct SampleGapFlags {
+    bool missing = false;  // lost on the way: no values at all
+    bool invalid = false;  // arrived, but flagged invalid, questionable or test
+
+    bool any() const { return missing || invalid; }
+};
+
+// A stage that repairs flagged samples in place, sample by sample and in
+// time order (the bridging rule needs only the past). A sample source that
+// resamples applies it at its input rate, before resampling, so that a
+// hole is not smeared over its neighbours.
+class SampleGapFiller {
+public:
+    virtual ~SampleGapFiller() = default;
+    virtual void fill(double phase[3], const SampleGapFlags& flags) = 0;
+};
+
+#endif  // ORVANE_IO_SV_SAMPLE_GAP_FLAGS_H

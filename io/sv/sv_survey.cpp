@@ -1,0 +1,97 @@
+#include "io/sv/sv_survey.h"
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+
+namespace {
+
+struct Tracked {
+    SvStreamSummary summary;
+    std::unique_ptr<SvContinuity> continuity;
+};
+
+}  // namespace
+
+bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, std::string& error) {
+    std::vector<Tracked> streams;
+    std::deque<SvSample> discard;
+    SvFrame frame;
+    std::optional<SvClock> start;
+    bool ok = true;
+    while (true) {
+        CapturedPacket packet;
+        const PacketReader::Status status = packets.next(packet);
+        if (status == PacketReader::Status::End) break;
+        if (status == PacketReader::Status::Error) {
+            error = packets.error();
+            ok = false;
+            break;
+        }
+        if (!start) start = packet.time;
+        for (Tracked& t : streams) t.continuity->clock(packet.time);
+        const double elapsed = static_cast<double>(packet.time.seconds - start->seconds) +
+                               static_cast<double>(packet.time.nanoseconds - start->nanoseconds) * 1e-9;
+        if (seconds > 0 && elapsed >= seconds) break;
+        if (status == PacketReader::Status::Timeout) continue;
+
+        ++survey.packets;
+        SvFault fault{};
+        std::size_t offset = 0;
+        const SvDecode result = decodeSvFrame(packet.bytes, frame, fault, offset);
+        if (result == SvDecode::NotSampledValues) {
+            ++survey.otherPackets;
+            continue;
+        }
+        if (result == SvDecode::Malformed) {
+            survey.malformed.note(fault, survey.packets, offset);
+            continue;
+        }
+        // A frame may in principle mix streams; each ASDU counts for its own,
+        // and a frame once for every stream it carries.
+        std::vector<std::size_t> seenHere;
+        for (const SvAsdu& asdu : frame.asdus) {
+            auto it = std::find_if(streams.begin(), streams.end(), [&](const Tracked& t) {
+                const SvStreamSummary& k = t.summary;
+                return k.svId == asdu.svId && k.appId == frame.appId && k.source == frame.source;
+            });
+            if (it == streams.end()) {
+                Tracked t;
+                t.summary.svId = std::string(asdu.svId);
+                t.summary.appId = frame.appId;
+                t.summary.source = frame.source;
+                t.continuity = std::make_unique<SvContinuity>();
+                streams.push_back(std::move(t));
+                it = streams.end() - 1;
+            }
+            const std::size_t k = static_cast<std::size_t>(it - streams.begin());
+            SvStreamSummary& s = it->summary;
+            if (std::find(seenHere.begin(), seenHere.end(), k) == seenHere.end()) {
+                seenHere.push_back(k);
+                ++s.frames;
+                const std::size_t n = static_cast<std::size_t>(std::count_if(
+                    frame.asdus.begin(), frame.asdus.end(), [&](const SvAsdu& a) { return a.svId == asdu.svId; }));
+                s.asdusPerFrameMin = s.frames == 1 ? n : std::min(s.asdusPerFrameMin, n);
+                s.asdusPerFrameMax = std::max(s.asdusPerFrameMax, n);
+            }
+            s.vlanId = frame.vlanId;
+            s.smpSynch = asdu.smpSynch;
+            s.confRev = asdu.confRev;
+            s.channels = asdu.channels();
+            SvArrival a;
+            a.stamp = svStamp(packet.time, asdu.refreshTime);
+            a.smpCnt = asdu.smpCnt;
+            a.smpRate = asdu.smpRate;
+            it->continuity->offer(a, discard);
+            discard.clear();
+        }
+    }
+    for (Tracked& t : streams) {
+        t.continuity->finish(discard);
+        discard.clear();
+        t.summary.rate = t.continuity->rate();
+        t.summary.continuity = t.continuity->counts();
+        survey.streams.push_back(std::move(t.summary));
+    }
+    return ok;
+}
