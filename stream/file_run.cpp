@@ -6,6 +6,7 @@
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
 #include "stream/frame_output.h"
+#include "stream/sv_capture.h"
 
 namespace {
 
@@ -48,6 +49,13 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     double epochShift = 0.0;
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
+    if (input.svCapture) {
+        auto capture = openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag, epochShift, error);
+        if (!capture) return failure(2, error);
+        FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, epochShift, progress);
+        outcome.notes = svStreamNotes(*capture);
+        return outcome;
+    }
     if (input.comtrade) {
         source = openRecording(input.path, settings, choice.buildTag, epochShift, error);
         if (!source) return failure(2, error);

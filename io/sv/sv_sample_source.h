@@ -33,6 +33,8 @@ public:
                                                     std::string& error);
 
     uint32_t streamRate() const { return stream_.rate(); }
+    // Seconds from 1970 to the midnight `Time` counts from.
+    int64_t midnight() const { return midnight_; }
     // Fixes the build's sample rate and the configuration ports (`ports`'
     // phases and time are replaced per sample). False, with `error` set,
     // when the stream cannot be brought to that rate.

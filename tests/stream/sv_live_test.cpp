@@ -1,0 +1,78 @@
+// The live PMU on a sampled-values stream: a merging unit publishing in
+// real time into one end of a veth pair inside a network namespace of the
+// test's own, `orvane serve --sv` on the other end, `orvane pdc` connected.
+// Needs root; skipped, saying why, where namespaces cannot be made.
+#include <unistd.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/background_process.h"
+
+namespace {
+
+bool shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// A namespace holding one end of a veth pair; both gone with it.
+struct VethPair {
+    std::string ns = "orvane_sv_" + std::to_string(getpid());
+    std::string outside = "orvsv" + std::to_string(getpid()) + "a";
+    std::string inside = "orvsv" + std::to_string(getpid()) + "b";
+    bool made = false;
+    VethPair() {
+        made = shell("ip netns add " + ns) && shell("ip link add " + outside + " type veth peer name " + inside) &&
+               shell("ip link set " + inside + " netns " + ns) && shell("ip link set " + outside + " up") &&
+               shell("ip netns exec " + ns + " ip link set " + inside + " up");
+    }
+    ~VethPair() {
+        shell("ip link del " + outside);
+        shell("ip netns del " + ns);
+    }
+};
+
+TEST(SvLive, PublishedStreamServedToAPdcWithinClassPLimits) {
+    if (geteuid() != 0) GTEST_SKIP() << "making a network namespace and a veth pair needs root";
+    VethPair veth;
+    if (!veth.made) GTEST_SKIP() << "network namespaces or veth pairs cannot be made here (ip netns/ip link failed)";
+    ScratchDirectory scratch("sv_live");
+    BackgroundProcess serve({toolPath(), "serve", "--sv", veth.outside, "--listen", "127.0.0.1:0", "--in-process",
+                             "--build", "auto"},
+                            scratch.file("serve.out"), scratch.file("serve.err"));
+    BackgroundProcess publish({"ip", "netns", "exec", veth.ns, toolPath(), "sv-publish", "--interface", veth.inside,
+                               "--signal", "steady", "--amplitude", "100", "--phase", "20", "--duration", "4"},
+                              scratch.file("publish.out"), scratch.file("publish.err"));
+    waitFor([&] { return !announcedPort(serve.err()).empty() || !serve.running(); }, 10000);
+    const std::string port = announcedPort(serve.err());
+    ASSERT_FALSE(port.empty()) << serve.err() << publish.err();
+    BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + port, "--timeout", "5"}, scratch.file("pdc.out"),
+                          scratch.file("pdc.err"));
+    EXPECT_EQ(publish.wait(10000), 0) << publish.err();
+    EXPECT_EQ(serve.wait(10000), 0) << serve.err();
+    EXPECT_EQ(pdc.wait(10000), 0) << pdc.err();
+    EXPECT_NE(serve.err().find("latency over"), std::string::npos) << serve.err();
+
+    const double kPi = 3.14159265358979323846;
+    const std::complex<double> truth = std::polar(100.0 / std::sqrt(2.0), 20 * kPi / 180);
+    std::size_t reports = 0;
+    double worstTve = 0;
+    for (const std::string& line : linesOf(pdc.out())) {
+        if (line.rfind("timestamp", 0) == 0) continue;
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+        ASSERT_GE(f.size(), 9u) << line;
+        ++reports;
+        worstTve = std::max(worstTve, std::abs(std::polar(std::stod(f[7]), std::stod(f[8])) - truth) / std::abs(truth));
+        EXPECT_NEAR(std::stod(f[5]), 50.0, 0.005) << line;
+    }
+    EXPECT_GE(reports, 50u) << pdc.err();
+    EXPECT_LT(worstTve, 0.01);
+}
+
+}  // namespace
