@@ -79,12 +79,13 @@ int serveCommand(ServeOptions& o) {
 
     std::unique_ptr<SampleSource> source;
     SvSampleSource* capture = nullptr;
+    std::unique_ptr<PeriodBridge> bridge;
     double timeOffset = 0.0;
     if (o.comtrade) {
         source = openRecording(*o.comtrade, o.ports, o.choice.buildTag, timeOffset, error);
     } else if (o.sv) {
         note("waiting for a sampled-values stream on " + *o.sv);
-        auto sv = openSvStream(*o.sv, true, o.ports.sv, o.ports.ports, o.choice.buildTag, timeOffset, error);
+        auto sv = openSvStream(*o.sv, true, o.ports.sv, o.ports.ports, o.choice.buildTag, timeOffset, bridge, error);
         capture = sv.get();
         source = std::move(sv);
     }
@@ -140,7 +141,7 @@ int serveCommand(ServeOptions& o) {
     feed.reset();
     if (wakeFd >= 0) close(wakeFd);
     if (capture != nullptr) {
-        for (const std::string& line : svStreamNotes(*capture)) note(line);
+        for (const std::string& line : svStreamNotes(*capture, bridge.get())) note(line);
         const LatencyHistogram& a = stream.captureToSend();
         const LatencyHistogram& b = stream.sampleToSend();
         if (a.count() > 0) {

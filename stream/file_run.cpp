@@ -50,10 +50,12 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
     if (input.svCapture) {
-        auto capture = openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag, epochShift, error);
+        std::unique_ptr<PeriodBridge> bridge;
+        auto capture =
+            openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag, epochShift, bridge, error);
         if (!capture) return failure(2, error);
         FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, epochShift, progress);
-        outcome.notes = svStreamNotes(*capture);
+        outcome.notes = svStreamNotes(*capture, bridge.get());
         return outcome;
     }
     if (input.comtrade) {

@@ -1,12 +1,29 @@
 #include "stream/sv_capture.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "stream/file_run.h"
 
+PeriodBridge::PeriodBridge(uint32_t rate, double nominalFrequency)
+    : past_(3 * static_cast<std::size_t>(std::max(1.0, std::round(static_cast<double>(rate) / nominalFrequency))),
+            0.0) {}
+
+void PeriodBridge::fill(double phase[3], const SampleGapFlags& flags) {
+    double* slot = past_.data() + at_;
+    if (flags.any()) {
+        std::copy(slot, slot + 3, phase);
+        ++bridged_;
+    } else {
+        std::copy(phase, phase + 3, slot);
+    }
+    at_ = (at_ + 3) % past_.size();
+}
+
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
                                              const ModelInputs& ports, std::string& buildTag, double& epochShift,
-                                             std::string& error) {
+                                             std::unique_ptr<PeriodBridge>& bridge, std::string& error) {
     std::unique_ptr<SvSampleSource> source;
     if (live) {
         std::unique_ptr<PacketReader> packets = openCaptureInterface(path, error);
@@ -23,11 +40,13 @@ std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live,
         return nullptr;
     }
     if (!source->prepare(build->fs, ports, error)) return nullptr;
+    bridge = std::make_unique<PeriodBridge>(source->streamRate(), ports.nominalFrequency);
+    source->setGapFiller(bridge.get());
     epochShift = static_cast<double>(source->midnight());
     return source;
 }
 
-std::vector<std::string> svStreamNotes(const SvSampleSource& source) {
+std::vector<std::string> svStreamNotes(const SvSampleSource& source, const PeriodBridge* bridge) {
     std::vector<std::string> notes;
     const SvStreamReader& s = source.stream();
     const SvContinuityCounts& c = s.counts();
@@ -55,6 +74,10 @@ std::vector<std::string> svStreamNotes(const SvSampleSource& source) {
                       svFaultText(static_cast<SvFault>(k)), static_cast<unsigned long long>(m.firstPacket[k]),
                       m.firstOffset[k]);
         notes.emplace_back(line);
+    }
+    if (bridge != nullptr && bridge->bridged() > 0) {
+        notes.push_back(source.name() + ": " + std::to_string(bridge->bridged()) +
+                        " samples bridged with the same phase one nominal period earlier");
     }
     if (!source.endNote().empty()) notes.push_back(source.name() + ": " + source.endNote());
     return notes;

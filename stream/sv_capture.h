@@ -17,19 +17,38 @@
 #include "host/port_values.h"
 #include "io/sv/sv_sample_source.h"
 
+// Bridges a flagged sample (lost, or marked unusable by its sender) with the
+// same phase one nominal period earlier: the waveform a period back is the
+// best guess of a quasi-steady power-system signal, and it keeps the model's
+// filters free of NaN. Before a whole period has passed there is no such
+// sample and zero stands in.
+class PeriodBridge : public SampleGapFiller {
+public:
+    PeriodBridge(uint32_t rate, double nominalFrequency);
+    void fill(double phase[3], const SampleGapFlags& flags) override;
+    uint64_t bridged() const { return bridged_; }
+
+private:
+    std::vector<double> past_;  // one period of the three phases, as a ring
+    std::size_t at_ = 0;
+    uint64_t bridged_ = 0;
+};
+
 // Opens the capture file `path` (or, with `live`, the interface of that
 // name), takes the stream `options` select and prepares it for the build
 // `buildTag` ("auto": the build at the stream's rate or the nearest above,
 // written back). `epochShift` receives the seconds from 1970 to the
-// midnight its `Time` counts from. Null, with `error` set, when it cannot.
+// midnight its `Time` counts from; `bridge` the gap bridge set on it (it
+// must outlive the source's use). Null, with `error` set, when it cannot.
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
                                              const ModelInputs& ports, std::string& buildTag, double& epochShift,
-                                             std::string& error);
+                                             std::unique_ptr<PeriodBridge>& bridge, std::string& error);
 
 // What the stream went through, one line each: the stream taken, samples
 // lost, duplicated, reordered, late, flagged by quality; every kind of
-// malformed frame with its count and first place; why the samples ended.
-std::vector<std::string> svStreamNotes(const SvSampleSource& source);
+// malformed frame with its count and first place; samples bridged; why the
+// samples ended.
+std::vector<std::string> svStreamNotes(const SvSampleSource& source, const PeriodBridge* bridge);
 
 // Capture time as nanoseconds since 1970.
 inline int64_t svNanoseconds(const SvClock& c) { return c.seconds * 1000000000 + c.nanoseconds; }

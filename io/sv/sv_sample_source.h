@@ -40,7 +40,8 @@ public:
     // when the stream cannot be brought to that rate.
     bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
     bool passesThrough() const { return !resampler_; }
-    // Applied to every flagged sample at the stream's rate; not owned.
+    // Handed every sample at the stream's rate (it repairs the flagged
+    // ones); not owned.
     void setGapFiller(SampleGapFiller* filler) { filler_ = filler; }
 
     // The gap flags of the sample last given by next().
