@@ -1,13 +1,18 @@
 // The live PMU on a sampled-values stream: a merging unit publishing in
 // real time into one end of a veth pair inside a network namespace of the
 // test's own, `orvane serve --sv` on the other end, `orvane pdc` connected.
-// Needs root; skipped, saying why, where namespaces cannot be made.
+// Where tshark is installed, it captures both sides and must decode the SV
+// and the synchrophasor frames without a malformed one. Needs root; skipped,
+// saying why, where namespaces cannot be made.
 #include <unistd.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <csignal>
+#include <memory>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -36,6 +41,27 @@ struct VethPair {
     }
 };
 
+// A tshark capture, ready when constructed (null when tshark is missing).
+std::unique_ptr<BackgroundProcess> startCapture(const ScratchDirectory& scratch, const std::string& name,
+                                                const std::vector<std::string>& where) {
+    if (std::system("command -v tshark >/dev/null 2>&1") != 0) return nullptr;
+    std::vector<std::string> args = {"tshark", "-w", scratch.file(name + ".pcapng")};
+    args.insert(args.end(), where.begin(), where.end());
+    auto capture = std::make_unique<BackgroundProcess>(args, scratch.file(name + ".out"), scratch.file(name + ".err"));
+    waitFor([&] { return capture->err().find("Capturing on") != std::string::npos || !capture->running(); }, 10000);
+    // It says so a little before packets reach it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    return capture;
+}
+
+// tshark's one-line summaries of the frames `filter` keeps.
+std::string decoded(const ScratchDirectory& scratch, const std::string& name, const std::string& options) {
+    const std::string out = scratch.file(name + ".txt");
+    [[maybe_unused]] const int status =
+        std::system(("tshark -r '" + scratch.file(name + ".pcapng") + "' " + options + " >'" + out + "' 2>/dev/null").c_str());
+    return readWholeFile(out);
+}
+
 TEST(SvLive, PublishedStreamServedToAPdcWithinClassPLimits) {
     if (geteuid() != 0) GTEST_SKIP() << "making a network namespace and a veth pair needs root";
     VethPair veth;
@@ -44,18 +70,32 @@ TEST(SvLive, PublishedStreamServedToAPdcWithinClassPLimits) {
     BackgroundProcess serve({toolPath(), "serve", "--sv", veth.outside, "--listen", "127.0.0.1:0", "--in-process",
                              "--build", "auto"},
                             scratch.file("serve.out"), scratch.file("serve.err"));
+    const auto svCapture = startCapture(scratch, "sv", {"-i", veth.outside});
     BackgroundProcess publish({"ip", "netns", "exec", veth.ns, toolPath(), "sv-publish", "--interface", veth.inside,
-                               "--signal", "steady", "--amplitude", "100", "--phase", "20", "--duration", "4"},
+                               "--signal", "steady", "--amplitude", "100", "--phase", "20", "--duration", "6"},
                               scratch.file("publish.out"), scratch.file("publish.err"));
     waitFor([&] { return !announcedPort(serve.err()).empty() || !serve.running(); }, 10000);
     const std::string port = announcedPort(serve.err());
     ASSERT_FALSE(port.empty()) << serve.err() << publish.err();
+    const auto tcpCapture = startCapture(scratch, "tcp", {"-i", "lo", "-f", "tcp port " + port});
     BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + port, "--timeout", "5"}, scratch.file("pdc.out"),
                           scratch.file("pdc.err"));
     EXPECT_EQ(publish.wait(10000), 0) << publish.err();
     EXPECT_EQ(serve.wait(10000), 0) << serve.err();
     EXPECT_EQ(pdc.wait(10000), 0) << pdc.err();
     EXPECT_NE(serve.err().find("latency over"), std::string::npos) << serve.err();
+    for (BackgroundProcess* capture : {svCapture.get(), tcpCapture.get()}) {
+        if (capture == nullptr) continue;
+        capture->signal(SIGINT);
+        EXPECT_EQ(capture->wait(10000), 0) << capture->err();
+    }
+    if (svCapture && tcpCapture) {
+        const std::string synphasor = "-d tcp.port==" + port + ",synphasor ";
+        EXPECT_NE(decoded(scratch, "sv", "-Y sv -T fields -e sv.svID").find("ORVANE_MU01"), std::string::npos);
+        EXPECT_NE(decoded(scratch, "tcp", synphasor + "-Y synphasor").find("Data Frame"), std::string::npos);
+        EXPECT_EQ(decoded(scratch, "sv", "-Y _ws.malformed"), "");
+        EXPECT_EQ(decoded(scratch, "tcp", synphasor + "-Y _ws.malformed"), "");
+    }
 
     const double kPi = 3.14159265358979323846;
     const std::complex<double> truth = std::polar(100.0 / std::sqrt(2.0), 20 * kPi / 180);
