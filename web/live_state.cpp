@@ -65,35 +65,46 @@ std::vector<std::string> statWords(uint16_t stat) {
     return words;
 }
 
-bool positiveSequence(const PmuConfig& config, const PmuData& data, double& magnitude, double& angle,
-                      std::string* source) {
-    const size_t count = std::min(config.phasors.size(), data.phasors.size());
-    if (count == 0) return false;
-    auto take = [&](std::complex<double> value, const std::string& what) {
-        magnitude = std::abs(value);
-        angle = std::arg(value);
-        if (source != nullptr) *source = what;
-        return true;
-    };
-    for (size_t i = 0; i < count; ++i) {
+PhasorChoice choosePositiveSequence(const PmuConfig& config) {
+    PhasorChoice choice;
+    for (size_t i = 0; i < config.phasors.size(); ++i) {
         const std::string name = upper(config.phasors[i].name);
-        if (name.find("POS") != std::string::npos || name.find("+SEQ") != std::string::npos)
-            return take(phasorOf(config, data.phasors[i]), config.phasors[i].name);
+        if (name.find("POS") != std::string::npos || name.find("+SEQ") != std::string::npos) {
+            choice.index = {i, i, i};
+            choice.source = config.phasors[i].name;
+            return choice;
+        }
     }
     for (const bool current : {false, true}) {
         std::vector<size_t> phases;
-        for (size_t i = 0; i < count && phases.size() < 3; ++i)
+        for (size_t i = 0; i < config.phasors.size() && phases.size() < 3; ++i)
             if (config.phasors[i].isCurrent == current) phases.push_back(i);
         if (phases.size() < 3) continue;
+        choice.index = {phases[0], phases[1], phases[2]};
+        choice.phases = true;
+        choice.source = "positive sequence of " + config.phasors[phases[0]].name + ", " +
+                        config.phasors[phases[1]].name + ", " + config.phasors[phases[2]].name;
+        return choice;
+    }
+    if (!config.phasors.empty()) choice.source = config.phasors[0].name.empty() ? "phasor 1" : config.phasors[0].name;
+    return choice;
+}
+
+bool positiveSequence(const PmuConfig& config, const PhasorChoice& choice, const PmuData& data, double& magnitude,
+                      double& angle) {
+    const size_t count = std::min(config.phasors.size(), data.phasors.size());
+    if (choice.source.empty() || std::max({choice.index[0], choice.index[1], choice.index[2]}) >= count) return false;
+    std::complex<double> value = phasorOf(config, data.phasors[choice.index[0]]);
+    if (choice.phases) {
         // V1 = (Va + a Vb + a^2 Vc) / 3 with a = e^(j 120 deg).
         const std::complex<double> a = std::polar(1.0, 2.0 * std::numbers::pi / 3.0);
-        const std::complex<double> sum = phasorOf(config, data.phasors[phases[0]]) +
-                                         a * phasorOf(config, data.phasors[phases[1]]) +
-                                         a * a * phasorOf(config, data.phasors[phases[2]]);
-        return take(sum / 3.0, "positive sequence of " + config.phasors[phases[0]].name + ", " +
-                                   config.phasors[phases[1]].name + ", " + config.phasors[phases[2]].name);
+        value = (value + a * phasorOf(config, data.phasors[choice.index[1]]) +
+                 a * a * phasorOf(config, data.phasors[choice.index[2]])) /
+                3.0;
     }
-    return take(phasorOf(config, data.phasors[0]), config.phasors[0].name);
+    magnitude = std::abs(value);
+    angle = std::arg(value);
+    return true;
 }
 
 void LiveState::configured(const ConfigFrame& config) {
@@ -102,8 +113,9 @@ void LiveState::configured(const ConfigFrame& config) {
         blocks_.assign(config.pmus.size(), Block{});
         history_.assign(kHistoryFrames * pointWidth(), 0.0);
         historyStart_ = frames_;
-        sources_.assign(config.pmus.size(), "");
     }
+    choices_.clear();
+    for (const PmuConfig& pmu : config.pmus) choices_.push_back(choosePositiveSequence(pmu));
     delays_.resize(kDelayFrames);
     arrivals_.resize(kArrivalFrames);
     // A new rate puts the frames on a new grid.
@@ -127,11 +139,8 @@ void LiveState::receivedAt(const ConfigFrame& config, const DataFrame& data, dou
     for (size_t b = 0; b < blocks_.size(); ++b) {
         const PmuData& pmu = data.pmus[b];
         Block& block = blocks_[b];
-        std::string source;
-        if (!positiveSequence(config.pmus[b], pmu, block.magnitude, block.angle, &source)) {
+        if (!positiveSequence(config.pmus[b], choices_[b], pmu, block.magnitude, block.angle))
             block.magnitude = block.angle = 0.0;
-        }
-        if (sources_[b] != source) sources_[b] = source;  // only the first frame allocates
         block.frequency = pmu.frequency;
         block.rocof = pmu.rocof;
         block.stat = pmu.stat;
@@ -214,9 +223,8 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
         json phasors = json::array();
         for (const PhasorChannel& phasor : pmu.phasors)
             phasors.push_back({{"name", phasor.name}, {"unit", phasor.isCurrent ? "A" : "V"}});
-        bool current = false;
-        for (const PhasorChannel& phasor : pmu.phasors)
-            if (sources_[b].find(phasor.name) != std::string::npos) current = phasor.isCurrent;
+        const PhasorChoice& choice = choices_[b];
+        const bool current = !choice.source.empty() && pmu.phasors[choice.index[0]].isCurrent;
         blocks.push_back({{"station", pmu.station},
                           {"idcode", pmu.idCode},
                           {"nominal", pmu.nominalFrequency},
@@ -224,7 +232,7 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
                           {"phasors", phasors},
                           {"analogs", pmu.analogs.size()},
                           {"digitals", pmu.digitals.size()},
-                          {"source", sources_[b]},
+                          {"source", choice.source},
                           {"unit", current ? "A" : "V"}});
     }
     stream["blocks"] = blocks;
@@ -242,18 +250,24 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
         health["delayMedian"] = delays[delayCount / 2];
         health["delayFrames"] = delayCount;
     }
-    // Frames per second over the last two seconds (three frame periods at
-    // the slow rates), or over the time since the first frame when shorter.
+    // Frames per second: the frames that arrived in the last two seconds
+    // (three frame periods at the slow rates) over the time they spanned;
+    // zero once nothing came for that long.
     const double period = config_.dataRate > 0 ? 1.0 / config_.dataRate : -static_cast<double>(config_.dataRate);
-    const double span = std::min(std::max(2.0, 3.0 * period), monotonicNow - firstArrival_);
-    if (frames_ > 1 && span >= std::min(0.5, 3.0 * period)) {
-        size_t recent = 0;
-        const size_t kept = static_cast<size_t>(std::min<uint64_t>(frames_, kArrivalFrames));
-        for (size_t i = 0; i < kept; ++i)
-            if (arrivals_[i] > monotonicNow - span && arrivals_[i] <= monotonicNow) ++recent;
-        health["fps"] = static_cast<double>(recent) / span;
+    const double window = std::max(2.0, 3.0 * period);
+    size_t recent = 0;
+    double first = monotonicNow, newest = -1.0;
+    const size_t kept = static_cast<size_t>(std::min<uint64_t>(frames_, kArrivalFrames));
+    for (size_t i = 0; i < kept; ++i) {
+        if (arrivals_[i] <= monotonicNow - window || arrivals_[i] > monotonicNow) continue;
+        ++recent;
+        first = std::min(first, arrivals_[i]);
+        newest = std::max(newest, arrivals_[i]);
+    }
+    if (recent >= 2 && newest > first) {
+        health["fps"] = static_cast<double>(recent - 1) / (newest - first);
     } else {
-        health["fps"] = nullptr;
+        health["fps"] = frames_ > 0 && recent == 0 ? json(0.0) : json(nullptr);
     }
     out["health"] = health;
 

@@ -7,6 +7,7 @@
 #ifndef ORVANE_WEB_LIVE_STATE_H
 #define ORVANE_WEB_LIVE_STATE_H
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -24,13 +25,22 @@
 // flags when set.
 std::vector<std::string> statWords(uint16_t stat);
 
-// The positive-sequence phasor of one PMU block as magnitude and angle
-// (rad): the phasor whose name says it is one, else the symmetrical
-// component of the first three voltage (or, lacking those, current)
-// phasors taken as phases A, B, C, else the first phasor. `source` names
-// what was used. False when the block has no phasor.
-bool positiveSequence(const PmuConfig& config, const PmuData& data, double& magnitude, double& angle,
-                      std::string* source = nullptr);
+// Which phasors of a PMU block give its positive sequence: the phasor whose
+// name says it is one, else the symmetrical component of the first three
+// voltage (or, lacking those, current) phasors taken as phases A, B, C,
+// else the first phasor. `source` says which, for people; empty when the
+// block has no phasor.
+struct PhasorChoice {
+    std::array<size_t, 3> index{};
+    bool phases = false;  // the three are phases A, B, C
+    std::string source;
+};
+PhasorChoice choosePositiveSequence(const PmuConfig& config);
+
+// That phasor in a data frame as magnitude and angle (rad); false when the
+// frame lacks it.
+bool positiveSequence(const PmuConfig& config, const PhasorChoice& choice, const PmuData& data, double& magnitude,
+                      double& angle);
 
 class LiveState : public PdcObserver {
 public:
@@ -84,7 +94,7 @@ private:
 
     bool haveConfig_ = false;
     ConfigFrame config_;
-    std::vector<std::string> sources_;  // what each block's phasor is
+    std::vector<PhasorChoice> choices_;  // each block's positive sequence
 
     std::vector<Block> blocks_;
     FrameTime latestTime_;

@@ -85,18 +85,22 @@ TEST(LiveState, PositiveSequenceFromPhasesOrANamedPhasorAndStatInWords) {
         data.phasors.push_back({100.0 * std::cos(rad), 100.0 * std::sin(rad)});
     }
     double magnitude = 0.0, angle = 0.0;
-    std::string source;
-    ASSERT_TRUE(positiveSequence(config, data, magnitude, angle, &source));
+    PhasorChoice choice = choosePositiveSequence(config);
+    ASSERT_TRUE(positiveSequence(config, choice, data, magnitude, angle));
     EXPECT_NEAR(magnitude, 100.0, 1e-9);
     EXPECT_NEAR(angle, std::numbers::pi / 6.0, 1e-12);
-    EXPECT_EQ(source, "positive sequence of VA, VB, VC");
+    EXPECT_EQ(choice.source, "positive sequence of VA, VB, VC");
 
     config.phasors.push_back({});
     config.phasors.back().name = "V1 pos seq";
     data.phasors.push_back({0.0, 5.0});
-    ASSERT_TRUE(positiveSequence(config, data, magnitude, angle, &source));
+    choice = choosePositiveSequence(config);
+    ASSERT_TRUE(positiveSequence(config, choice, data, magnitude, angle));
     EXPECT_NEAR(magnitude, 5.0, 1e-12);
-    EXPECT_EQ(source, "V1 pos seq");
+    EXPECT_EQ(choice.source, "V1 pos seq");
+    // A frame that lacks the phasor its configuration promised gives none.
+    data.phasors.pop_back();
+    EXPECT_FALSE(positiveSequence(config, choice, data, magnitude, angle));
 
     EXPECT_EQ(statWords(0), (std::vector<std::string>{"synchronised", "data valid", "no configuration change",
                                                       "no trigger"}));
