@@ -10,6 +10,9 @@ packages=(g++ cmake make libgtest-dev libbenchmark-dev xz-utils libsoxr-dev tsha
 packages+=(libcli11-dev nlohmann-json3-dev)
 # libpcap reads and writes sampled-values captures and captures live.
 packages+=(libpcap-dev)
+# The live view of 'orvane pdc --http': cpp-httplib serves it, Chart.js
+# (embedded at build time) draws its charts, chromium renders it in its test.
+packages+=(libcpp-httplib-dev libjs-chart.js chromium)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave
