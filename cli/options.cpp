@@ -314,3 +314,92 @@ void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& wh
         if (option->count() > 0) throw UsageError("option '" + option->get_name() + "' applies to " + what + " only");
     }
 }
+
+CLI::Option* addAppId(CLI::App* app, std::optional<int64_t>& target, const std::string& help) {
+    return app
+        ->add_option_function<std::string>(
+            "--appid",
+            [&target](const std::string& text) {
+                char* end = nullptr;
+                errno = 0;
+                const long long parsed = std::strtoll(text.c_str(), &end, 0);
+                if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || parsed < 0 ||
+                    parsed > 0xFFFF) {
+                    refuse("--appid", "'" + text + "' is not an APPID from 0 to 65535 (0x0000 to 0xffff)");
+                }
+                target = parsed;
+            },
+            help)
+        ->type_name("N");
+}
+
+void addSvOptions(CLI::App* app, SvOptions& sv) {
+    const std::string group = "Sampled values";
+    sv.options = {
+        addText(app, "--sv-id", sv.svId, "take the stream of this svID (default: the first stream seen)")
+            ->type_name("ID"),
+        addAppId(app, sv.appId, "take the stream of this APPID (decimal or 0x hex)"),
+        addText(app, "--sv-mac", sv.mac, "take the stream from this source MAC (aa:bb:cc:dd:ee:ff)")->type_name("MAC"),
+        addText(app, "--sv-channels", sv.channels,
+                "the phase channels a, b, c of the data set, counted from 0 (default 4,5,6: UA UB UC of the "
+                "protection data set)")
+            ->type_name("A,B,C"),
+        addText(app, "--sv-scale", sv.scale,
+                "value of one count, one for all phases or one each (default: 0.01 for voltages, 0.001 for "
+                "currents)")
+            ->type_name("S|SA,SB,SC"),
+    };
+    for (CLI::Option* option : sv.options) option->group(group);
+}
+
+namespace {
+
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t begin = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', begin);
+        parts.push_back(text.substr(begin, comma == std::string::npos ? comma : comma - begin));
+        if (comma == std::string::npos) return parts;
+        begin = comma + 1;
+    }
+}
+
+}  // namespace
+
+void readSvOptions(const SvOptions& sv, SvStreamOptions& out) {
+    out.select.svId = sv.svId;
+    if (sv.appId) out.select.appId = static_cast<uint16_t>(*sv.appId);
+    if (sv.mac) {
+        MacAddress mac{};
+        if (!parseMacAddress(*sv.mac, mac)) {
+            throw UsageError("option '--sv-mac': '" + *sv.mac + "' is not a MAC address like 01:0c:cd:04:00:01");
+        }
+        out.select.source = mac;
+    }
+    std::vector<std::size_t> channels{4, 5, 6};
+    if (sv.channels) {
+        channels.clear();
+        for (const std::string& part : splitCommas(*sv.channels)) {
+            char* end = nullptr;
+            const long long c = std::strtoll(part.c_str(), &end, 10);
+            if (part.empty() || end != part.c_str() + part.size() || c < 0 || c > 1023) {
+                throw UsageError("option '--sv-channels': '" + *sv.channels +
+                                 "' is not three channel numbers from 0, as in 4,5,6");
+            }
+            channels.push_back(static_cast<std::size_t>(c));
+        }
+    }
+    std::vector<double> scales;
+    if (sv.scale) {
+        for (const std::string& part : splitCommas(*sv.scale)) {
+            double value = 0.0;
+            if (!parseFinite(part, value)) {
+                throw UsageError("option '--sv-scale': '" + *sv.scale + "' is not one or three finite numbers");
+            }
+            scales.push_back(value);
+        }
+    }
+    std::string error;
+    if (!SvDataSet::choose(channels, scales, out.dataSet, error)) throw UsageError(error);
+}

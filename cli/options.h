@@ -15,6 +15,7 @@
 
 #include "io/comtrade/comtrade_recording.h"
 #include "model/ports.h"
+#include "io/sv/sv_stream.h"
 #include "signals/built_in_signals.h"
 #include "stream/model_road.h"
 
@@ -104,6 +105,18 @@ struct RecordingOptions {
 };
 void addRecordingOptions(CLI::App* app, RecordingOptions& recording);
 void readRecordingOptions(const RecordingOptions& recording, ComtradeReadOptions& read);
+
+// Which sampled-values stream to take and how to read its phases: --sv-id,
+// --appid, --sv-mac, --sv-channels A,B,C and --sv-scale S or SA,SB,SC.
+struct SvOptions {
+    std::optional<std::string> svId, mac, channels, scale;
+    std::optional<int64_t> appId;
+    std::vector<CLI::Option*> options;
+};
+void addSvOptions(CLI::App* app, SvOptions& sv);
+void readSvOptions(const SvOptions& sv, SvStreamOptions& out);
+// An APPID as written, decimal or 0x hex, 0..65535.
+CLI::Option* addAppId(CLI::App* app, std::optional<int64_t>& target, const std::string& help);
 
 // The shaping options of the built-in signals; returns them.
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& shape);

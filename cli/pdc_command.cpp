@@ -16,6 +16,7 @@
 #include "io/c37118/pdc_session.h"
 #include "net/host_port.h"
 #include "net/tcp_client.h"
+#include "web/live_server.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ struct PdcOptions {
     double timeout = 10.0;
     bool cfg3 = false;
     bool header = false;
+    CLI::Option* http = nullptr;
+    std::string httpAddress;
 };
 
 volatile std::sig_atomic_t gStopRequested = 0;
@@ -38,6 +41,20 @@ int pdcCommand(const PdcOptions& o) {
     std::string error;
     if (!parseHostPort(o.target, "address", address, error)) throw UsageError(error);
     if (!(o.timeout > 0.0 && o.timeout <= 86400.0)) throw UsageError("option '--timeout' must lie in 0..86400 seconds");
+    HostPort httpAddress;
+    const bool live = o.http->count() > 0;
+    if (live && !parseHostPort(o.httpAddress.empty() ? kDefaultLiveAddress : o.httpAddress, "option '--http'",
+                               httpAddress, error))
+        throw UsageError(error);
+
+    // The live view listens before the PMU is asked for anything, so that a
+    // taken port fails before any output.
+    LiveState liveState;
+    LiveServer liveServer(liveState);
+    if (live) {
+        if (!liveServer.start(httpAddress, error)) return failWith(1, error);
+        note("live view on http://" + formatHostPort(liveServer.address()) + "/");
+    }
 
     const int fd = connectTcp(address, static_cast<int>(o.timeout * 1000.0), error);
     if (fd < 0) return failWith(1, error);
@@ -50,6 +67,7 @@ int pdcCommand(const PdcOptions& o) {
     const std::string server = formatHostPort(address);
     const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
     PdcSession session(static_cast<uint16_t>(o.idCode), configCommand);
+    if (live) session.observe(&liveState);
     std::vector<uint8_t> out;
     if (o.header) session.command(kCommandSendHeader, out);
     session.command(configCommand, out);
@@ -101,6 +119,7 @@ int pdcCommand(const PdcOptions& o) {
         sendAllTcp(fd, out, ignored);
     }
     close(fd);
+    liveServer.stop();
     if (!ok) return failWith(1, server + ": " + error);
     if (!session.haveConfig()) return failWith(1, server + " closed the connection before sending a configuration");
     if (ended) note("the PMU ended the stream after " + std::to_string(session.dataFrames()) + " data frames");
@@ -112,6 +131,7 @@ Command setup(CLI::App& root) {
     CLI::App* app = root.add_subcommand("pdc", "connect to a C37.118.2 PMU over TCP and print its reports");
     describe(app, 
         "usage: orvane pdc HOST:PORT [--idcode N] [--count N] [--timeout S] [--cfg3] [--header]\n"
+        "                           [--http [ADDR:PORT]]\n"
         "\n"
         "Connects to a PMU that speaks IEEE C37.118.2 over TCP (such as 'orvane serve'),\n"
         "requests its CFG-2 frame, turns data frames on and prints one CSV row per\n"
@@ -121,13 +141,22 @@ Command setup(CLI::App& root) {
         "for 'orvane serve'); frequency in Hz, ROCOF in Hz/s; STAT in hexadecimal.\n"
         "The configuration and other notes go to standard error. When a data frame\n"
         "signals a configuration change (STAT bit 10), the configuration is requested\n"
-        "again. Ctrl-C turns data frames off and ends.\n");
+        "again. Ctrl-C turns data frames off and ends.\n"
+        "\n"
+        "--http serves a live view of the stream to a browser while the PDC runs:\n"
+        "phasor diagrams, strip charts of frequency, ROCOF and magnitude, the\n"
+        "stream's health and its configuration. Without an address it listens on\n"
+        "127.0.0.1:8080 (this machine only); open the address it prints.\n");
     app->add_option("address", o->target, "the PMU's address, e.g. 127.0.0.1:4712")->type_name("HOST:PORT");
     addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of the stream to address, 1..65534 (default 1)");
     addInteger(app, "--count", 1, INT64_MAX, o->count, "stop after N data frames (default: until the stream ends)");
     addNumber(app, "--timeout", o->timeout, "give up when no frame arrives for S seconds (default 10)")->type_name("S");
     app->add_flag("--cfg3", o->cfg3, "request CFG-3 instead of CFG-2");
     app->add_flag("--header", o->header, "also request the header frame and print its text");
+    o->http = app->add_option("--http", o->httpAddress,
+                              "serve a live view in the browser at ADDR:PORT (default 127.0.0.1:8080)")
+                  ->expected(0, 1)
+                  ->type_name("[ADDR:PORT]");
     app->footer(
         "exit status: 0 done (count reached, stream ended or Ctrl-C), 1 connection or\n"
         "stream failure, 2 usage");

@@ -19,9 +19,10 @@ namespace {
 
 struct RunOptions {
     std::vector<InputFile> inputs;  // --input and --comtrade in the order given
-    std::optional<std::string> signal, output, outputDir, frames, format, plot;
+    std::optional<std::string> signal, output, outputDir, frames, format, plot, svPcap;
     bool reportsOnly = false;
     RecordingOptions recording;
+    SvOptions sv;
     int64_t idCode = 1;
     std::optional<int64_t> jobs;
     FileRunSettings settings;
@@ -104,12 +105,20 @@ int runBatch(RunOptions& o, const std::string& format, const std::vector<std::st
 }
 
 int runCommand(RunOptions& o) {
+    if (o.svPcap) {
+        if (!o.inputs.empty() || o.signal) throw UsageError("give --sv-pcap FILE alone, without --input, --comtrade or --signal");
+        if (o.jobs || o.outputDir) throw UsageError("--sv-pcap takes one capture: give --output, not --jobs or --output-dir");
+        o.inputs.push_back(InputFile{*o.svPcap, false, "", true});
+        readSvOptions(o.sv, o.settings.sv);
+    } else {
+        refuseGiven(o.sv.options, "--sv-pcap");
+    }
     if (o.inputs.empty() == !o.signal) throw UsageError("give either --input FILE or --signal NAME");
     bool recording = false;
-    for (const InputFile& input : o.inputs) recording = recording || input.comtrade;
+    for (const InputFile& input : o.inputs) recording = recording || input.comtrade || input.svCapture;
     if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
-    if (!o.signal && !recording) refuseGiven(o.portOptions, "--signal or --comtrade");
-    if (!recording) refuseGiven(o.recording.options, "--comtrade recordings");
+    if (!o.signal && !recording) refuseGiven(o.portOptions, "--signal, --comtrade or --sv-pcap");
+    if (!recording || o.svPcap) refuseGiven(o.recording.options, "--comtrade recordings");
     if (o.idCodeOption->count() > 0 && !o.frames) throw UsageError("--idcode has no effect without --c37118");
     FileRunSettings& settings = o.settings;
     settings.buildTag = settings.driver.buildTag;
@@ -156,6 +165,7 @@ int runCommand(RunOptions& o) {
         outcome = runInputFile(input, settings, progress);
     }
     display.clear();
+    for (const std::string& line : outcome.notes) note(line);
     if (outcome.exitStatus != 0) return failWith(outcome.exitStatus, outcome.error);
     return 0;
 }
@@ -169,6 +179,8 @@ Command setup(CLI::App& root) {
         "                  [--bridge-gaps] [--quality] [--deliverable PATH | --in-process]\n"
         "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"
         "                  [--output-dir DIR] [--phases A,B,C] [--line-to-line] [--primary | --secondary]\n"
+        "       orvane run [--build TAG|auto] --sv-pcap FILE [--sv-id ID | --appid N | --sv-mac MAC]\n"
+        "                  [--sv-channels A,B,C] [--sv-scale S|SA,SB,SC] [--output FILE.csv]\n"
         "\n"
         "Runs samples through the measurement model and writes one row of its seven\n"
         "outputs per sample (CSV by default, HDF5 or COMTRADE by --format or the\n"
@@ -178,7 +190,9 @@ Command setup(CLI::App& root) {
         "  time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n"
         "A recording's Time input counts seconds since UTC midnight of the day its first\n"
         "sample was taken (its start time moved to UTC by the 2013 time code), and the output\n"
-        "timestamps count from the same midnight; --c37118 frames carry the absolute time.\n");
+        "timestamps count from the same midnight; --c37118 frames carry the absolute time.\n"
+        "A sampled-values capture (pcap or pcapng) is timed the same way: each sample at its\n"
+        "second (from the capture clock) plus smpCnt over the stream's rate.\n");
     for (const bool comtrade : {false, true}) {
         app->add_option_function<std::string>(
                comtrade ? "--comtrade" : "--input",
@@ -217,6 +231,11 @@ Command setup(CLI::App& root) {
         ->type_name("FILE");
     o->idCodeOption = addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of those frames, 1..65534 (default 1)");
     addRecordingOptions(app, o->recording);
+    addText(app, "--sv-pcap", o->svPcap,
+            "a capture (pcap or pcapng) of sampled-values frames; one stream of it is run")
+        ->type_name("FILE")
+        ->group("Sampled values");
+    addSvOptions(app, o->sv);
     const std::string recordings = "Several files";
     addInteger(app, "--jobs", 1, 256, o->jobs, "run up to N files at once, each in its own process (default 1)")
         ->group(recordings);

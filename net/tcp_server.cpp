@@ -94,7 +94,15 @@ void TcpServer::poll(int timeoutMs, Handler& handler) {
         fds.push_back({client.fd, events, 0});
         ids.push_back(id);
     }
+    if (wakeFd_ >= 0) fds.push_back({wakeFd_, POLLIN, 0});
     const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+    if (wakeFd_ >= 0) {
+        if ((fds.back().revents & POLLIN) != 0) {
+            uint64_t count = 0;
+            [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);
+        }
+        fds.pop_back();
+    }
     if (ready > 0) {
         if ((fds[0].revents & POLLIN) != 0) accept(handler);
         for (size_t i = 1; i < fds.size(); ++i) {

@@ -56,6 +56,9 @@ public:
     void closeAll(int timeoutMs, Handler& handler);
 
     void setMaxQueued(size_t bytes) { maxQueued_ = bytes; }
+    // Also wake poll() when `fd` (an eventfd, -1: none) becomes readable;
+    // its count is read back so that it can signal again.
+    void setWakeFd(int fd) { wakeFd_ = fd; }
 
 private:
     struct Client {
@@ -76,6 +79,7 @@ private:
     std::map<ClientId, Client> clients_;
     ClientId nextId_ = 1;
     size_t maxQueued_ = 8u << 20;
+    int wakeFd_ = -1;
 };
 
 #endif  // ORVANE_NET_TCP_SERVER_H

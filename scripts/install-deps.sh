@@ -14,6 +14,9 @@ packages+=(libcli11-dev nlohmann-json3-dev)
 packages+=(libhdf5-dev hdf5-tools python3-h5py python3-pandas python3-numpy chromium python3-pil)
 # libpcap reads and writes sampled-values captures and captures live.
 packages+=(libpcap-dev)
+# The live view of 'orvane pdc --http': cpp-httplib serves it, Chart.js
+# (embedded at build time) draws its charts, chromium renders it in its test.
+packages+=(libcpp-httplib-dev libjs-chart.js)
 # clang and its runtime libraries build the libFuzzer targets (make fuzz).
 packages+=(clang libclang-rt-14-dev)
 # GNU Octave (about 300 MB) hosts the deliverables as real MEX files: octave

@@ -11,6 +11,7 @@
 #include "io/input_watch.h"
 #include "stream/frame_output.h"
 #include "stream/run_outputs.h"
+#include "stream/sv_capture.h"
 
 namespace {
 
@@ -66,6 +67,15 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     SourceFacts facts;
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
+    if (input.svCapture) {
+        std::unique_ptr<PeriodBridge> bridge;
+        auto capture =
+            openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag, epochShift, bridge, error);
+        if (!capture) return failure(2, error);
+        FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, epochShift, progress);
+        outcome.notes = svStreamNotes(*capture, bridge.get());
+        return outcome;
+    }
     if (input.comtrade) {
         source = openRecording(input.path, settings, choice.buildTag, facts, error);
         if (!source) return failure(2, error);

@@ -8,10 +8,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "io/comtrade/comtrade_recording.h"
 #include "io/run_summary.h"
 #include "model/ports.h"
+#include "io/sv/sv_stream.h"
 #include "stream/model_road.h"
 #include "stream/run_loop.h"
 
@@ -19,6 +21,7 @@ struct InputFile {
     std::string path;
     bool comtrade = false;
     std::string outputPath;  // "" or "-" for standard output
+    bool svCapture = false;  // a capture of sampled-values frames
 };
 
 struct FileRunSettings {
@@ -27,6 +30,8 @@ struct FileRunSettings {
     std::string buildTag = "10k";
     DriverChoice driver;
     ComtradeReadOptions comtrade;
+    // Which sampled-values stream of a capture, and its phase channels.
+    SvStreamOptions sv;
     bool reportsOnly = false;
     // Bridge short gaps of missing samples in a sample CSV (always done for
     // recordings).
@@ -56,6 +61,8 @@ struct FileOutcome {
     std::string error;
     uint64_t samples = 0;
     std::string buildTag;
+    // What the input went through, for the user (a capture's losses).
+    std::vector<std::string> notes;
 };
 
 // The build for a recording at `rate` Hz: the one at that rate or the

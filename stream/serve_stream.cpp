@@ -1,7 +1,9 @@
 #include "stream/serve_stream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -12,7 +14,29 @@ constexpr size_t kUnpacedBacklog = 256u << 10;
 constexpr int kMaxPollMs = 50;
 constexpr int kIdlePollMs = 200;
 
+int64_t realtimeNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 }  // namespace
+
+void LatencyHistogram::add(int64_t nanoseconds) {
+    const int64_t bin = std::clamp<int64_t>(nanoseconds / kBinNs, 0, static_cast<int64_t>(kBins) - 1);
+    ++bins_[static_cast<std::size_t>(bin)];
+    ++count_;
+}
+
+double LatencyHistogram::quantile(double q) const {
+    const double wanted = std::ceil(q * static_cast<double>(count_));
+    uint64_t seen = 0;
+    for (std::size_t b = 0; b < kBins; ++b) {
+        seen += bins_[b];
+        if (static_cast<double>(seen) >= wanted && seen > 0) return static_cast<double>((b + 1) * kBinNs) * 1e-9;
+    }
+    return static_cast<double>(kBins * kBinNs) * 1e-9;
+}
 
 ServeStream::ServeStream(SampleSource& source, BlockDriver& driver, double sampleRate,
                          const StreamSettings& settings, bool paced, std::function<void(const std::string&)> log)
@@ -94,6 +118,23 @@ bool ServeStream::step() {
         if (status == SampleSource::Status::Error) return fail(2, source_.error());
     }
     havePending_ = false;
+    return stepTaken();
+}
+
+void ServeStream::drainFeed() {
+    while (exitStatus_ == 0) {
+        switch (feed_->take(in_, captureNs_)) {
+            case LiveSampleFeed::Take::Sample:
+                if (!stepTaken()) return;
+                break;
+            case LiveSampleFeed::Take::Empty: return;
+            case LiveSampleFeed::Take::End: ended_ = true; return;
+            case LiveSampleFeed::Take::Error: fail(2, feed_->error()); return;
+        }
+    }
+}
+
+bool ServeStream::stepTaken() {
     if (in_.nominalFrequency != lastNominal_) {
         const std::string problem = nominalFrequencyProblem(in_.nominalFrequency);
         if (!problem.empty()) {
@@ -119,6 +160,7 @@ bool ServeStream::step() {
 }
 
 void ServeStream::broadcast() {
+    bool sent = false;
     bool plainReady = false;
     bool flaggedReady = false;
     for (const auto& [id, client] : clients_) {
@@ -135,7 +177,15 @@ void ServeStream::broadcast() {
             plainReady = true;
             server_->send(id, framePlain_);
         }
+        sent = true;
     }
+    if (feed_ == nullptr || !sent || captureNs_ == 0) return;
+    const int64_t now = realtimeNanoseconds();
+    captureToSend_.add(now - captureNs_);
+    const double whole = std::floor(in_.time);
+    const int64_t sampleNs = (static_cast<int64_t>(settings_.timeOffset) + static_cast<int64_t>(whole)) * 1000000000 +
+                             std::llround((in_.time - whole) * 1e9);
+    sampleToSend_.add(now - sampleNs);
 }
 
 int ServeStream::pacedBatch(Clock::time_point now) {
@@ -152,7 +202,25 @@ int ServeStream::pacedBatch(Clock::time_point now) {
 int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress) {
     server_ = &server;
     uint64_t shownAt = 0;
-    while (stop == 0 && !ended_ && exitStatus_ == 0) {
+    if (feed_ != nullptr) {
+        server.setWakeFd(wakeFd_);
+        if (havePending_) {
+            havePending_ = false;
+            stepTaken();
+        }
+        feed_->start();
+        while (stop == 0 && !ended_ && exitStatus_ == 0) {
+            server.poll(kMaxPollMs, *this);
+            drainFeed();
+            if (samples_ - shownAt >= 4096) {
+                shownAt = samples_;
+                if (progress) progress(samples_, std::nullopt);
+            }
+        }
+        feed_->stop();
+        server.setWakeFd(-1);
+    }
+    while (feed_ == nullptr && stop == 0 && !ended_ && exitStatus_ == 0) {
         const bool wanted = receiversWaiting();
         if (wanted && !running_) {
             running_ = true;

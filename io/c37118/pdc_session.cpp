@@ -45,6 +45,7 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
         config_ = config;
         haveConfig_ = true;
         awaitingConfig_ = false;
+        if (observer_ != nullptr) observer_->configured(config_);
         if (first) {
             rows += dataCsvHeader(config_) + "\n";
             command(kCommandDataOn, reply);
@@ -65,6 +66,7 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
         if (!decodeDataFrame(frame_, config_, data_, error)) return fail("bad data frame: " + error);
         appendDataRows(config_, data_, rows);
         ++dataFrames_;
+        if (observer_ != nullptr) observer_->received(config_, data_);
         bool changed = false;
         for (const PmuData& pmu : data_.pmus) changed = changed || (pmu.stat & kStatConfigChange) != 0;
         // The bit stays set while a change is pending and until this PDC

@@ -15,6 +15,15 @@
 #include "io/c37118/data_frame.h"
 #include "io/c37118/frame_assembler.h"
 
+// Hears each configuration and each decoded data frame as the session takes
+// them, on the session's thread; what it keeps is its own business.
+class PdcObserver {
+public:
+    virtual ~PdcObserver() = default;
+    virtual void configured(const ConfigFrame& config) = 0;
+    virtual void received(const ConfigFrame& config, const DataFrame& data) = 0;
+};
+
 class PdcSession {
 public:
     // `configCommand`: the command that asks for the configuration (CFG-2
@@ -31,6 +40,9 @@ public:
     // with error() set, when the stream cannot go on.
     bool receive(std::span<const uint8_t> bytes, uint64_t maxDataFrames, std::vector<uint8_t>& reply, std::string& rows,
                  std::vector<std::string>& notes);
+
+    // Null: nobody listens (the default).
+    void observe(PdcObserver* observer) { observer_ = observer; }
 
     uint64_t dataFrames() const { return dataFrames_; }
     bool haveConfig() const { return haveConfig_; }
@@ -52,6 +64,7 @@ private:
     std::chrono::steady_clock::time_point lastRequest_ = std::chrono::steady_clock::now();
     uint64_t dataFrames_ = 0;
     std::string error_;
+    PdcObserver* observer_ = nullptr;
 };
 
 #endif  // ORVANE_IO_C37118_PDC_SESSION_H

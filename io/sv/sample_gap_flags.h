@@ -13,7 +13,9 @@ struct SampleGapFlags {
 };
 
 // A stage that repairs flagged samples in place, sample by sample and in
-// time order (the bridging rule needs only the past). A sample source that
+// time order. It is handed every sample, flagged or not, so that it keeps
+// the past the bridging rule takes its values from; it changes only the
+// flagged ones. A sample source that
 // resamples applies it at its input rate, before resampling, so that a
 // hole is not smeared over its neighbours.
 class SampleGapFiller {

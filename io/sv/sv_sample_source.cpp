@@ -109,7 +109,9 @@ bool SvSampleSource::pull(SvSample& sample) {
             return false;
         }
     }
-    if (filler_ != nullptr && sample.flags.any()) filler_->fill(sample.phase, sample.flags);
+    // Every sample, not only flagged ones: the filler keeps the past it
+    // bridges from.
+    if (filler_ != nullptr) filler_->fill(sample.phase, sample.flags);
     return true;
 }
 

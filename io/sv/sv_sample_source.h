@@ -33,12 +33,15 @@ public:
                                                     std::string& error);
 
     uint32_t streamRate() const { return stream_.rate(); }
+    // Seconds from 1970 to the midnight `Time` counts from.
+    int64_t midnight() const { return midnight_; }
     // Fixes the build's sample rate and the configuration ports (`ports`'
     // phases and time are replaced per sample). False, with `error` set,
     // when the stream cannot be brought to that rate.
     bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
     bool passesThrough() const { return !resampler_; }
-    // Applied to every flagged sample at the stream's rate; not owned.
+    // Handed every sample at the stream's rate (it repairs the flagged
+    // ones); not owned.
     void setGapFiller(SampleGapFiller* filler) { filler_ = filler; }
 
     // The gap flags of the sample last given by next().

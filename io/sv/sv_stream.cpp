@@ -69,6 +69,7 @@ std::optional<SvFault> SvStreamReader::newFaultKind() {
 
 void SvStreamReader::take(const CapturedPacket& packet) {
     ++packetNumber_;
+    lastCapture_ = packet.time;
     continuity_.clock(packet.time);
     SvFault fault{};
     std::size_t offset = 0;

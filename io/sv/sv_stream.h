@@ -76,6 +76,8 @@ public:
     // callers print one line per kind.
     std::optional<SvFault> newFaultKind();
     PacketReader& packets() { return packets_; }
+    // Capture time of the newest frame read, of any stream.
+    const SvClock& lastCapture() const { return lastCapture_; }
 
 private:
     void take(const CapturedPacket& packet);
@@ -90,6 +92,7 @@ private:
     SvFrame frame_;
     uint64_t packetNumber_ = 0;
     uint64_t otherFrames_ = 0;
+    SvClock lastCapture_;
     std::optional<std::string> svId_;
     uint16_t appId_ = 0;
     MacAddress source_{};

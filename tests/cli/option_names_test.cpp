@@ -18,7 +18,7 @@ TEST(OptionNames, SharedMeaningsShareOneSpelling) {
         const Command command = setup(root);
         apps[command.app->get_name()] = command.app;
     }
-    ASSERT_EQ(apps.size(), 9u);
+    ASSERT_EQ(apps.size(), 11u);
     // Old spellings stay accepted for a release, hidden from the help.
     const std::set<std::string> retired = {"--hours", "--time-base", "--mex"};
     std::map<std::string, std::pair<std::string, std::string>> seen;  // option: command, value kind
@@ -45,9 +45,13 @@ TEST(OptionNames, SharedMeaningsShareOneSpelling) {
         {"--in-process", {"run", "serve", "compliance", "soak"}},
         {"--build", {"run", "serve", "compliance"}},
         {"--idcode", {"run", "serve", "pdc"}},
-        {"--phases", {"run", "serve"}},
-        {"--line-to-line", {"run", "serve"}},
+        {"--phases", {"run", "serve", "sv-publish"}},
+        {"--line-to-line", {"run", "serve", "sv-publish"}},
         {"--output", {"run", "plot"}},
+        {"--signal", {"run", "serve", "sv-publish"}},
+        {"--sv-id", {"run", "serve", "sv-publish"}},
+        {"--appid", {"run", "serve", "sv-publish"}},
+        {"--sv-channels", {"run", "serve"}},
     };
     for (const auto& [name, commands] : shared) {
         for (const std::string& command : commands) {

@@ -42,6 +42,7 @@ public:
         }
     }
 
+    pid_t pid() const { return pid_; }
     bool running() { return pid_ > 0 && !reaped_ && waitpid(pid_, &status_, WNOHANG) == 0; }
     void signal(int sig) {
         if (pid_ > 0 && !reaped_) kill(pid_, sig);

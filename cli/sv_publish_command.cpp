@@ -1,0 +1,174 @@
+// orvane sv-publish: a merging unit for testing subscribers. Samples of a
+// built-in signal, a sample CSV or a COMTRADE recording go out as
+// sampled-values frames, in real time on an interface or into a capture
+// file, with frames lost, duplicated or reordered on request.
+#include <csignal>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "io/comtrade/comtrade_sample_source.h"
+#include "io/csv/csv_sample_reader.h"
+#include "io/sv/sv_publisher.h"
+
+namespace {
+
+struct PublishOptions {
+    std::optional<std::string> signal, input, comtrade, interface, pcap, svId;
+    std::optional<int64_t> appId;
+    int64_t rate = 4000, asdus = 1, smpSynch = 2, faultSeed = 1;
+    double lose = 0.0, duplicate = 0.0, reorder = 0.0;
+    ModelInputs ports;
+    SignalShape shape;
+    RecordingOptions recording;
+    std::vector<CLI::Option*> shapeOptions;
+};
+
+volatile std::sig_atomic_t gStop = 0;
+void requestStop(int) { gStop = 1; }
+
+// Sleeps until `second` + `nanoseconds` of the system clock.
+void sleepUntil(int64_t second, int64_t nanoseconds) {
+    timespec due{static_cast<time_t>(second + nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+    while (gStop == 0 && clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &due, nullptr) != 0) {
+    }
+}
+
+int publishCommand(PublishOptions& o) {
+    if ((o.signal ? 1 : 0) + (o.input ? 1 : 0) + (o.comtrade ? 1 : 0) != 1) {
+        throw UsageError("give one of --signal NAME, --input FILE.csv or --comtrade FILE");
+    }
+    if ((o.interface ? 1 : 0) + (o.pcap ? 1 : 0) != 1) throw UsageError("give either --interface IFACE or --pcap FILE");
+    if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
+    if (!o.comtrade) refuseGiven(o.recording.options, "--comtrade recordings");
+    SvPublisherOptions options;
+    options.rate = static_cast<uint32_t>(o.rate);
+    options.asdusPerFrame = static_cast<std::size_t>(o.asdus);
+    if (o.svId) options.svId = *o.svId;
+    if (o.appId) options.link.appId = static_cast<uint16_t>(*o.appId);
+    options.smpSynch = static_cast<uint8_t>(o.smpSynch);
+    options.loseFraction = o.lose;
+    options.duplicateFraction = o.duplicate;
+    options.reorderFraction = o.reorder;
+    options.seed = static_cast<uint64_t>(o.faultSeed);
+    std::string error;
+    if (!SvPublisher::check(options, error)) throw UsageError(error);
+
+    const double rate = static_cast<double>(o.rate);
+    std::unique_ptr<SampleSource> source;
+    double epochShift = 0.0;
+    if (o.signal) {
+        source = makeSignalSource(*o.signal, o.shape, o.ports, rate, error);
+    } else if (o.input) {
+        source = CsvSampleReader::open(*o.input, error);
+    } else {
+        ComtradeReadOptions read;
+        readRecordingOptions(o.recording, read);
+        auto recording = ComtradeSampleSource::open(*o.comtrade, read, error);
+        if (recording && recording->prepare(rate, o.ports, error)) {
+            epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
+            source = std::move(recording);
+        }
+    }
+    if (!source) return failWith(2, error);
+    ModelInputs in;
+    SampleSource::Status status = source->next(in);
+    if (status == SampleSource::Status::Error) return failWith(2, source->error());
+    if (status == SampleSource::Status::End) return failWith(2, source->name() + ": no samples to publish");
+
+    // Live, smpCnt 0 is the top of the system clock's next second, so that a
+    // subscriber's clock puts every sample in its true second; in a file the
+    // first sample is smpCnt 0 of the second its own time falls in.
+    const bool live = o.interface.has_value();
+    int64_t startSecond = static_cast<int64_t>(std::floor(in.time + epochShift));
+    if (live) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        startSecond = static_cast<int64_t>(now.tv_sec) + 1;
+    }
+    std::unique_ptr<PacketWriter> out =
+        live ? openInjectionInterface(*o.interface, error) : createCaptureFile(*o.pcap, error);
+    if (!out) return failWith(2, error);
+    if (live) {
+        std::signal(SIGINT, requestStop);
+        std::signal(SIGTERM, requestStop);
+        note("publishing '" + options.svId + "' on " + *o.interface + " from second " + std::to_string(startSecond));
+    }
+
+    SvPublisher publisher(options, *out, startSecond);
+    const SvDataSet dataSet;
+    std::vector<double> channels(options.channels);
+    const int64_t periodNs = 1000000000;
+    for (uint64_t k = 0; status == SampleSource::Status::Sample && gStop == 0; ++k) {
+        svChannelsFromPhases(in.phase, dataSet, channels);
+        if (live && (k + 1) % options.asdusPerFrame == 0) {
+            // A frame leaves at the instant of its last sample.
+            const uint64_t within = k % options.rate;
+            sleepUntil(startSecond + static_cast<int64_t>(k / options.rate),
+                       static_cast<int64_t>(within * periodNs / options.rate));
+        }
+        if (!publisher.push(channels)) return failWith(1, publisher.error());
+        status = source->next(in);
+    }
+    if (status == SampleSource::Status::Error) return failWith(2, source->error());
+    if (!publisher.finish() || !out->close()) return failWith(1, publisher.error().empty() ? out->error() : publisher.error());
+    const SvPublisherCounts& c = publisher.counts();
+    note(std::to_string(c.samples) + " samples in " + std::to_string(c.framesWritten) + " frames written; " +
+         std::to_string(c.framesLost) + " frames lost (" + std::to_string(c.samplesLost) + " samples), " +
+         std::to_string(c.framesDuplicated) + " duplicated, " + std::to_string(c.framesReordered) + " reordered");
+    return 0;
+}
+
+CLI::Option* addFraction(CLI::App* app, const std::string& name, double& target, const std::string& help) {
+    return addNumber(app, name, [&target, name](double f) {
+        if (!(f >= 0.0 && f <= 1.0)) throw CLI::ValidationError("option '" + name + "': must be a fraction 0..1");
+        target = f;
+    }, help)->type_name("FRACTION");
+}
+
+Command setup(CLI::App& root) {
+    auto o = std::make_shared<PublishOptions>();
+    CLI::App* app = root.add_subcommand("sv-publish", "send samples as sampled-values frames (a merging unit for tests)");
+    describe(app,
+             "usage: orvane sv-publish (--signal NAME [signal options] | --input FILE.csv | --comtrade FILE)\n"
+             "                         (--interface IFACE | --pcap FILE) [--rate N] [--asdus N] [--sv-id ID]\n"
+             "                         [--appid N] [--smp-synch 0|1|2] [--lose F] [--duplicate F] [--reorder F]\n"
+             "\n"
+             "Plays a merging unit: the three phases go out as IEC 61850-9-2 sampled values\n"
+             "in the eight-channel protection data set (IA IB IC IN UA UB UC UN; the phases\n"
+             "are UA, UB, UC at 10 mV per count, UN their sum, the currents zero). On an\n"
+             "interface (needs root or CAP_NET_RAW) frames leave in real time, smpCnt 0 at\n"
+             "the top of each second of the system clock; into a pcap file they are stamped\n"
+             "at their last sample's instant. A CSV's samples are taken to be 1/rate apart;\n"
+             "a COMTRADE recording is resampled to the rate when it has another.\n");
+    addText(app, "--signal", o->signal, "a built-in signal (listed below)")->type_name("NAME");
+    addText(app, "--input", o->input, "a sample CSV, as for 'orvane run'")->type_name("FILE");
+    addText(app, "--comtrade", o->comtrade, "a COMTRADE recording (.cfg or .cff)")->type_name("FILE");
+    addText(app, "--interface", o->interface, "send on this network interface in real time")->type_name("IFACE");
+    addText(app, "--pcap", o->pcap, "write the frames into this pcap file (written only when complete)")
+        ->type_name("FILE");
+    addInteger(app, "--rate", 1, 65535, o->rate, "samples per second (default 4000: 80 per cycle at 50 Hz)");
+    addInteger(app, "--asdus", 1, 255, o->asdus, "ASDUs (samples) per frame (default 1)");
+    addText(app, "--sv-id", o->svId, "svID of the stream (default ORVANE_MU01)")->type_name("ID");
+    addAppId(app, o->appId, "APPID of the stream, decimal or 0x hex (default 0x4000)");
+    addInteger(app, "--smp-synch", 0, 2, o->smpSynch, "smpSynch: 0 none, 1 local, 2 global (default 2)");
+    const std::string faults = "Faults (a seeded draw per frame)";
+    addFraction(app, "--lose", o->lose, "fraction of frames dropped")->group(faults);
+    addFraction(app, "--duplicate", o->duplicate, "fraction of frames sent twice")->group(faults);
+    addFraction(app, "--reorder", o->reorder, "fraction of frames sent after the next one")->group(faults);
+    addInteger(app, "--fault-seed", 0, INT64_MAX, o->faultSeed, "seed of the fault draw (default 1)")->group(faults);
+    addNumber(app, "--nominal-frequency", o->ports.nominalFrequency,
+              "nominal frequency of the signal, Hz (default 50)")->type_name("HZ");
+    addRecordingOptions(app, o->recording);
+    o->shapeOptions = addSignalOptions(app, o->shape);
+    app->footer(signalHelp() + "\nexit status: 0 sent, 1 sending or writing failed, 2 bad input or usage");
+    return {app, [o] { return publishCommand(*o); }};
+}
+
+const CommandRegistration kRegistration(setup);
+
+}  // namespace

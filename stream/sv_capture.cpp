@@ -1,0 +1,140 @@
+#include "stream/sv_capture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "stream/file_run.h"
+
+PeriodBridge::PeriodBridge(uint32_t rate, double nominalFrequency)
+    : past_(3 * static_cast<std::size_t>(std::max(1.0, std::round(static_cast<double>(rate) / nominalFrequency))),
+            0.0) {}
+
+void PeriodBridge::fill(double phase[3], const SampleGapFlags& flags) {
+    double* slot = past_.data() + at_;
+    if (flags.any()) {
+        std::copy(slot, slot + 3, phase);
+        ++bridged_;
+    } else {
+        std::copy(phase, phase + 3, slot);
+    }
+    at_ = (at_ + 3) % past_.size();
+}
+
+std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
+                                             const ModelInputs& ports, std::string& buildTag, double& epochShift,
+                                             std::unique_ptr<PeriodBridge>& bridge, std::string& error) {
+    std::unique_ptr<SvSampleSource> source;
+    if (live) {
+        std::unique_ptr<PacketReader> packets = openCaptureInterface(path, error);
+        if (!packets) return nullptr;
+        source = SvSampleSource::open(std::move(packets), path, options, error);
+    } else {
+        source = SvSampleSource::openFile(path, options, error);
+    }
+    if (!source) return nullptr;
+    if (buildTag == "auto") buildTag = buildTagForRate(source->streamRate());
+    const SampleRateBuild* build = buildByTag(buildTag);
+    if (build == nullptr) {
+        error = "unknown build '" + buildTag + "'";
+        return nullptr;
+    }
+    if (!source->prepare(build->fs, ports, error)) return nullptr;
+    bridge = std::make_unique<PeriodBridge>(source->streamRate(), ports.nominalFrequency);
+    source->setGapFiller(bridge.get());
+    epochShift = static_cast<double>(source->midnight());
+    return source;
+}
+
+std::vector<std::string> svStreamNotes(const SvSampleSource& source, const PeriodBridge* bridge) {
+    std::vector<std::string> notes;
+    const SvStreamReader& s = source.stream();
+    const SvContinuityCounts& c = s.counts();
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "%s: stream '%s' (APPID 0x%04x, %s, %u Hz): %llu samples received, %llu lost, %llu duplicated, "
+                  "%llu reordered, %llu late",
+                  source.name().c_str(), s.svId().value_or("").c_str(), s.appId(), formatMacAddress(s.source()).c_str(),
+                  s.rate(), static_cast<unsigned long long>(c.received), static_cast<unsigned long long>(c.lost),
+                  static_cast<unsigned long long>(c.duplicates), static_cast<unsigned long long>(c.reordered),
+                  static_cast<unsigned long long>(c.late));
+    notes.emplace_back(line);
+    const SvQualityCounts& q = s.quality();
+    if (q.invalid + q.questionable + q.test > 0) {
+        std::snprintf(line, sizeof line, "%s: samples flagged by their quality: %llu invalid, %llu questionable, %llu test",
+                      source.name().c_str(), static_cast<unsigned long long>(q.invalid),
+                      static_cast<unsigned long long>(q.questionable), static_cast<unsigned long long>(q.test));
+        notes.emplace_back(line);
+    }
+    const SvMalformedCounts& m = s.malformed();
+    for (std::size_t k = 0; k < kSvFaultKinds; ++k) {
+        if (m.count[k] == 0) continue;
+        std::snprintf(line, sizeof line, "%s: %llu malformed frames skipped: %s (first: packet %llu, byte %zu)",
+                      source.name().c_str(), static_cast<unsigned long long>(m.count[k]),
+                      svFaultText(static_cast<SvFault>(k)), static_cast<unsigned long long>(m.firstPacket[k]),
+                      m.firstOffset[k]);
+        notes.emplace_back(line);
+    }
+    if (bridge != nullptr && bridge->bridged() > 0) {
+        notes.push_back(source.name() + ": " + std::to_string(bridge->bridged()) +
+                        " samples bridged with the same phase one nominal period earlier");
+    }
+    if (!source.endNote().empty()) notes.push_back(source.name() + ": " + source.endNote());
+    return notes;
+}
+
+LiveSampleFeed::LiveSampleFeed(SampleSource& source, std::function<int64_t()> captureNs,
+                               std::function<void()> onSample, std::size_t capacity)
+    : source_(source), captureNs_(std::move(captureNs)), onSample_(std::move(onSample)), ring_(capacity) {}
+
+LiveSampleFeed::~LiveSampleFeed() { stop(); }
+
+void LiveSampleFeed::start() { thread_ = std::thread([this] { run(); }); }
+
+void LiveSampleFeed::stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopRequested_ = true;
+    }
+    space_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void LiveSampleFeed::run() {
+    Entry entry;
+    while (true) {
+        const SampleSource::Status status = source_.next(entry.in);
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (stopRequested_) return;
+        if (status != SampleSource::Status::Sample) {
+            finished_ = true;
+            failed_ = status == SampleSource::Status::Error;
+            if (failed_) error_ = source_.error();
+            lock.unlock();
+            if (onSample_) onSample_();
+            return;
+        }
+        entry.captureNs = captureNs_ ? captureNs_() : 0;
+        space_.wait(lock, [this] { return count_ < ring_.size() || stopRequested_; });
+        if (stopRequested_) return;
+        ring_[(head_ + count_) % ring_.size()] = entry;
+        // The consumer drains the ring whenever it wakes, so it needs waking
+        // only when the ring was empty.
+        const bool wake = ++count_ == 1;
+        lock.unlock();
+        if (wake && onSample_) onSample_();
+    }
+}
+
+LiveSampleFeed::Take LiveSampleFeed::take(ModelInputs& in, int64_t& captureNs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (count_ == 0) {
+        if (!finished_) return Take::Empty;
+        return failed_ ? Take::Error : Take::End;
+    }
+    in = ring_[head_].in;
+    captureNs = ring_[head_].captureNs;
+    head_ = (head_ + 1) % ring_.size();
+    if (count_-- == ring_.size()) space_.notify_one();
+    return Take::Sample;
+}

@@ -1,0 +1,104 @@
+// Sampled-values streams as the samples of a run or of the live PMU: a
+// capture file or an interface opened for one build, what the stream went
+// through said in a few lines, and a feed that reads a live interface on its
+// own thread so that the serving loop never waits on the network.
+#ifndef ORVANE_STREAM_SV_CAPTURE_H
+#define ORVANE_STREAM_SV_CAPTURE_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/port_values.h"
+#include "io/sv/sv_sample_source.h"
+
+// Bridges a flagged sample (lost, or marked unusable by its sender) with the
+// same phase one nominal period earlier: the waveform a period back is the
+// best guess of a quasi-steady power-system signal, and it keeps the model's
+// filters free of NaN. Before a whole period has passed there is no such
+// sample and zero stands in.
+class PeriodBridge : public SampleGapFiller {
+public:
+    PeriodBridge(uint32_t rate, double nominalFrequency);
+    void fill(double phase[3], const SampleGapFlags& flags) override;
+    uint64_t bridged() const { return bridged_; }
+
+private:
+    std::vector<double> past_;  // one period of the three phases, as a ring
+    std::size_t at_ = 0;
+    uint64_t bridged_ = 0;
+};
+
+// Opens the capture file `path` (or, with `live`, the interface of that
+// name), takes the stream `options` select and prepares it for the build
+// `buildTag` ("auto": the build at the stream's rate or the nearest above,
+// written back). `epochShift` receives the seconds from 1970 to the
+// midnight its `Time` counts from; `bridge` the gap bridge set on it (it
+// must outlive the source's use). Null, with `error` set, when it cannot.
+std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
+                                             const ModelInputs& ports, std::string& buildTag, double& epochShift,
+                                             std::unique_ptr<PeriodBridge>& bridge, std::string& error);
+
+// What the stream went through, one line each: the stream taken, samples
+// lost, duplicated, reordered, late, flagged by quality; every kind of
+// malformed frame with its count and first place; samples bridged; why the
+// samples ended.
+std::vector<std::string> svStreamNotes(const SvSampleSource& source, const PeriodBridge* bridge);
+
+// Capture time as nanoseconds since 1970.
+inline int64_t svNanoseconds(const SvClock& c) { return c.seconds * 1000000000 + c.nanoseconds; }
+
+// Samples of a source whose next() waits on the outside world, read ahead
+// on a thread of their own into a bounded ring (no allocation per sample).
+// The reader thread stops at the source's end or error, or when the ring is
+// full until the consumer takes samples.
+class LiveSampleFeed {
+public:
+    enum class Take { Sample, Empty, End, Error };
+
+    // `captureNs` is asked after each sample: the capture time of the
+    // newest frame the sample's data came with. `onSample` runs on the
+    // reader thread when a sample lands in an empty ring and when the source
+    // ends (to wake the consumer).
+    LiveSampleFeed(SampleSource& source, std::function<int64_t()> captureNs, std::function<void()> onSample,
+                   std::size_t capacity = 1u << 16);
+    ~LiveSampleFeed();
+    LiveSampleFeed(const LiveSampleFeed&) = delete;
+    LiveSampleFeed& operator=(const LiveSampleFeed&) = delete;
+
+    void start();
+    // Never waits: the oldest queued sample, or what the source said last.
+    Take take(ModelInputs& in, int64_t& captureNs);
+    // Asks the reader thread to stop and waits for it (it stops at the
+    // source's next return).
+    void stop();
+    const std::string& error() const { return error_; }
+
+private:
+    void run();
+
+    struct Entry {
+        ModelInputs in;
+        int64_t captureNs = 0;
+    };
+    SampleSource& source_;
+    std::function<int64_t()> captureNs_;
+    std::function<void()> onSample_;
+    std::vector<Entry> ring_;
+    std::size_t head_ = 0;  // next to take
+    std::size_t count_ = 0;
+    bool finished_ = false;
+    bool failed_ = false;
+    bool stopRequested_ = false;
+    std::string error_;
+    std::mutex mutex_;
+    std::condition_variable space_;
+    std::thread thread_;
+};
+
+#endif  // ORVANE_STREAM_SV_CAPTURE_H

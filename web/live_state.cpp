@@ -1,0 +1,304 @@
+#include "web/live_state.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+#include <nlohmann/json.hpp>
+
+#include "io/c37118/frame_time.h"
+
+namespace {
+
+double monotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::complex<double> phasorOf(const PmuConfig& config, const PhasorValue& value) {
+    if ((config.format & kFormatPolar) != 0) return std::polar(value.first, value.second);
+    return {value.first, value.second};
+}
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The frame's place on the grid of report times: frames since 1970 at the
+// configured rate (rounded, so that FRACSEC's truncation to the time base
+// does not move a frame off its slot).
+int64_t gridIndex(const FrameTime& time, uint32_t timeBase, int16_t rate) {
+    const double fraction = static_cast<double>(time.fracSec) / static_cast<double>(timeBase);
+    if (rate > 0) return static_cast<int64_t>(time.soc) * rate + std::llround(fraction * rate);
+    return std::llround((static_cast<double>(time.soc) + fraction) / static_cast<double>(-rate));
+}
+
+const char* triggerReason(uint16_t code) {
+    switch (code) {
+    case 0: return "manual";
+    case 1: return "magnitude low";
+    case 2: return "magnitude high";
+    case 3: return "phase angle difference";
+    case 4: return "frequency high or low";
+    case 5: return "df/dt high";
+    case 7: return "digital";
+    default: return code >= 8 ? "user defined" : "reserved";
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> statWords(uint16_t stat) {
+    static const char* const kDataError[] = {"data valid", "data error: PMU error", "data error: test mode",
+                                             "data error: do not use"};
+    std::vector<std::string> words;
+    words.push_back((stat & kStatNotSynchronised) != 0 ? "not synchronised" : "synchronised");
+    words.push_back(kDataError[(stat & kStatDataErrorMask) >> 14]);
+    words.push_back((stat & kStatConfigChange) != 0 ? "configuration change" : "no configuration change");
+    words.push_back((stat & kStatTriggerDetected) != 0
+                        ? std::string("trigger: ") + triggerReason(stat & kStatTriggerReasonMask)
+                        : "no trigger");
+    if ((stat & kStatDataModified) != 0) words.push_back("data modified");
+    if ((stat & kStatSortedByArrival) != 0) words.push_back("sorted by arrival");
+    return words;
+}
+
+PhasorChoice choosePositiveSequence(const PmuConfig& config) {
+    PhasorChoice choice;
+    for (size_t i = 0; i < config.phasors.size(); ++i) {
+        const std::string name = upper(config.phasors[i].name);
+        if (name.find("POS") != std::string::npos || name.find("+SEQ") != std::string::npos) {
+            choice.index = {i, i, i};
+            choice.source = config.phasors[i].name;
+            return choice;
+        }
+    }
+    for (const bool current : {false, true}) {
+        std::vector<size_t> phases;
+        for (size_t i = 0; i < config.phasors.size() && phases.size() < 3; ++i)
+            if (config.phasors[i].isCurrent == current) phases.push_back(i);
+        if (phases.size() < 3) continue;
+        choice.index = {phases[0], phases[1], phases[2]};
+        choice.phases = true;
+        choice.source = "positive sequence of " + config.phasors[phases[0]].name + ", " +
+                        config.phasors[phases[1]].name + ", " + config.phasors[phases[2]].name;
+        return choice;
+    }
+    if (!config.phasors.empty()) choice.source = config.phasors[0].name.empty() ? "phasor 1" : config.phasors[0].name;
+    return choice;
+}
+
+bool positiveSequence(const PmuConfig& config, const PhasorChoice& choice, const PmuData& data, double& magnitude,
+                      double& angle) {
+    const size_t count = std::min(config.phasors.size(), data.phasors.size());
+    if (choice.source.empty() || std::max({choice.index[0], choice.index[1], choice.index[2]}) >= count) return false;
+    std::complex<double> value = phasorOf(config, data.phasors[choice.index[0]]);
+    if (choice.phases) {
+        // V1 = (Va + a Vb + a^2 Vc) / 3 with a = e^(j 120 deg).
+        const std::complex<double> a = std::polar(1.0, 2.0 * std::numbers::pi / 3.0);
+        value = (value + a * phasorOf(config, data.phasors[choice.index[1]]) +
+                 a * a * phasorOf(config, data.phasors[choice.index[2]])) /
+                3.0;
+    }
+    magnitude = std::abs(value);
+    angle = std::arg(value);
+    return true;
+}
+
+void LiveState::configured(const ConfigFrame& config) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!haveConfig_ || config.pmus.size() != blocks_.size()) {
+        blocks_.assign(config.pmus.size(), Block{});
+        history_.assign(kHistoryFrames * pointWidth(), 0.0);
+        historyStart_ = frames_;
+    }
+    choices_.clear();
+    for (const PmuConfig& pmu : config.pmus) choices_.push_back(choosePositiveSequence(pmu));
+    delays_.resize(kDelayFrames);
+    arrivals_.resize(kArrivalFrames);
+    // A new rate puts the frames on a new grid.
+    if (haveConfig_ && config.dataRate != config_.dataRate) haveGrid_ = false;
+    config_ = config;
+    haveConfig_ = true;
+    ++changes_;
+    changed_.notify_all();
+}
+
+void LiveState::received(const ConfigFrame& config, const DataFrame& data) {
+    const double wall = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    receivedAt(config, data, wall, monotonicSeconds());
+}
+
+void LiveState::receivedAt(const ConfigFrame& config, const DataFrame& data, double wallSeconds,
+                           double monotonicSeconds) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!haveConfig_ || data.pmus.size() != blocks_.size()) return;
+    bool changePending = false;
+    for (size_t b = 0; b < blocks_.size(); ++b) {
+        const PmuData& pmu = data.pmus[b];
+        Block& block = blocks_[b];
+        if (!positiveSequence(config.pmus[b], choices_[b], pmu, block.magnitude, block.angle))
+            block.magnitude = block.angle = 0.0;
+        block.frequency = pmu.frequency;
+        block.rocof = pmu.rocof;
+        block.stat = pmu.stat;
+        changePending = changePending || (pmu.stat & kStatConfigChange) != 0;
+    }
+    // Lost frames are the empty slots of the report grid between two frames.
+    // While a configuration change is under way the frames may already run
+    // at a rate this state does not know yet: the count waits for it.
+    const int64_t index = gridIndex(data.time, config.timeBase, config.dataRate);
+    if (changePending) {
+        haveGrid_ = false;
+    } else if (!haveGrid_) {
+        haveGrid_ = true;
+        lastGridIndex_ = index;
+    } else if (index > lastGridIndex_) {
+        lost_ += static_cast<uint64_t>(index - lastGridIndex_ - 1);
+        lastGridIndex_ = index;
+    }
+
+    const double frameSeconds = secondsOf(data.time, config.timeBase);
+    delays_[frames_ % kDelayFrames] = wallSeconds - frameSeconds;
+    arrivals_[frames_ % kArrivalFrames] = monotonicSeconds;
+    if (frames_ == 0) firstArrival_ = monotonicSeconds;
+    double* row = &history_[(frames_ % kHistoryFrames) * pointWidth()];
+    row[0] = frameSeconds;
+    for (size_t b = 0; b < blocks_.size(); ++b) {
+        row[1 + 4 * b] = blocks_[b].frequency;
+        row[2 + 4 * b] = blocks_[b].rocof;
+        row[3 + 4 * b] = blocks_[b].magnitude;
+        row[4 + 4 * b] = blocks_[b].angle;
+    }
+    latestTime_ = data.time;
+    ++frames_;
+    ++changes_;
+    changed_.notify_all();
+}
+
+uint64_t LiveState::waitForChange(uint64_t seen, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, timeout, [&] { return changes_ != seen || closed_; });
+    return changes_;
+}
+
+uint64_t LiveState::changes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return changes_;
+}
+
+void LiveState::close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+}
+
+bool LiveState::closed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closed_;
+}
+
+std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
+    using nlohmann::json;
+    if (monotonicNow < 0.0) monotonicNow = monotonicSeconds();
+    std::lock_guard<std::mutex> lock(mutex_);
+    json out;
+    out["open"] = !closed_;
+    if (!haveConfig_) {
+        out["stream"] = nullptr;
+        sinceFrame = frames_;
+        return out.dump();
+    }
+
+    json stream;
+    stream["idcode"] = config_.idCode;
+    stream["timeBase"] = config_.timeBase;
+    stream["rate"] = config_.dataRate;
+    stream["configType"] = frameTypeName(config_.type);
+    json blocks = json::array();
+    for (size_t b = 0; b < config_.pmus.size(); ++b) {
+        const PmuConfig& pmu = config_.pmus[b];
+        json phasors = json::array();
+        for (const PhasorChannel& phasor : pmu.phasors)
+            phasors.push_back({{"name", phasor.name}, {"unit", phasor.isCurrent ? "A" : "V"}});
+        const PhasorChoice& choice = choices_[b];
+        const bool current = !choice.source.empty() && pmu.phasors[choice.index[0]].isCurrent;
+        blocks.push_back({{"station", pmu.station},
+                          {"idcode", pmu.idCode},
+                          {"nominal", pmu.nominalFrequency},
+                          {"cfgcnt", pmu.configCount},
+                          {"phasors", phasors},
+                          {"analogs", pmu.analogs.size()},
+                          {"digitals", pmu.digitals.size()},
+                          {"source", choice.source},
+                          {"unit", current ? "A" : "V"}});
+    }
+    stream["blocks"] = blocks;
+    out["stream"] = stream;
+
+    json health;
+    health["frames"] = frames_;
+    health["lost"] = lost_;
+    health["rate"] = config_.dataRate > 0 ? static_cast<double>(config_.dataRate) : -1.0 / config_.dataRate;
+    const size_t delayCount = static_cast<size_t>(std::min<uint64_t>(frames_, kDelayFrames));
+    if (delayCount > 0) {
+        std::vector<double> delays(delays_.begin(), delays_.begin() + static_cast<std::ptrdiff_t>(delayCount));
+        health["delayMax"] = *std::max_element(delays.begin(), delays.end());
+        std::nth_element(delays.begin(), delays.begin() + static_cast<std::ptrdiff_t>(delayCount / 2), delays.end());
+        health["delayMedian"] = delays[delayCount / 2];
+        health["delayFrames"] = delayCount;
+    }
+    // Frames per second: the frames that arrived in the last two seconds
+    // (three frame periods at the slow rates) over the time they spanned;
+    // zero once nothing came for that long.
+    const double period = config_.dataRate > 0 ? 1.0 / config_.dataRate : -static_cast<double>(config_.dataRate);
+    const double window = std::max(2.0, 3.0 * period);
+    size_t recent = 0;
+    double first = monotonicNow, newest = -1.0;
+    const size_t kept = static_cast<size_t>(std::min<uint64_t>(frames_, kArrivalFrames));
+    for (size_t i = 0; i < kept; ++i) {
+        if (arrivals_[i] <= monotonicNow - window || arrivals_[i] > monotonicNow) continue;
+        ++recent;
+        first = std::min(first, arrivals_[i]);
+        newest = std::max(newest, arrivals_[i]);
+    }
+    if (recent >= 2 && newest > first) {
+        health["fps"] = static_cast<double>(recent - 1) / (newest - first);
+    } else {
+        health["fps"] = frames_ > 0 && recent == 0 ? json(0.0) : json(nullptr);
+    }
+    out["health"] = health;
+
+    if (frames_ > historyStart_) {
+        json latest;
+        latest["soc"] = latestTime_.soc;
+        latest["fracsec"] = latestTime_.fracSec;
+        latest["time"] = secondsOf(latestTime_, config_.timeBase);
+        json values = json::array();
+        for (const Block& block : blocks_) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%04X", block.stat);
+            values.push_back({{"magnitude", block.magnitude},
+                              {"angle", block.angle},
+                              {"frequency", block.frequency},
+                              {"rocof", block.rocof},
+                              {"stat", hex},
+                              {"words", statWords(block.stat)}});
+        }
+        latest["blocks"] = values;
+        out["latest"] = latest;
+    }
+
+    const uint64_t oldest = std::max({sinceFrame, historyStart_,
+                                      frames_ - std::min<uint64_t>(frames_, kMaxPointsPerUpdate)});
+    json points = json::array();
+    for (uint64_t frame = oldest; frame < frames_; ++frame) {
+        const double* row = &history_[(frame % kHistoryFrames) * pointWidth()];
+        points.push_back(json(std::vector<double>(row, row + pointWidth())));
+    }
+    out["points"] = points;
+    sinceFrame = frames_;
+    return out.dump();
+}
