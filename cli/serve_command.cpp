@@ -79,7 +79,7 @@ int serveCommand(ServeOptions& o) {
 
     std::unique_ptr<SampleSource> source;
     SvSampleSource* capture = nullptr;
-    std::unique_ptr<PeriodBridge> bridge;
+    std::unique_ptr<SvGapBridge> bridge;
     double timeOffset = 0.0;
     if (o.comtrade) {
         SourceFacts facts;

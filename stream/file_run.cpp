@@ -68,7 +68,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     DriverChoice choice = settings.driver;
     choice.buildTag = settings.buildTag;
     if (input.svCapture) {
-        std::unique_ptr<PeriodBridge> bridge;
+        std::unique_ptr<SvGapBridge> bridge;
         auto capture =
             openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag, epochShift, bridge, error);
         if (!capture) return failure(2, error);

@@ -3,27 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "stream/file_run.h"
 
-PeriodBridge::PeriodBridge(uint32_t rate, double nominalFrequency)
-    : past_(3 * static_cast<std::size_t>(std::max(1.0, std::round(static_cast<double>(rate) / nominalFrequency))),
-            0.0) {}
-
-void PeriodBridge::fill(double phase[3], const SampleGapFlags& flags) {
-    double* slot = past_.data() + at_;
-    if (flags.any()) {
-        std::copy(slot, slot + 3, phase);
-        ++bridged_;
-    } else {
-        std::copy(phase, phase + 3, slot);
-    }
-    at_ = (at_ + 3) % past_.size();
+void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
+    // A flagged sample's values are not to be trusted even when present.
+    if (flags.any()) std::fill(phase, phase + 3, std::numeric_limits<double>::quiet_NaN());
+    flags.marked = bridge_.process(phase);
 }
 
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
                                              const ModelInputs& ports, std::string& buildTag, double& epochShift,
-                                             std::unique_ptr<PeriodBridge>& bridge, std::string& error) {
+                                             std::unique_ptr<SvGapBridge>& bridge, std::string& error) {
     std::unique_ptr<SvSampleSource> source;
     if (live) {
         std::unique_ptr<PacketReader> packets = openCaptureInterface(path, error);
@@ -40,13 +32,13 @@ std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live,
         return nullptr;
     }
     if (!source->prepare(build->fs, ports, error)) return nullptr;
-    bridge = std::make_unique<PeriodBridge>(source->streamRate(), ports.nominalFrequency);
+    bridge = std::make_unique<SvGapBridge>(source->streamRate(), ports.nominalFrequency);
     source->setGapFiller(bridge.get());
     epochShift = static_cast<double>(source->midnight());
     return source;
 }
 
-std::vector<std::string> svStreamNotes(const SvSampleSource& source, const PeriodBridge* bridge) {
+std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGapBridge* bridge) {
     std::vector<std::string> notes;
     const SvStreamReader& s = source.stream();
     const SvContinuityCounts& c = s.counts();
@@ -77,7 +69,12 @@ std::vector<std::string> svStreamNotes(const SvSampleSource& source, const Perio
     }
     if (bridge != nullptr && bridge->bridged() > 0) {
         notes.push_back(source.name() + ": " + std::to_string(bridge->bridged()) +
-                        " samples bridged with the same phase one nominal period earlier");
+                        " samples bridged with the same phase one nominal period earlier; the reports within the "
+                        "filters' memory of them are marked");
+    }
+    if (bridge != nullptr && bridge->unbridged() > 0) {
+        notes.push_back(source.name() + ": " + std::to_string(bridge->unbridged()) +
+                        " samples left missing: their gaps were longer than the filters' memory");
     }
     if (!source.endNote().empty()) notes.push_back(source.name() + ": " + source.endNote());
     return notes;

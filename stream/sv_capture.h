@@ -14,24 +14,24 @@
 #include <thread>
 #include <vector>
 
-#include "host/port_values.h"
+#include "io/gap_bridge.h"
 #include "io/sv/sv_sample_source.h"
+#include "model/ports.h"
 
-// Bridges a flagged sample (lost, or marked unusable by its sender) with the
-// same phase one nominal period earlier: the waveform a period back is the
-// best guess of a quasi-steady power-system signal, and it keeps the model's
-// filters free of NaN. Before a whole period has passed there is no such
-// sample and zero stands in.
-class PeriodBridge : public SampleGapFiller {
+// The recordings' gap bridge on a live or captured stream: a lost sample,
+// and one its sender flagged unusable, is bridged by the same rule as a
+// missing value of a recording (the same phase one nominal period earlier,
+// for at most the filters' memory), and marks the samples whose
+// measurements lean on it.
+class SvGapBridge : public SampleGapFiller {
 public:
-    PeriodBridge(uint32_t rate, double nominalFrequency);
-    void fill(double phase[3], const SampleGapFlags& flags) override;
-    uint64_t bridged() const { return bridged_; }
+    SvGapBridge(uint32_t rate, double nominalFrequency) : bridge_(rate, nominalFrequency) {}
+    void fill(double phase[3], SampleGapFlags& flags) override;
+    uint64_t bridged() const { return bridge_.bridgedSamples(); }
+    uint64_t unbridged() const { return bridge_.unbridgedSamples(); }
 
 private:
-    std::vector<double> past_;  // one period of the three phases, as a ring
-    std::size_t at_ = 0;
-    uint64_t bridged_ = 0;
+    GapBridge bridge_;
 };
 
 // Opens the capture file `path` (or, with `live`, the interface of that
@@ -42,13 +42,13 @@ private:
 // must outlive the source's use). Null, with `error` set, when it cannot.
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
                                              const ModelInputs& ports, std::string& buildTag, double& epochShift,
-                                             std::unique_ptr<PeriodBridge>& bridge, std::string& error);
+                                             std::unique_ptr<SvGapBridge>& bridge, std::string& error);
 
 // What the stream went through, one line each: the stream taken, samples
 // lost, duplicated, reordered, late, flagged by quality; every kind of
 // malformed frame with its count and first place; samples bridged; why the
 // samples ended.
-std::vector<std::string> svStreamNotes(const SvSampleSource& source, const PeriodBridge* bridge);
+std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGapBridge* bridge);
 
 // Capture time as nanoseconds since 1970.
 inline int64_t svNanoseconds(const SvClock& c) { return c.seconds * 1000000000 + c.nanoseconds; }

@@ -8,6 +8,9 @@
 struct SampleGapFlags {
     bool missing = false;  // lost on the way: no values at all
     bool invalid = false;  // arrived, but flagged invalid, questionable or test
+    // Set by the gap filler: a repaired sample lies within the filters'
+    // memory of this one, so measurements made now lean on invented data.
+    bool marked = false;
 
     bool any() const { return missing || invalid; }
 };
@@ -15,13 +18,13 @@ struct SampleGapFlags {
 // A stage that repairs flagged samples in place, sample by sample and in
 // time order. It is handed every sample, flagged or not, so that it keeps
 // the past the bridging rule takes its values from; it changes only the
-// flagged ones. A sample source that
+// flagged ones, and sets `marked` on every sample it judges marked. A sample source that
 // resamples applies it at its input rate, before resampling, so that a
 // hole is not smeared over its neighbours.
 class SampleGapFiller {
 public:
     virtual ~SampleGapFiller() = default;
-    virtual void fill(double phase[3], const SampleGapFlags& flags) = 0;
+    virtual void fill(double phase[3], SampleGapFlags& flags) = 0;
 };
 
 #endif  // ORVANE_IO_SV_SAMPLE_GAP_FLAGS_H

@@ -178,6 +178,7 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         const SampleGapFlags& f = inputFlags_[static_cast<std::size_t>(i - inputFlagsBase_)];
         flags_.missing = flags_.missing || f.missing;
         flags_.invalid = flags_.invalid || f.invalid;
+        flags_.marked = flags_.marked || f.marked;
     }
     return Status::Sample;
 }

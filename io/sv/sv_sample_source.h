@@ -57,6 +57,9 @@ public:
     std::optional<double> fractionConsumed() const override;
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
+    // A sample lost, flagged by its sender, or within the filters' memory of
+    // a bridged one.
+    bool sampleMarked() const override { return flags_.any() || flags_.marked; }
 
 private:
     SvSampleSource(std::unique_ptr<PacketReader> packets, std::string name, const SvStreamOptions& options);
