@@ -5,6 +5,7 @@
 #ifndef ORVANE_NET_TCP_SERVER_H
 #define ORVANE_NET_TCP_SERVER_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -25,6 +26,8 @@ public:
         virtual void received(ClientId client, std::span<const uint8_t> bytes) = 0;
         // The client is gone: it closed, its socket failed, or it was dropped.
         virtual void disconnected(ClientId client, const std::string& reason) = 0;
+        // A socket given to watch() has something to read.
+        virtual void readable(int /*fd*/) {}
     };
 
     TcpServer() = default;
@@ -56,6 +59,12 @@ public:
     void closeAll(int timeoutMs, Handler& handler);
 
     void setMaxQueued(size_t bytes) { maxQueued_ = bytes; }
+    // A client whose unsent bytes made no progress for this long is dropped:
+    // it stopped reading. The kernel's send buffer of each connection is kept
+    // small so that such a client shows within seconds, not hours.
+    void setMaxStallMs(int ms) { maxStallMs_ = ms; }
+    // Another socket (UDP) for poll() to wait on beside the connections.
+    void watch(int fd) { watched_.push_back(fd); }
 
 private:
     struct Client {
@@ -64,6 +73,7 @@ private:
         std::vector<uint8_t> queue;
         size_t queueStart = 0;
         std::string dropReason;  // set: close at the next poll
+        std::chrono::steady_clock::time_point stalledSince{};
     };
 
     void accept(Handler& handler);
@@ -76,6 +86,8 @@ private:
     std::map<ClientId, Client> clients_;
     ClientId nextId_ = 1;
     size_t maxQueued_ = 8u << 20;
+    int maxStallMs_ = 5000;
+    std::vector<int> watched_;
 };
 
 #endif  // ORVANE_NET_TCP_SERVER_H

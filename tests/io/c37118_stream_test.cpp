@@ -38,6 +38,13 @@ ReportFramer configuredFramer() {
     return framer;
 }
 
+PmuStreamFramer configuredStream() {
+    PmuStreamFramer framer;
+    std::string error;
+    EXPECT_TRUE(framer.configure({StreamSettings{}}, 1, error)) << error;
+    return framer;
+}
+
 DataFrame decodeData(const ReportFramer& framer, const std::vector<uint8_t>& bytes) {
     DataFrame data;
     std::string error;
@@ -211,7 +218,7 @@ std::vector<uint8_t> command(uint16_t code, uint16_t idCode = 1) {
 }
 
 TEST(PmuConnection, AnswersEachCommand) {
-    ReportFramer framer = configuredFramer();
+    PmuStreamFramer framer = configuredStream();
     PmuConnection connection(framer);
     struct Case {
         uint16_t command;
@@ -235,7 +242,7 @@ TEST(PmuConnection, AnswersEachCommand) {
 }
 
 TEST(PmuConnection, IgnoresOtherStreamsAndRefusesGarbage) {
-    ReportFramer framer = configuredFramer();
+    PmuStreamFramer framer = configuredStream();
     PmuConnection connection(framer);
     std::vector<uint8_t> reply;
     std::vector<std::string> notes;
