@@ -130,8 +130,9 @@ int pdcCommand(const PdcOptions& o) {
             if (quiet > o.timeout) {
                 ok = false;
                 error = "no frame for " + std::to_string(static_cast<int>(o.timeout)) + " s";
-            } else if (o.reconnect && o.udp && quiet > nextBackoff(backoff) + backoff) {
-                // UDP has no connection to lose: ask again, less and less often.
+            } else if (o.udp && (o.reconnect || !session.haveConfig()) && quiet > nextBackoff(backoff) + backoff) {
+                // A datagram may be lost and UDP has no connection to lose:
+                // ask again, less and less often.
                 backoff = nextBackoff(backoff);
                 out.clear();
                 session.restart(out);

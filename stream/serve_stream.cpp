@@ -242,7 +242,9 @@ bool ServeStream::step() {
 }
 
 void ServeStream::resendConfigIfDue() {
-    if (!udpData_ || roads_.onCommand) return;
+    // Also in mixed mode: a receiver (or a capture) of the UDP data alone
+    // can then decode it.
+    if (!udpData_) return;
     const Clock::time_point now = Clock::now();
     const bool changed = dataToConfigCount_ != framer_.configCount();
     if (configEverSent_ && !changed && now - lastConfigSent_ < std::chrono::duration<double>(roads_.configInterval)) {

@@ -102,7 +102,7 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
     }
     case FrameType::Data: {
         if (!haveConfig_) {
-            notes.push_back("skipped a data frame that came before any configuration");
+            if (skippedBeforeConfig_++ == 0) notes.push_back("skipping data frames until a configuration comes");
             return true;
         }
         if (!decodeDataFrame(frame_, config_, data_, error)) return fail("bad data frame: " + error);

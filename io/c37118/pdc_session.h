@@ -65,6 +65,7 @@ private:
     bool dataOnSent_ = false;
     std::string csvHeader_;
     uint64_t blocksNotToUse_ = 0;
+    uint64_t skippedBeforeConfig_ = 0;
     bool awaitingConfig_ = false;
     std::chrono::steady_clock::time_point lastRequest_ = std::chrono::steady_clock::now();
     uint64_t dataFrames_ = 0;
