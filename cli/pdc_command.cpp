@@ -209,7 +209,7 @@ int pdcCommand(const PdcOptions& o) {
 
 Command setup(CLI::App& root) {
     auto o = std::make_shared<PdcOptions>();
-    CLI::App* app = root.add_subcommand("pdc", "connect to a C37.118.2 PMU over TCP and print its reports");
+    CLI::App* app = root.add_subcommand("pdc", "receive a C37.118.2 PMU stream over TCP or UDP and print its reports");
     describe(app, 
         "usage: orvane pdc HOST:PORT [--udp | --mixed ADDR:PORT] [--reconnect] [--idcode N] [--count N]\n"
         "                  [--timeout S] [--cfg3] [--header] [--multicast-interface ADDR]\n"

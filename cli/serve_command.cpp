@@ -190,7 +190,7 @@ int serveCommand(ServeOptions& o) {
 
 Command setup(CLI::App& root) {
     auto o = std::make_shared<ServeOptions>();
-    CLI::App* app = root.add_subcommand("serve", "serve the reports as C37.118.2 frames to PDCs over TCP");
+    CLI::App* app = root.add_subcommand("serve", "serve the reports as C37.118.2 frames to PDCs over TCP and UDP");
     describe(app, 
         "usage: orvane serve (--input FILE.csv | --comtrade FILE | --signal NAME)... [signal options]\n"
         "                    [--build 10k|14p4k|4k|auto] [--station NAME]... [--pmu-idcode N]...\n"
