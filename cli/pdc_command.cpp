@@ -50,16 +50,16 @@ int pdcCommand(const PdcOptions& o) {
         throw UsageError("give the PMU's address, HOST:PORT (e.g. 127.0.0.1:4712), or --listen-udp ADDR:PORT");
     }
     if (spontaneous && (!o.target.empty() || o.udp || o.mixed || o.reconnect)) {
-        throw UsageError("--listen-udp only listens: no PMU address, --udp, --mixed or --reconnect with it");
+        throw UsageError("--listen-udp only listens: no PMU address, --over-udp, --udp-data or --reconnect with it");
     }
-    if (o.udp && o.mixed) throw UsageError("give --udp or --mixed, not both");
+    if (o.udp && o.mixed) throw UsageError("give --over-udp or --udp-data, not both");
     HostPort address;
     std::string error;
     if (!spontaneous && !parseHostPort(o.target, "address", address, error)) throw UsageError(error);
     if (!(o.timeout > 0.0 && o.timeout <= 86400.0)) throw UsageError("option '--timeout' must lie in 0..86400 seconds");
     const std::string interfaceAddress = o.multicastInterface.value_or("");
 
-    // The UDP socket: data (and commands with --udp) from the PMU.
+    // The UDP socket: data (and commands with --over-udp) from the PMU.
     UdpSocket udp;
     UdpPeer pmuPeer;
     if (o.udp) {
@@ -68,7 +68,7 @@ int pdcCommand(const PdcOptions& o) {
         if (!udp.open(any, interfaceAddress, error)) return failWith(1, error);
     } else if (o.mixed || spontaneous) {
         HostPort local;
-        if (!parseHostPort(o.mixed ? *o.mixed : *o.listenUdp, o.mixed ? "--mixed" : "--listen-udp", local, error)) {
+        if (!parseHostPort(o.mixed ? *o.mixed : *o.listenUdp, o.mixed ? "--udp-data" : "--listen-udp", local, error)) {
             throw UsageError(error);
         }
         if (!udp.open(local, interfaceAddress, error)) return failWith(1, error);
@@ -211,7 +211,7 @@ Command setup(CLI::App& root) {
     auto o = std::make_shared<PdcOptions>();
     CLI::App* app = root.add_subcommand("pdc", "receive a C37.118.2 PMU stream over TCP or UDP and print its reports");
     describe(app, 
-        "usage: orvane pdc HOST:PORT [--udp | --mixed ADDR:PORT] [--reconnect] [--idcode N] [--count N]\n"
+        "usage: orvane pdc HOST:PORT [--over-udp | --udp-data ADDR:PORT] [--reconnect] [--idcode N] [--count N]\n"
         "                  [--timeout S] [--cfg3] [--header] [--multicast-interface ADDR]\n"
         "       orvane pdc --listen-udp ADDR:PORT [--count N] [--timeout S] [--multicast-interface ADDR]\n"
         "\n"
@@ -225,8 +225,8 @@ Command setup(CLI::App& root) {
         "signals a configuration change (STAT bit 10), the configuration is requested\n"
         "again. Ctrl-C turns data frames off and ends.\n"
         "\n"
-        "--udp sends the commands by UDP to HOST:PORT and takes the data from there;\n"
-        "--mixed sends them over TCP and takes the data on a UDP address (a multicast\n"
+        "--over-udp sends the commands by UDP to HOST:PORT and takes the data from there;\n"
+        "--udp-data sends them over TCP and takes the data on a UDP address (a multicast\n"
         "group is joined); --listen-udp only listens there for a PMU that sends on its\n"
         "own, and prints data once a configuration frame came.\n");
     app->add_option("address", o->target, "the PMU's address, e.g. 127.0.0.1:4712")->type_name("HOST:PORT");
@@ -234,8 +234,8 @@ Command setup(CLI::App& root) {
     addInteger(app, "--count", 1, INT64_MAX, o->count, "stop after N data frames (default: until the stream ends)");
     addNumber(app, "--timeout", o->timeout, "give up when no frame arrives for S seconds (default 10)")->type_name("S");
     app->add_flag("--cfg3", o->cfg3, "request CFG-3 instead of CFG-2");
-    app->add_flag("--udp", o->udp, "commands and data by UDP with HOST:PORT");
-    addText(app, "--mixed", o->mixed, "commands over TCP, data received by UDP on this address")->type_name("ADDR:PORT");
+    app->add_flag("--over-udp", o->udp, "commands and data by UDP with HOST:PORT");
+    addText(app, "--udp-data", o->mixed, "commands over TCP, data received by UDP on this address")->type_name("ADDR:PORT");
     addText(app, "--listen-udp", o->listenUdp, "no commands: receive what a PMU sends to this UDP address")
         ->type_name("ADDR:PORT");
     addText(app, "--multicast-interface", o->multicastInterface,

@@ -70,7 +70,7 @@ bool has(const ServeOptions& o, InputChoice::Kind kind) {
 }
 
 int serveCommand(ServeOptions& o) {
-    if (o.inputs.empty()) throw UsageError("give --input FILE, --comtrade FILE or --signal NAME (repeat for several PMUs)");
+    if (o.inputs.empty()) throw UsageError("give one of --input FILE, --comtrade FILE or --signal NAME (each may be repeated for several PMU blocks)");
     const bool anySignal = has(o, InputChoice::Kind::Signal);
     const bool anyComtrade = has(o, InputChoice::Kind::Comtrade);
     const bool onlyCsv = !anySignal && !anyComtrade;
@@ -103,7 +103,7 @@ int serveCommand(ServeOptions& o) {
     }
     if (o.mixed && !o.udpTo) throw UsageError("--mixed needs --udp-to ADDR:PORT (where the data frames go)");
     if (o.choice.buildTag == "auto" && (blocks != 1 || !anyComtrade)) {
-        throw UsageError("--build auto needs one --comtrade input (a CSV or a signal has no rate of its own)");
+        throw UsageError("--build auto needs --comtrade, one recording (a CSV or a signal has no rate of its own)");
     }
     o.ports.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
 

@@ -149,7 +149,9 @@ TEST(ServeUsage, RefusesWhatItCannotServe) {
         {"serve", "give one of --input FILE, --comtrade FILE or --signal NAME"},
         {"serve --comtrade tests/data/comtrade/north4800.cfg --phase 30", "'--phase' applies to --signal only"},
         {"serve --signal steady --build auto", "--build auto needs --comtrade"},
+        {"serve --signal steady --mixed", "--mixed needs --udp-to"},
         {"pdc", "give the PMU's address"},
+        {"pdc 127.0.0.1:4712 --listen-udp 127.0.0.1:4713", "--listen-udp only listens"},
         {"pdc 127.0.0.1:1 --count 0", "'--count'"},
     };
     for (const Case& c : cases) {

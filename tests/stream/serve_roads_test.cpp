@@ -162,7 +162,7 @@ TEST(ServeRoads, UdpCommandsAndMulticastOfThreePmusDecodeAsTheModel) {
                               "--multicast-interface", "127.0.0.1", "--duration", "1.5"},
                              scratch.file("serve.out"), scratch.file("serve.err"));
     ASSERT_TRUE(waitFor([&] { return !announcedPort(server.err()).empty() || !server.running(); }, 10000));
-    BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + std::to_string(commands), "--udp", "--count", "10"},
+    BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + std::to_string(commands), "--over-udp", "--count", "10"},
                           scratch.file("pdc.out"), scratch.file("pdc.err"));
     ASSERT_EQ(pdc.wait(20000), 0) << pdc.err() << server.err();
     EXPECT_EQ(server.wait(20000), 0) << server.err();
@@ -194,7 +194,7 @@ TEST(ServeRoads, TcpCommandsWithUdpDataDecodeAsTheModel) {
                               "127.0.0.1:" + std::to_string(data), "--mixed", "--no-pace", "--duration", "1"},
                              scratch.file("serve.out"), scratch.file("serve.err"));
     ASSERT_TRUE(waitFor([&] { return !announcedPort(server.err()).empty() || !server.running(); }, 10000));
-    BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + std::to_string(tcp), "--mixed",
+    BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + std::to_string(tcp), "--udp-data",
                            "127.0.0.1:" + std::to_string(data), "--count", "10"},
                           scratch.file("pdc.out"), scratch.file("pdc.err"));
     ASSERT_EQ(pdc.wait(20000), 0) << pdc.err() << server.err();
