@@ -4,6 +4,10 @@
 // checksum, none may be malformed, and the first reports of every block
 // must be the model's to the bit. Also: start-up reports flagged at every
 // build, and a PDC that rides out a server restart.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -162,10 +166,21 @@ TEST(ServeRoads, UdpCommandsAndMulticastOfThreePmusDecodeAsTheModel) {
                               "--multicast-interface", "127.0.0.1", "--duration", "1.5"},
                              scratch.file("serve.out"), scratch.file("serve.err"));
     ASSERT_TRUE(waitFor([&] { return !announcedPort(server.err()).empty() || !server.running(); }, 10000));
+    // A stranger's datagram is refused with its reason; the stream goes on.
+    const int stranger = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(commands));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::string garbage = "GET / HTTP/1.1\r\n\r\n";
+    sendto(stranger, garbage.data(), garbage.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(stranger);
     BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + std::to_string(commands), "--over-udp", "--count", "10"},
                           scratch.file("pdc.out"), scratch.file("pdc.err"));
     ASSERT_EQ(pdc.wait(20000), 0) << pdc.err() << server.err();
     EXPECT_EQ(server.wait(20000), 0) << server.err();
+    EXPECT_NE(server.err().find("refused a datagram: at byte 0 of the stream: wrong SYNC"), std::string::npos)
+        << server.err();
     // The PDC printed every block of each frame: three rows per frame.
     EXPECT_EQ(linesOf(pdc.out()).size(), 1u + 3 * 10) << pdc.out();
 
