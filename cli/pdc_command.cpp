@@ -1,6 +1,7 @@
-// orvane pdc: a small phasor data concentrator. Connects to a PMU over TCP,
-// asks for its configuration, turns data frames on and prints every report
-// as a CSV row.
+// orvane pdc: a small phasor data concentrator. Connects to a PMU over TCP
+// or UDP (or only listens for one that sends on its own), asks for its
+// configuration, turns data frames on and prints every block of every
+// report as a CSV row; with --reconnect it survives the PMU going away.
 #include <unistd.h>
 
 #include <chrono>

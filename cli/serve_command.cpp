@@ -1,7 +1,8 @@
-// orvane serve: the measurement model as a PMU on the network. PDCs connect
-// over TCP, send command frames (send CFG-1/2/3 or the header, data on or
-// off) and receive the model's reports as data frames, paced in real time
-// or as fast as they can take them.
+// orvane serve: the measurement model as a PMU on the network, one PMU
+// block per input. PDCs send command frames over TCP or UDP (send CFG-1/2/3
+// or the header, data on or off) and receive the reports as data frames,
+// paced in real time or as fast as they take them; or the frames go by UDP
+// to a unicast or multicast destination without any command.
 #include <csignal>
 #include <cstdio>
 #include <memory>

@@ -13,6 +13,7 @@ constexpr int kMaxPollMs = 50;
 constexpr int kIdlePollMs = 200;
 // Command datagrams are small; anything longer is refused as too long.
 constexpr size_t kMaxDatagram = 65536;
+constexpr size_t kMaxUdpPeers = 256;
 
 std::string blockName(size_t k) { return "PMU block " + std::to_string(k + 1); }
 
@@ -129,8 +130,12 @@ void ServeStream::readable(int fd) {
         for (const std::string& note : notes_) log_(peer + ": " + note);
         if (!reply_.empty()) sendUdp(reply_, from);
         if (!ok) log_(peer + ": refused a datagram: " + found->second.error());
-        // A peer that has nothing on keeps no state here.
-        if (!found->second.dataOn()) udpPeers_.erase(found);
+        // A peer keeps its state while it has data on or was sent a
+        // configuration (what it knows decides STAT bit 10), within a bound
+        // so that strangers cannot grow the table.
+        if (!found->second.dataOn() && (!found->second.configSent() || udpPeers_.size() > kMaxUdpPeers)) {
+            udpPeers_.erase(found);
+        }
     }
 }
 
@@ -160,7 +165,11 @@ bool ServeStream::tcpReceivers() const {
 
 bool ServeStream::receiversWaiting() const {
     if (udpData_ && !roads_.onCommand) return true;
-    return tcpReceivers() || !udpPeers_.empty();
+    if (tcpReceivers()) return true;
+    for (const auto& [peer, connection] : udpPeers_) {
+        if (connection.dataOn()) return true;
+    }
+    return false;
 }
 
 size_t ServeStream::largestQueue() const {
