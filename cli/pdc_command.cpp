@@ -1,6 +1,7 @@
-// orvane pdc: a small phasor data concentrator. Connects to a PMU over TCP,
-// asks for its configuration, turns data frames on and prints every report
-// as a CSV row.
+// orvane pdc: a small phasor data concentrator. Connects to a PMU over TCP
+// or UDP (or only listens for one that sends on its own), asks for its
+// configuration, turns data frames on and prints every block of every
+// report as a CSV row; with --reconnect it survives the PMU going away.
 #include <unistd.h>
 
 #include <chrono>
@@ -16,12 +17,16 @@
 #include "io/c37118/pdc_session.h"
 #include "net/host_port.h"
 #include "net/tcp_client.h"
+#include "net/udp_socket.h"
 #include "web/live_server.h"
 
 namespace {
 
 struct PdcOptions {
     std::string target;
+    std::optional<std::string> mixed, listenUdp, multicastInterface;
+    bool udp = false;
+    bool reconnect = false;
     int64_t idCode = 1;
     int64_t count = 0;
     double timeout = 10.0;
@@ -35,12 +40,45 @@ volatile std::sig_atomic_t gStopRequested = 0;
 
 void requestStop(int) { gStopRequested = 1; }
 
+// Waits for a reconnection attempt: 0.25 s, doubling to at most 8 s.
+double nextBackoff(double backoff) { return backoff < 0.25 ? 0.25 : (backoff * 2 > 8.0 ? 8.0 : backoff * 2); }
+
+void sleepSeconds(double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (gStopRequested == 0 && std::chrono::steady_clock::now() < until) usleep(20000);
+}
+
 int pdcCommand(const PdcOptions& o) {
-    if (o.target.empty()) throw UsageError("give the PMU's address, HOST:PORT (e.g. 127.0.0.1:4712)");
+    const bool spontaneous = o.listenUdp.has_value();
+    if (o.target.empty() && !spontaneous) {
+        throw UsageError("give the PMU's address, HOST:PORT (e.g. 127.0.0.1:4712), or --listen-udp ADDR:PORT");
+    }
+    if (spontaneous && (!o.target.empty() || o.udp || o.mixed || o.reconnect)) {
+        throw UsageError("--listen-udp only listens: no PMU address, --over-udp, --udp-data or --reconnect with it");
+    }
+    if (o.udp && o.mixed) throw UsageError("give --over-udp or --udp-data, not both");
     HostPort address;
     std::string error;
-    if (!parseHostPort(o.target, "address", address, error)) throw UsageError(error);
+    if (!spontaneous && !parseHostPort(o.target, "address", address, error)) throw UsageError(error);
     if (!(o.timeout > 0.0 && o.timeout <= 86400.0)) throw UsageError("option '--timeout' must lie in 0..86400 seconds");
+    const std::string interfaceAddress = o.multicastInterface.value_or("");
+
+    // The UDP socket: data (and commands with --over-udp) from the PMU.
+    UdpSocket udp;
+    UdpPeer pmuPeer;
+    if (o.udp) {
+        if (!resolveUdpPeer(address, pmuPeer, error)) return failWith(1, error);
+        HostPort any{pmuPeer.storage.ss_family == AF_INET6 ? "::" : "0.0.0.0", 0};
+        if (!udp.open(any, interfaceAddress, error)) return failWith(1, error);
+    } else if (o.mixed || spontaneous) {
+        HostPort local;
+        if (!parseHostPort(o.mixed ? *o.mixed : *o.listenUdp, o.mixed ? "--udp-data" : "--listen-udp", local, error)) {
+            throw UsageError(error);
+        }
+        if (!udp.open(local, interfaceAddress, error)) return failWith(1, error);
+    }
+    const bool tcp = !o.udp && !spontaneous;
+
     HostPort httpAddress;
     const bool live = o.http->count() > 0;
     if (live && !parseHostPort(o.httpAddress.empty() ? kDefaultLiveAddress : o.httpAddress, "option '--http'",
@@ -56,69 +94,133 @@ int pdcCommand(const PdcOptions& o) {
         note("live view on http://" + formatHostPort(liveServer.address()) + "/");
     }
 
-    const int fd = connectTcp(address, static_cast<int>(o.timeout * 1000.0), error);
-    if (fd < 0) return failWith(1, error);
     struct sigaction action{};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    const std::string server = formatHostPort(address);
+    const std::string server = spontaneous ? "UDP " + *o.listenUdp : formatHostPort(address);
+    int fd = -1;
+    if (tcp) {
+        fd = connectTcp(address, static_cast<int>(o.timeout * 1000.0), error);
+        while (fd < 0 && o.reconnect && gStopRequested == 0) {
+            note(error + "; trying again");
+            sleepSeconds(1.0);
+            fd = connectTcp(address, static_cast<int>(o.timeout * 1000.0), error);
+        }
+        if (fd < 0) return failWith(1, error);
+    }
     const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
     PdcSession session(static_cast<uint16_t>(o.idCode), configCommand);
     if (live) session.observe(&liveState);
     std::vector<uint8_t> out;
+    auto sendCommands = [&](std::string& why) {
+        if (out.empty() || spontaneous) return true;
+        const bool sent = fd >= 0 ? sendAllTcp(fd, out, why) : udp.send(out, pmuPeer, why);
+        if (!sent) why = "cannot send the command: " + why;
+        return sent;
+    };
     if (o.header) session.command(kCommandSendHeader, out);
-    session.command(configCommand, out);
-    bool ok = sendAllTcp(fd, out, error);
-    if (!ok) error = "cannot send the command: " + error;
+    if (!spontaneous) session.command(configCommand, out);
+    bool ok = sendCommands(error);
     const uint64_t count = static_cast<uint64_t>(o.count);
     auto lastFrame = std::chrono::steady_clock::now();
     bool ended = false;
+    double backoff = 0.0;
+    uint64_t reconnections = 0;
     std::string rows;
     std::vector<std::string> notes;
     while (ok && gStopRequested == 0 && !ended && (count == 0 || session.dataFrames() < count)) {
-        uint8_t bytes[8192];
-        const long n = receiveTcp(fd, bytes, 100, error);
+        uint8_t bytes[65536];
+        long n = 0;
+        bool datagram = false;
+        if (fd >= 0) n = receiveTcp(fd, std::span<uint8_t>(bytes, 8192), udp.fd() >= 0 ? 20 : 100, error);
+        if (n == 0 && udp.fd() >= 0) {
+            UdpPeer from;
+            n = udp.receive(bytes, from, fd >= 0 ? 20 : 100, error);
+            datagram = true;
+            if (n < 0) {
+                note("skipped a datagram: " + error);
+                n = 0;
+            }
+        }
+        const double quiet = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastFrame).count();
         if (n == 0) {
-            const double quiet = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastFrame).count();
             if (quiet > o.timeout) {
                 ok = false;
                 error = "no frame for " + std::to_string(static_cast<int>(o.timeout)) + " s";
+            } else if (o.udp && (o.reconnect || !session.haveConfig()) && quiet > nextBackoff(backoff) + backoff) {
+                // A datagram may be lost and UDP has no connection to lose:
+                // ask again, less and less often.
+                backoff = nextBackoff(backoff);
+                out.clear();
+                session.restart(out);
+                ok = sendCommands(error);
             }
             continue;
         }
         if (n < 0) {
-            ended = true;
-            if (n == -2) {
-                ok = false;
-                error = "connection failed: " + error;
+            if (n == -2) error = "connection failed: " + error;
+            if (!o.reconnect) {
+                ended = true;
+                if (n == -2) ok = false;
+                break;
             }
-            break;
+            // The PMU went away: connect again with growing pauses, until
+            // --timeout passes without a frame.
+            close(fd);
+            fd = -1;
+            note("lost the connection to " + server + (n == -2 ? " (" + error + ")" : "") + "; reconnecting");
+            while (fd < 0 && gStopRequested == 0) {
+                backoff = nextBackoff(backoff);
+                sleepSeconds(backoff);
+                const double waited =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - lastFrame).count();
+                if (waited > o.timeout) break;
+                fd = connectTcp(address, 1000, error);
+            }
+            if (fd < 0) {
+                if (gStopRequested != 0) break;
+                ok = false;
+                error = "could not reconnect within " + std::to_string(static_cast<int>(o.timeout)) + " s: " + error;
+                break;
+            }
+            ++reconnections;
+            note("reconnected to " + server + "; requesting the configuration again");
+            out.clear();
+            session.restart(out);
+            ok = sendCommands(error);
+            continue;
         }
         lastFrame = std::chrono::steady_clock::now();
+        backoff = 0.0;
         out.clear();
         rows.clear();
         notes.clear();
-        ok = session.receive(std::span<const uint8_t>(bytes, static_cast<size_t>(n)), count, out, rows, notes);
+        const std::span<const uint8_t> received(bytes, static_cast<size_t>(n));
+        ok = datagram ? session.receiveDatagram(received, count, out, rows, notes)
+                      : session.receive(received, count, out, rows, notes);
         for (const std::string& line : notes) note(line);
         std::fputs(rows.c_str(), stdout);
         std::fflush(stdout);
         if (!ok) {
             error = session.error();
-        } else if (!out.empty() && !sendAllTcp(fd, out, error)) {
-            ok = false;
-            error = "cannot send the command: " + error;
+        } else {
+            ok = sendCommands(error);
         }
     }
-    if (!ended) {
+    if (!ended && !spontaneous && (fd >= 0 || o.udp)) {
         out.clear();
         session.command(kCommandDataOff, out);
         std::string ignored;
-        sendAllTcp(fd, out, ignored);
+        sendCommands(ignored);
     }
-    close(fd);
+    if (fd >= 0) close(fd);
+    if (session.blocksNotToUse() != 0) {
+        note(std::to_string(session.blocksNotToUse()) + " PMU blocks were flagged 'do not use' (STAT bits 15-14)");
+    }
+    if (reconnections != 0) note("reconnected " + std::to_string(reconnections) + " times");
     liveServer.stop();
     if (!ok) return failWith(1, server + ": " + error);
     if (!session.haveConfig()) return failWith(1, server + " closed the connection before sending a configuration");
@@ -128,10 +230,12 @@ int pdcCommand(const PdcOptions& o) {
 
 Command setup(CLI::App& root) {
     auto o = std::make_shared<PdcOptions>();
-    CLI::App* app = root.add_subcommand("pdc", "connect to a C37.118.2 PMU over TCP and print its reports");
+    CLI::App* app = root.add_subcommand("pdc", "receive a C37.118.2 PMU stream over TCP or UDP and print its reports");
     describe(app, 
-        "usage: orvane pdc HOST:PORT [--idcode N] [--count N] [--timeout S] [--cfg3] [--header]\n"
-        "                           [--http [ADDR:PORT]]\n"
+        "usage: orvane pdc HOST:PORT [--over-udp | --udp-data ADDR:PORT] [--reconnect] [--idcode N] [--count N]\n"
+        "                  [--timeout S] [--cfg3] [--header] [--multicast-interface ADDR]\n"
+        "                  [--http [ADDR:PORT]]\n"
+        "       orvane pdc --listen-udp ADDR:PORT [--count N] [--timeout S] [--multicast-interface ADDR]\n"
         "\n"
         "Connects to a PMU that speaks IEEE C37.118.2 over TCP (such as 'orvane serve'),\n"
         "requests its CFG-2 frame, turns data frames on and prints one CSV row per\n"
@@ -143,6 +247,12 @@ Command setup(CLI::App& root) {
         "signals a configuration change (STAT bit 10), the configuration is requested\n"
         "again. Ctrl-C turns data frames off and ends.\n"
         "\n"
+        "--over-udp sends the commands by UDP to HOST:PORT and takes the data from there;\n"
+        "--udp-data sends them over TCP and takes the data on a UDP address (a multicast\n"
+        "group is joined); --listen-udp only listens there for a PMU that sends on its\n"
+        "own, and prints data once a configuration frame came.\n"
+        "\n"
+
         "--http serves a live view of the stream to a browser while the PDC runs:\n"
         "phasor diagrams, strip charts of frequency, ROCOF and magnitude, the\n"
         "stream's health and its configuration. Without an address it listens on\n"
@@ -152,6 +262,16 @@ Command setup(CLI::App& root) {
     addInteger(app, "--count", 1, INT64_MAX, o->count, "stop after N data frames (default: until the stream ends)");
     addNumber(app, "--timeout", o->timeout, "give up when no frame arrives for S seconds (default 10)")->type_name("S");
     app->add_flag("--cfg3", o->cfg3, "request CFG-3 instead of CFG-2");
+    app->add_flag("--over-udp", o->udp, "commands and data by UDP with HOST:PORT");
+    addText(app, "--udp-data", o->mixed, "commands over TCP, data received by UDP on this address")->type_name("ADDR:PORT");
+    addText(app, "--listen-udp", o->listenUdp, "no commands: receive what a PMU sends to this UDP address")
+        ->type_name("ADDR:PORT");
+    addText(app, "--multicast-interface", o->multicastInterface,
+            "IPv4 address of the interface that joins a multicast group (default 127.0.0.1)")
+        ->type_name("ADDR");
+    app->add_flag("--reconnect", o->reconnect,
+                  "when the PMU goes away, connect again (pauses from 0.25 s doubling to 8 s) until --timeout "
+                  "passes without a frame");
     app->add_flag("--header", o->header, "also request the header frame and print its text");
     o->http = app->add_option("--http", o->httpAddress,
                               "serve a live view in the browser at ADDR:PORT (default 127.0.0.1:8080)")

@@ -1,10 +1,9 @@
-// orvane serve: the measurement model as a PMU on the network. PDCs connect
-// over TCP, send command frames (send CFG-1/2/3 or the header, data on or
-// off) and receive the model's reports as data frames, paced in real time
-// or as fast as they can take them.
-#include <sys/eventfd.h>
-#include <unistd.h>
-
+// orvane serve: the measurement model as a PMU on the network, one PMU
+// block per input. PDCs send command frames over TCP or UDP (send CFG-1/2/3
+// or the header, data on or off) and receive the reports as data frames,
+// paced in real time, as fast as they take them or as a live sampled-values
+// stream arrives; or the frames go by UDP to a unicast or multicast
+// destination without any command.
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -13,28 +12,23 @@
 
 #include "cli/options.h"
 #include "cli/progress.h"
-#include "io/csv/csv_sample_reader.h"
 #include "net/host_port.h"
-#include "stream/file_run.h"
-#include "stream/frame_output.h"
+#include "stream/serve_inputs.h"
 #include "stream/serve_stream.h"
-#include "stream/sv_capture.h"
 
 namespace {
 
-// A built-in signal without --duration runs for a day: until Ctrl-C, for
-// any practical purpose.
-constexpr double kDefaultSignalDuration = 86400.0;
+using Kind = ServeInputChoice::Kind;
 
 struct ServeOptions {
-    std::optional<std::string> input, comtrade, signal, sv;
+    ServeInputSettings in;
     SvOptions svOptions;
     std::string listen = "127.0.0.1:4712";
+    std::optional<std::string> udp, udpTo, multicastInterface;
+    int64_t ttl = 1;
+    double configInterval = 60.0;
+    bool mixed = false;
     bool noPace = false;
-    int64_t idCode = 1;
-    DriverChoice choice;
-    FileRunSettings ports;
-    SignalShape shape;
     RecordingOptions recording;
     std::vector<CLI::Option*> portOptions, shapeOptions;
 };
@@ -53,123 +47,121 @@ void installStopHandlers() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-int serveCommand(ServeOptions& o) {
-    if ((o.input ? 1 : 0) + (o.signal ? 1 : 0) + (o.comtrade ? 1 : 0) + (o.sv ? 1 : 0) != 1) {
-        throw UsageError("give one of --input FILE, --comtrade FILE, --signal NAME or --sv IFACE");
+size_t countOf(const ServeOptions& o, Kind kind) {
+    size_t n = 0;
+    for (const ServeInputChoice& input : o.in.inputs) n += input.kind == kind ? 1 : 0;
+    return n;
+}
+
+UdpRoads udpRoads(const ServeOptions& o) {
+    UdpRoads roads;
+    roads.ttl = static_cast<int>(o.ttl);
+    roads.configInterval = o.configInterval;
+    roads.onCommand = o.mixed;
+    if (o.multicastInterface) roads.multicastInterface = *o.multicastInterface;
+    std::string error;
+    HostPort address;
+    if (o.udp) {
+        if (!parseHostPort(*o.udp, "--udp", address, error)) throw UsageError(error);
+        roads.commands = address;
     }
-    if (o.sv) {
-        readSvOptions(o.svOptions, o.ports.sv);
+    if (o.udpTo) {
+        if (!parseHostPort(*o.udpTo, "--udp-to", address, error)) throw UsageError(error);
+        roads.dataTo = address;
+    }
+    if (o.mixed && !o.udpTo) throw UsageError("--mixed needs --udp-to ADDR:PORT (where the data frames go)");
+    return roads;
+}
+
+int serveCommand(ServeOptions& o) {
+    if (o.in.inputs.empty()) {
+        throw UsageError("give one of --input FILE, --comtrade FILE, --signal NAME or --sv IFACE (each but --sv may be "
+                         "repeated for several PMU blocks)");
+    }
+    const size_t blocks = o.in.inputs.size();
+    const bool live = countOf(o, Kind::Sv) > 0;
+    const bool anySignal = countOf(o, Kind::Signal) > 0;
+    const bool anyComtrade = countOf(o, Kind::Comtrade) > 0;
+    if (live) {
+        // The arriving samples pace every block: a second input would have
+        // to keep step with the network.
+        if (blocks != 1) throw UsageError("--sv is the only input when given: it cannot share the stream");
+        readSvOptions(o.svOptions, o.in.ports.sv);
         if (o.noPace) throw UsageError("--no-pace has no effect with --sv: the arriving samples set the pace");
     } else {
         refuseGiven(o.svOptions.options, "--sv");
     }
     // A recording takes the configuration-port options; a CSV has them in
     // its columns.
-    if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
-    if (o.input) refuseGiven(o.portOptions, "--signal or --comtrade");
-    if (!o.comtrade) refuseGiven(o.recording.options, "--comtrade recordings");
-    readRecordingOptions(o.recording, o.ports.comtrade);
+    if (!anySignal) refuseGiven(o.shapeOptions, "--signal");
+    if (!anySignal && !anyComtrade && !live) refuseGiven(o.portOptions, "--signal or --comtrade");
+    if (!anyComtrade) refuseGiven(o.recording.options, "--comtrade recordings");
+    readRecordingOptions(o.recording, o.in.ports.comtrade);
+    if (o.in.stations.size() > blocks) throw UsageError("more --station names than inputs");
+    if (o.in.pmuIdCodes.size() > blocks) throw UsageError("more --pmu-idcode values than inputs");
     HostPort listenAddress;
     std::string error;
     if (!parseHostPort(o.listen, "--listen", listenAddress, error)) throw UsageError(error);
-    if (o.choice.buildTag == "auto" && !o.comtrade && !o.sv) {
-        throw UsageError("--build auto needs --comtrade or --sv (a CSV or a signal has no rate of its own)");
+    const UdpRoads roads = udpRoads(o);
+    if (o.in.choice.buildTag == "auto" && (blocks != 1 || (!anyComtrade && !live))) {
+        throw UsageError("--build auto needs --comtrade or --sv, one input (a CSV or a signal has no rate of its own)");
     }
-    o.ports.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
+    o.in.ports.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
 
-    std::unique_ptr<SampleSource> source;
-    SvSampleSource* capture = nullptr;
-    std::unique_ptr<SvGapBridge> bridge;
-    double timeOffset = 0.0;
-    if (o.comtrade) {
-        SourceFacts facts;
-        source = openRecording(*o.comtrade, o.ports, o.choice.buildTag, facts, error);
-        timeOffset = facts.epochShift;
-    } else if (o.sv) {
-        note("waiting for a sampled-values stream on " + *o.sv);
-        auto sv = openSvStream(*o.sv, true, o.ports.sv, o.ports.ports, o.choice.buildTag, timeOffset, bridge, error);
-        capture = sv.get();
-        source = std::move(sv);
-    }
-    const SampleRateBuild* build = buildByTag(o.choice.buildTag);
-    if (o.input) {
-        source = CsvSampleReader::open(*o.input, error);
-    } else if (o.signal) {
-        if (!o.shape.duration) o.shape.duration = kDefaultSignalDuration;
-        source = makeSignalSource(*o.signal, o.shape, o.ports.ports, build->fs, error);
-    }
-    if (!source) return failWith(2, error);
-    std::unique_ptr<BlockDriver> driver = makeDriver(o.choice, error);
-    if (!driver) return failWith(2, error);
-
-    const uint16_t idCode = static_cast<uint16_t>(o.idCode);
-    StreamSettings settings = streamSettingsFor(build->modelName, build->fs, idCode);
-    settings.timeOffset = timeOffset;
-    ServeStream stream(*source, *driver, build->fs, settings, !o.noPace,
+    if (live) note("waiting for a sampled-values stream on " + o.in.inputs[0].text);
+    ServeInputs inputs;
+    if (!inputs.open(o.in, error)) return failWith(2, error);
+    const SampleRateBuild& build = inputs.build();
+    const uint16_t idCode = static_cast<uint16_t>(o.in.idCode);
+    ServeStream stream(inputs.roads(), build.fs, inputs.blocks(), idCode, !o.noPace,
                        [](const std::string& line) { note(line); });
     // The first sample fixes the nominal frequency of the configuration,
     // which PDCs may ask for before any report exists.
     if (!stream.prepare()) return failWith(stream.exitStatus(), stream.error());
-    // A live stream is read on a thread of its own, which wakes the serving
-    // loop through an eventfd when samples are waiting.
-    std::unique_ptr<LiveSampleFeed> feed;
-    const int wakeFd = capture != nullptr ? eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC) : -1;
-    if (capture != nullptr) {
-        if (wakeFd < 0) return failWith(1, "cannot create an eventfd for the capture thread");
-        feed = std::make_unique<LiveSampleFeed>(
-            *source, [capture] { return svNanoseconds(capture->stream().lastCapture()); },
-            [wakeFd] {
-                const uint64_t one = 1;
-                [[maybe_unused]] const ssize_t n = write(wakeFd, &one, sizeof one);
-            });
-        stream.setLiveFeed(feed.get(), wakeFd);
-    }
+    if (!inputs.attachLive(stream, error)) return failWith(1, error);
     TcpServer server;
-    if (!server.listen(listenAddress, error)) {
-        driver->finish();
+    if (!server.listen(listenAddress, error) || !stream.openUdp(roads, error)) {
+        inputs.finishBlocks();
         return failWith(1, error);
     }
     installStopHandlers();
-    std::fprintf(stderr, "orvane serve: listening on %s (IDCODE %u, %s, %s, %s)\n",
-                 formatHostPort(server.address()).c_str(), idCode, build->modelName, source->name().c_str(),
-                 capture != nullptr ? "paced by the arriving samples" : o.noPace ? "unpaced" : "paced in real time");
+    std::string udpText;
+    if (stream.udpCommands()) udpText += ", UDP commands on " + formatHostPort(stream.udpCommands()->address());
+    if (o.udpTo) udpText += std::string(o.mixed ? ", data by UDP to " : ", spontaneous UDP to ") + *o.udpTo;
+    std::fprintf(stderr, "orvane serve: listening on %s (IDCODE %u, %s, %s, %s%s)\n",
+                 formatHostPort(server.address()).c_str(), idCode, build.modelName,
+                 blocks == 1 ? inputs.leadName().c_str() : (std::to_string(blocks) + " PMU blocks").c_str(),
+                 live ? "paced by the arriving samples" : o.noPace ? "unpaced" : "paced in real time",
+                 udpText.c_str());
     std::fflush(stderr);
 
-    ProgressDisplay display("orvane serve: " + source->name());
+    ProgressDisplay display("orvane serve: " + inputs.leadName());
     const int status = stream.serve(server, gStopRequested, [&display](uint64_t samples, std::optional<double> f) {
         display.update(samples, f);
     });
     display.clear();
-    feed.reset();
-    if (wakeFd >= 0) close(wakeFd);
-    if (capture != nullptr) {
-        for (const std::string& line : svStreamNotes(*capture, bridge.get())) note(line);
-        const LatencyHistogram& a = stream.captureToSend();
-        const LatencyHistogram& b = stream.sampleToSend();
-        if (a.count() > 0) {
-            char line[256];
-            std::snprintf(line, sizeof line,
-                          "latency over %llu reports: SV capture to data frame sent median %.3f ms, 99th percentile "
-                          "%.3f ms; sample instant to sent median %.3f ms, 99th percentile %.3f ms",
-                          static_cast<unsigned long long>(a.count()), a.quantile(0.5) * 1e3, a.quantile(0.99) * 1e3,
-                          b.quantile(0.5) * 1e3, b.quantile(0.99) * 1e3);
-            note(line);
-        }
-    }
+    for (const std::string& line : inputs.finishLive(stream)) note(line);
     if (status != 0) return failWith(status, stream.error());
+    std::string udpCounts;
+    if (o.udp || o.udpTo) {
+        udpCounts = ", " + std::to_string(stream.udpFramesSent()) + " UDP datagrams sent, " +
+                    std::to_string(stream.udpFramesLost()) + " not sent";
+    }
     note(std::string(gStopRequested != 0 ? "stopped" : "input ended") + " after " +
-                    std::to_string(stream.samples()) + " samples, " + std::to_string(stream.reports()) + " reports");
+         std::to_string(stream.samples()) + " samples, " + std::to_string(stream.reports()) + " reports" + udpCounts);
     return 0;
 }
 
 Command setup(CLI::App& root) {
     auto o = std::make_shared<ServeOptions>();
-    CLI::App* app = root.add_subcommand("serve", "serve the reports as C37.118.2 frames to PDCs over TCP");
+    CLI::App* app = root.add_subcommand("serve", "serve the reports as C37.118.2 frames to PDCs over TCP and UDP");
     describe(app, 
-        "usage: orvane serve (--input FILE.csv | --comtrade FILE | --signal NAME [signal options]\n"
-        "                     | --sv IFACE [--sv-id ID | --appid N | --sv-mac MAC])\n"
-        "                    [--build 10k|14p4k|4k|auto]\n"
-        "                    [--listen ADDR:PORT] [--no-pace] [--idcode N] [--deliverable PATH | --in-process]\n"
+        "usage: orvane serve (--input FILE.csv | --comtrade FILE | --signal NAME)... [signal options]\n"
+        "       orvane serve --sv IFACE [--sv-id ID | --appid N | --sv-mac MAC]\n"
+        "                    [--build 10k|14p4k|4k|auto] [--station NAME]... [--pmu-idcode N]...\n"
+        "                    [--listen ADDR:PORT] [--udp ADDR:PORT] [--udp-to ADDR:PORT [--mixed] [--ttl N]\n"
+        "                    [--multicast-interface ADDR] [--config-interval S]] [--test-mode]\n"
+        "                    [--no-pace] [--idcode N] [--deliverable PATH | --in-process]\n"
         "\n"
         "Serves the model's reports as IEEE C37.118.2 frames over TCP. A PDC connects,\n"
         "asks for the configuration (CFG-1, CFG-2 or CFG-3) or the header, and turns\n"
@@ -183,27 +175,82 @@ Command setup(CLI::App& root) {
         "a malformed frame or does not keep up is dropped; the others go on. When\n"
         "the input ends, the server closes the connections and exits. Ctrl-C stops it.\n"
         "\n"
+        "Several inputs make several PMU blocks in one stream, aligned on the first\n"
+        "input's report instants; a block whose input ended or has no report at an\n"
+        "instant is sent as absent data flagged 'do not use'.\n"
+        "\n"
         "With --sv IFACE the samples are a sampled-values stream captured live (root or\n"
-        "CAP_NET_RAW): the model steps each sample as it arrives, whether or not a PDC\n"
-        "listens, and the server ends a second after the stream stops.\n");
-    addText(app, "--input", o->input, "sample CSV, as for 'orvane run'")->type_name("FILE");
-    addText(app, "--comtrade", o->comtrade,
-            "a COMTRADE recording (.cfg or .cff), as for 'orvane run'; frames carry its absolute time")
-        ->type_name("FILE");
-    addText(app, "--signal", o->signal, "a built-in signal (runs until Ctrl-C unless --duration)")->type_name("NAME");
-    addText(app, "--sv", o->sv, "a sampled-values stream captured live on this interface")
-        ->type_name("IFACE")
-        ->group("Sampled values");
+        "CAP_NET_RAW), the only input: the model steps each sample as it arrives,\n"
+        "whether or not a PDC listens, and the server ends a second after the stream\n"
+        "stops. Reports leaning on lost or flagged samples are sent 'do not use'.\n");
+    const struct {
+        const char* name;
+        Kind kind;
+        const char* help;
+    } inputOptions[] = {
+        {"--input", Kind::Csv, "sample CSV, as for 'orvane run'; repeat for several PMU blocks"},
+        {"--comtrade", Kind::Comtrade,
+         "a COMTRADE recording (.cfg or .cff), as for 'orvane run'; frames carry its absolute time"},
+        {"--signal", Kind::Signal, "a built-in signal (runs until Ctrl-C unless --duration)"},
+        {"--sv", Kind::Sv, "a sampled-values stream captured live on this interface (the only input)"},
+    };
+    for (const auto& option : inputOptions) {
+        const std::string name = option.name;
+        const Kind kind = option.kind;
+        app->add_option_function<std::string>(
+               name,
+               [o, kind, name](const std::string& text) {
+                   if (text.empty()) throw CLI::ValidationError("option '" + name + "' needs a value");
+                   o->in.inputs.push_back(ServeInputChoice{kind, text});
+               },
+               option.help)
+            ->type_name(kind == Kind::Signal ? "NAME" : kind == Kind::Sv ? "IFACE" : "FILE")
+            ->trigger_on_parse()
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
     addSvOptions(app, o->svOptions);
-    addRoadOptions(app, o->choice, true);
+    app->add_option_function<std::string>(
+           "--station", [o](const std::string& text) { o->in.stations.push_back(text); },
+           "station name of the next PMU block, in input order (default ORVANE PMU, or ORVANE PMU k)")
+        ->type_name("NAME")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app->add_option_function<int64_t>(
+           "--pmu-idcode",
+           [o](int64_t value) {
+               if (value < 1 || value > 65534) throw CLI::ValidationError("option '--pmu-idcode' takes 1..65534");
+               o->in.pmuIdCodes.push_back(value);
+           },
+           "IDCODE of the next PMU block, in input order (default: --idcode plus the block's index from 0)")
+        ->type_name("N")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addRoadOptions(app, o->in.choice, true);
     app->add_option("--listen", o->listen,
                     "where to listen (default 127.0.0.1:4712; port 0: any free port, printed at start)")
         ->type_name("ADDR:PORT");
     app->add_flag("--no-pace", o->noPace, "as fast as the clients take the frames, not in real time");
-    addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of the stream, 1..65534 (default 1)");
+    addInteger(app, "--idcode", 1, 65534, o->in.idCode, "IDCODE of the stream, 1..65534 (default 1)");
+    addText(app, "--udp", o->udp, "also answer command datagrams on this UDP address, data back to the sender")
+        ->type_name("ADDR:PORT");
+    addText(app, "--udp-to", o->udpTo,
+            "send data frames by UDP to this unicast or multicast address without any command, the "
+            "configuration every --config-interval seconds")
+        ->type_name("ADDR:PORT");
+    app->add_flag("--mixed", o->mixed,
+                  "with --udp-to: TCP clients send the commands, the data frames they turn on go by UDP");
+    addInteger(app, "--ttl", 1, 255, o->ttl, "hop limit of --udp-to datagrams, 1..255 (default 1)");
+    addText(app, "--multicast-interface", o->multicastInterface,
+            "IPv4 address of the interface for multicast (default 127.0.0.1)")
+        ->type_name("ADDR");
+    addNumber(app, "--config-interval", o->configInterval,
+              "seconds between configuration frames to --udp-to (default 60)")
+        ->type_name("S")
+        ->check(CLI::Range(0.1, 86400.0));
+    app->add_flag("--test-mode", o->in.testMode, "flag every report as test data (STAT data error 10)");
     addRecordingOptions(app, o->recording);
-    o->portOptions = addPortOptions(app, o->ports.ports);
-    o->shapeOptions = addSignalOptions(app, o->shape);
+    o->portOptions = addPortOptions(app, o->in.ports.ports);
+    o->shapeOptions = addSignalOptions(app, o->in.shape);
     app->footer(signalHelp() +
                 "\nThe nominal frequency must be 50 or 60 Hz: frames cannot say any other.\n"
                 "exit status: 0 input ended or stopped by Ctrl-C, 1 the model failed or the\n"

@@ -3,7 +3,9 @@
 // frames under the latest configuration decoded, or a default one). The
 // same bytes are also offered whole to every decoder with FRAMESIZE and CRC
 // made right, so that the fuzzer reaches past the frame check into the
-// bodies. A refusal must say why; nothing may crash.
+// bodies. A refusal must say why; nothing may crash. The bytes also go, as
+// UDP datagrams, whole and sealed, to both sides of the conversation: the
+// PMU's (commands) and the PDC's (configuration and data).
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,6 +19,8 @@
 #include "io/c37118/data_frame.h"
 #include "io/c37118/frame_assembler.h"
 #include "io/c37118/frame_common.h"
+#include "io/c37118/pdc_session.h"
+#include "io/c37118/pmu_connection.h"
 
 namespace {
 
@@ -90,6 +94,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     const std::vector<uint8_t> frame = sealed(data, size);
     if (!frame.empty()) decodeAny(frame, config);
+
+    // The UDP road: each datagram judged alone, the conversation going on.
+    static PmuStreamFramer* framer = [] {
+        auto* f = new PmuStreamFramer;
+        std::string ignored;
+        f->configure({StreamSettings{}, StreamSettings{.idCode = 2}}, 1, ignored);
+        return f;
+    }();
+    PmuConnection connection(*framer);
+    PdcSession session(1, kCommandSendConfig2);
+    std::vector<uint8_t> reply;
+    std::vector<std::string> notes;
+    std::string rows;
+    for (std::span<const uint8_t> datagram : {std::span<const uint8_t>(data, size), std::span<const uint8_t>(frame)}) {
+        if (!connection.receiveDatagram(datagram, reply, notes)) {
+            FUZZ_CHECK(!connection.error().empty(), "a datagram refused without a reason");
+        }
+        FUZZ_CHECK(session.receiveDatagram(datagram, 0, reply, rows, notes), "a PDC gave up on one datagram");
+    }
 
     // The stream, in reads of a few sizes.
     FrameAssembler assembler;

@@ -94,6 +94,7 @@ void TcpServer::poll(int timeoutMs, Handler& handler) {
         fds.push_back({client.fd, events, 0});
         ids.push_back(id);
     }
+    for (int fd : watched_) fds.push_back({fd, POLLIN, 0});
     if (wakeFd_ >= 0) fds.push_back({wakeFd_, POLLIN, 0});
     const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
     if (wakeFd_ >= 0) {
@@ -104,13 +105,23 @@ void TcpServer::poll(int timeoutMs, Handler& handler) {
         fds.pop_back();
     }
     if (ready > 0) {
+        for (size_t i = 1 + ids.size(); i < fds.size(); ++i) {
+            if ((fds[i].revents & POLLIN) != 0) handler.readable(fds[i].fd);
+        }
         if ((fds[0].revents & POLLIN) != 0) accept(handler);
-        for (size_t i = 1; i < fds.size(); ++i) {
+        for (size_t i = 1; i < 1 + ids.size(); ++i) {
             auto found = clients_.find(ids[i - 1]);
             if (found == clients_.end()) continue;
             Client& client = found->second;
             if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) readFrom(found->first, client, handler);
             if (client.dropReason.empty() && (fds[i].revents & POLLOUT) != 0) flush(client);
+        }
+    }
+    const auto now = std::chrono::steady_clock::now();
+    for (auto& [id, client] : clients_) {
+        if (client.queue.size() > client.queueStart && client.dropReason.empty() &&
+            now - client.stalledSince > std::chrono::milliseconds(maxStallMs_)) {
+            client.dropReason = "stopped reading: frames unsent for more than " + std::to_string(maxStallMs_ / 1000) + " s";
         }
     }
     reap(handler);
@@ -125,6 +136,8 @@ void TcpServer::accept(Handler& handler) {
         const int yes = 1;
         // Frames are small and latency matters more than packet count.
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        const int sendBuffer = 32 << 10;
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         const ClientId id = nextId_++;
         Client& client = clients_[id];
         client.fd = fd;
@@ -151,6 +164,8 @@ void TcpServer::readFrom(ClientId id, Client& client, Handler& handler) {
 }
 
 void TcpServer::flush(Client& client) {
+    const size_t before = client.queueStart;
+    const bool wasEmpty = client.queue.size() == client.queueStart;
     while (client.queue.size() > client.queueStart) {
         const ssize_t n = ::send(client.fd, client.queue.data() + client.queueStart,
                                  client.queue.size() - client.queueStart, MSG_NOSIGNAL);
@@ -162,6 +177,7 @@ void TcpServer::flush(Client& client) {
         client.dropReason = std::string("connection failed: ") + std::strerror(errno);
         return;
     }
+    if (wasEmpty || client.queueStart != before) client.stalledSince = std::chrono::steady_clock::now();
     if (client.queueStart == client.queue.size()) {
         client.queue.clear();
         client.queueStart = 0;

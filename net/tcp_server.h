@@ -5,6 +5,7 @@
 #ifndef ORVANE_NET_TCP_SERVER_H
 #define ORVANE_NET_TCP_SERVER_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -25,6 +26,8 @@ public:
         virtual void received(ClientId client, std::span<const uint8_t> bytes) = 0;
         // The client is gone: it closed, its socket failed, or it was dropped.
         virtual void disconnected(ClientId client, const std::string& reason) = 0;
+        // A socket given to watch() has something to read.
+        virtual void readable(int /*fd*/) {}
     };
 
     TcpServer() = default;
@@ -59,6 +62,12 @@ public:
     // Also wake poll() when `fd` (an eventfd, -1: none) becomes readable;
     // its count is read back so that it can signal again.
     void setWakeFd(int fd) { wakeFd_ = fd; }
+    // A client whose unsent bytes made no progress for this long is dropped:
+    // it stopped reading. The kernel's send buffer of each connection is kept
+    // small so that such a client shows within seconds, not hours.
+    void setMaxStallMs(int ms) { maxStallMs_ = ms; }
+    // Another socket (UDP) for poll() to wait on beside the connections.
+    void watch(int fd) { watched_.push_back(fd); }
 
 private:
     struct Client {
@@ -67,6 +76,7 @@ private:
         std::vector<uint8_t> queue;
         size_t queueStart = 0;
         std::string dropReason;  // set: close at the next poll
+        std::chrono::steady_clock::time_point stalledSince{};
     };
 
     void accept(Handler& handler);
@@ -80,6 +90,8 @@ private:
     ClientId nextId_ = 1;
     size_t maxQueued_ = 8u << 20;
     int wakeFd_ = -1;
+    int maxStallMs_ = 5000;
+    std::vector<int> watched_;
 };
 
 #endif  // ORVANE_NET_TCP_SERVER_H

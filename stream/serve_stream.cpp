@@ -13,6 +13,11 @@ constexpr size_t kUnpacedBacklog = 256u << 10;
 // responsive.
 constexpr int kMaxPollMs = 50;
 constexpr int kIdlePollMs = 200;
+// Command datagrams are small; anything longer is refused as too long.
+constexpr size_t kMaxDatagram = 65536;
+constexpr size_t kMaxUdpPeers = 256;
+
+std::string blockName(size_t k) { return "PMU block " + std::to_string(k + 1); }
 
 int64_t realtimeNanoseconds() {
     timespec now{};
@@ -38,14 +43,23 @@ double LatencyHistogram::quantile(double q) const {
     return static_cast<double>(kBins * kBinNs) * 1e-9;
 }
 
-ServeStream::ServeStream(SampleSource& source, BlockDriver& driver, double sampleRate,
-                         const StreamSettings& settings, bool paced, std::function<void(const std::string&)> log)
-    : source_(source),
-      driver_(driver),
-      sampleRate_(sampleRate),
-      settings_(settings),
+ServeStream::ServeStream(std::vector<ServeInput> inputs, double sampleRate, std::vector<StreamSettings> blocks,
+                         uint16_t streamIdCode, bool paced, std::function<void(const std::string&)> log)
+    : sampleRate_(sampleRate),
+      blockSettings_(std::move(blocks)),
+      streamIdCode_(streamIdCode),
       paced_(paced),
-      log_(std::move(log)) {}
+      log_(std::move(log)) {
+    for (const ServeInput& road : inputs) {
+        Input input;
+        input.road = road;
+        inputs_.push_back(input);
+    }
+}
+
+ServeStream::ServeStream(SampleSource& source, BlockDriver& driver, double sampleRate, const StreamSettings& settings,
+                         bool paced, std::function<void(const std::string&)> log)
+    : ServeStream({ServeInput{&source, &driver}}, sampleRate, {settings}, settings.idCode, paced, std::move(log)) {}
 
 bool ServeStream::fail(int status, const std::string& message) {
     exitStatus_ = status;
@@ -54,16 +68,38 @@ bool ServeStream::fail(int status, const std::string& message) {
 }
 
 bool ServeStream::prepare() {
-    const SampleSource::Status status = source_.next(in_);
-    if (status == SampleSource::Status::Error) return fail(2, source_.error());
-    if (status == SampleSource::Status::End) return fail(2, source_.name() + ": no samples to serve");
-    havePending_ = true;
-    settings_.nominalFrequency = in_.nominalFrequency;
+    for (size_t k = 0; k < inputs_.size(); ++k) {
+        Input& input = inputs_[k];
+        SampleSource& source = *input.road.source;
+        const SampleSource::Status status = source.next(input.in);
+        if (status == SampleSource::Status::Error) return fail(2, source.error());
+        if (status == SampleSource::Status::End) return fail(2, source.name() + ": no samples to serve");
+        input.havePending = true;
+        input.lastNominal = input.in.nominalFrequency;
+        blockSettings_[k].nominalFrequency = input.in.nominalFrequency;
+    }
     std::string problem;
-    if (!framer_.configure(settings_, problem)) return fail(2, source_.name() + ": first sample: " + problem);
-    framer_.setTime(in_.time);
-    lastNominal_ = in_.nominalFrequency;
-    if (!driver_.start()) return fail(1, "the block did not start: " + driver_.error());
+    if (!framer_.configure(blockSettings_, streamIdCode_, problem)) {
+        return fail(2, inputs_[0].road.source->name() + ": first sample: " + problem);
+    }
+    framer_.setTime(inputs_[0].in.time);
+    for (Input& input : inputs_) {
+        if (!input.road.driver->start()) return fail(1, "the block did not start: " + input.road.driver->error());
+    }
+    return true;
+}
+
+bool ServeStream::openUdp(const UdpRoads& roads, std::string& error) {
+    roads_ = roads;
+    if (roads.commands) {
+        udpCommands_ = std::make_unique<UdpSocket>();
+        if (!udpCommands_->open(*roads.commands, roads.multicastInterface, error)) return false;
+    }
+    if (roads.dataTo) {
+        if (!resolveUdpPeer(*roads.dataTo, dataTo_, error)) return false;
+        udpData_ = std::make_unique<UdpSocket>();
+        if (!udpData_->openFor(dataTo_, roads.ttl, roads.multicastInterface, error)) return false;
+    }
     return true;
 }
 
@@ -93,9 +129,69 @@ void ServeStream::disconnected(TcpServer::ClientId client, const std::string& re
     clients_.erase(found);
 }
 
-bool ServeStream::receiversWaiting() const {
+void ServeStream::readable(int fd) {
+    if (!udpCommands_ || fd != udpCommands_->fd()) return;
+    datagram_.resize(kMaxDatagram);
+    // A bounded number per call, so that a flood cannot starve the stream.
+    for (int k = 0; k < 64; ++k) {
+        UdpPeer from;
+        std::string error;
+        const long n = udpCommands_->receive(datagram_, from, 0, error);
+        if (n == 0) return;
+        if (n < 0) {
+            log_("UDP: refused a datagram: " + error);
+            if (n == -1) return;
+            continue;
+        }
+        auto found = udpPeers_.find(from);
+        if (found == udpPeers_.end()) found = udpPeers_.emplace(from, PmuConnection(framer_)).first;
+        const std::string peer = "UDP client " + formatUdpPeer(from);
+        reply_.clear();
+        notes_.clear();
+        const bool ok =
+            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), static_cast<size_t>(n)), reply_,
+                                          notes_);
+        for (const std::string& note : notes_) log_(peer + ": " + note);
+        if (!reply_.empty()) sendUdp(reply_, from);
+        if (!ok) log_(peer + ": refused a datagram: " + found->second.error());
+        // A peer keeps its state while it has data on or was sent a
+        // configuration (what it knows decides STAT bit 10), within a bound
+        // so that strangers cannot grow the table.
+        if (!found->second.dataOn() && (!found->second.configSent() || udpPeers_.size() > kMaxUdpPeers)) {
+            udpPeers_.erase(found);
+        }
+    }
+}
+
+void ServeStream::sendUdp(const std::vector<uint8_t>& frames, const UdpPeer& to) {
+    // One frame per datagram: receivers take a datagram as one frame.
+    size_t at = 0;
+    while (at + 4 <= frames.size()) {
+        const size_t size = (static_cast<size_t>(frames[at + 2]) << 8) | frames[at + 3];
+        if (size < 4 || at + size > frames.size()) break;
+        std::string error;
+        UdpSocket& socket = (udpData_ && to == dataTo_) || !udpCommands_ ? *udpData_ : *udpCommands_;
+        if (socket.send(std::span<const uint8_t>(frames.data() + at, size), to, error)) {
+            ++udpSent_;
+        } else {
+            ++udpLost_;
+        }
+        at += size;
+    }
+}
+
+bool ServeStream::tcpReceivers() const {
     for (const auto& [id, client] : clients_) {
         if (client.connection.dataOn()) return true;
+    }
+    return false;
+}
+
+bool ServeStream::receiversWaiting() const {
+    if (udpData_ && !roads_.onCommand) return true;
+    if (tcpReceivers()) return true;
+    for (const auto& [peer, connection] : udpPeers_) {
+        if (connection.dataOn()) return true;
     }
     return false;
 }
@@ -108,22 +204,58 @@ size_t ServeStream::largestQueue() const {
     return largest;
 }
 
+bool ServeStream::stepFollower(size_t k) {
+    Input& input = inputs_[k];
+    if (input.ended) return true;
+    if (!input.havePending) {
+        const SampleSource::Status status = input.road.source->next(input.in);
+        if (status != SampleSource::Status::Sample) {
+            input.ended = true;
+            framer_.endBlock(k);
+            log_(blockName(k) + " (" + input.road.source->name() + ") " +
+                 (status == SampleSource::Status::End ? "ended" : "failed: " + input.road.source->error()) +
+                 "; its block is absent from now on");
+            return true;
+        }
+    }
+    input.havePending = false;
+    std::string problem;
+    if (input.in.nominalFrequency != input.lastNominal) problem = nominalFrequencyProblem(input.in.nominalFrequency);
+    if (problem.empty() && !input.road.driver->step(input.in, input.out)) problem = input.road.driver->error();
+    if (problem.empty() && input.out.reportStrobe) {
+        bool ok = true;
+        framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem,
+                           input.road.source->sampleMarked());
+    }
+    input.lastNominal = input.in.nominalFrequency;
+    if (!problem.empty()) {
+        input.ended = true;
+        framer_.endBlock(k);
+        log_(blockName(k) + " (" + input.road.source->name() + ") stopped: " + problem +
+             "; its block is absent from now on");
+    }
+    return true;
+}
+
 bool ServeStream::step() {
-    if (!havePending_) {
-        const SampleSource::Status status = source_.next(in_);
+    Input& lead = inputs_[0];
+    SampleSource& source = *lead.road.source;
+    if (!lead.havePending) {
+        const SampleSource::Status status = source.next(lead.in);
         if (status == SampleSource::Status::End) {
             ended_ = true;
             return false;
         }
-        if (status == SampleSource::Status::Error) return fail(2, source_.error());
+        if (status == SampleSource::Status::Error) return fail(2, source.error());
     }
-    havePending_ = false;
+    lead.havePending = false;
     return stepTaken();
 }
 
 void ServeStream::drainFeed() {
+    Input& lead = inputs_[0];
     while (exitStatus_ == 0) {
-        switch (feed_->take(in_, captureNs_)) {
+        switch (feed_->take(lead.in, captureNs_)) {
             case LiveSampleFeed::Take::Sample:
                 if (!stepTaken()) return;
                 break;
@@ -135,56 +267,99 @@ void ServeStream::drainFeed() {
 }
 
 bool ServeStream::stepTaken() {
-    if (in_.nominalFrequency != lastNominal_) {
-        const std::string problem = nominalFrequencyProblem(in_.nominalFrequency);
+    Input& lead = inputs_[0];
+    SampleSource& source = *lead.road.source;
+    if (lead.in.nominalFrequency != lead.lastNominal) {
+        const std::string problem = nominalFrequencyProblem(lead.in.nominalFrequency);
         if (!problem.empty()) {
-            return fail(2, source_.name() + ": sample " + std::to_string(samples_ + 1) + " (time " +
-                               describeTime(in_.time) + "): " + problem);
+            return fail(2, source.name() + ": sample " + std::to_string(samples_ + 1) + " (time " +
+                               describeTime(lead.in.time) + "): " + problem);
         }
-        lastNominal_ = in_.nominalFrequency;
+        lead.lastNominal = lead.in.nominalFrequency;
     }
-    if (!driver_.step(in_, out_)) {
-        return fail(1, source_.name() + ": the block stopped at sample " + std::to_string(samples_ + 1) + " (time " +
-                           describeTime(in_.time) + "): " + driver_.error());
+    if (!lead.road.driver->step(lead.in, lead.out)) {
+        return fail(1, source.name() + ": the block stopped at sample " + std::to_string(samples_ + 1) + " (time " +
+                           describeTime(lead.in.time) + "): " + lead.road.driver->error());
     }
     ++samples_;
-    if (out_.reportStrobe) {
+    // The other blocks step the same sample instant before the frame goes.
+    for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);
+    if (lead.out.reportStrobe) {
         bool ok = true;
         std::string problem;
-        framer_.takeReport(out_, in_.reportRate, in_.nominalFrequency, ok, problem);
-        if (!ok) return fail(2, source_.name() + ": " + problem);
+        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem,
+                           source.sampleMarked());
+        if (!ok) return fail(2, source.name() + ": " + problem);
         ++reports_;
         broadcast();
     }
     return true;
 }
 
+void ServeStream::resendConfigIfDue() {
+    // Also in mixed mode: a receiver (or a capture) of the UDP data alone
+    // can then decode it.
+    if (!udpData_) return;
+    const Clock::time_point now = Clock::now();
+    const bool changed = dataToConfigCount_ != framer_.configCount();
+    if (configEverSent_ && !changed && now - lastConfigSent_ < std::chrono::duration<double>(roads_.configInterval)) {
+        return;
+    }
+    std::vector<uint8_t> config;
+    framer_.encodeConfig(FrameType::Config2, config);
+    sendUdp(config, dataTo_);
+    dataToConfigCount_ = framer_.configCount();
+    lastConfigSent_ = now;
+    configEverSent_ = true;
+}
+
 void ServeStream::broadcast() {
     bool sent = false;
     bool plainReady = false;
     bool flaggedReady = false;
-    for (const auto& [id, client] : clients_) {
-        const PmuConnection& connection = client.connection;
-        if (!connection.dataOn()) continue;
-        // Frames differ only by the configuration-change bit: encode each
-        // variant once, whatever the number of clients.
-        if (framer_.configChangeFlagFor(connection.knownConfigCount())) {
+    // Frames differ only by the configuration-change bit: encode each
+    // variant once, whatever the number of clients.
+    auto frameFor = [&](uint16_t knownConfigCount) -> const std::vector<uint8_t>& {
+        if (framer_.configChangeFlagFor(knownConfigCount)) {
             if (!flaggedReady) framer_.encodeData(true, frameFlagged_);
             flaggedReady = true;
-            server_->send(id, frameFlagged_);
-        } else {
-            if (!plainReady) framer_.encodeData(false, framePlain_);
-            plainReady = true;
-            server_->send(id, framePlain_);
+            return frameFlagged_;
         }
+        if (!plainReady) framer_.encodeData(false, framePlain_);
+        plainReady = true;
+        return framePlain_;
+    };
+    const bool mixed = udpData_ && roads_.onCommand;
+    for (const auto& [id, client] : clients_) {
+        const PmuConnection& connection = client.connection;
+        if (!connection.dataOn() || mixed) continue;
+        server_->send(id, frameFor(connection.knownConfigCount()));
+        sent = true;
+    }
+    for (const auto& [peer, connection] : udpPeers_) {
+        if (!connection.dataOn()) continue;
+        sendUdp(frameFor(connection.knownConfigCount()), peer);
+        sent = true;
+    }
+    if (udpData_ && (!mixed || tcpReceivers())) {
+        resendConfigIfDue();
+        uint16_t known = dataToConfigCount_;
+        if (mixed) {
+            for (const auto& [id, client] : clients_) {
+                if (client.connection.dataOn()) known = client.connection.knownConfigCount();
+            }
+        }
+        sendUdp(frameFor(known), dataTo_);
         sent = true;
     }
     if (feed_ == nullptr || !sent || captureNs_ == 0) return;
     const int64_t now = realtimeNanoseconds();
     captureToSend_.add(now - captureNs_);
-    const double whole = std::floor(in_.time);
-    const int64_t sampleNs = (static_cast<int64_t>(settings_.timeOffset) + static_cast<int64_t>(whole)) * 1000000000 +
-                             std::llround((in_.time - whole) * 1e9);
+    const ModelInputs& in = inputs_[0].in;
+    const double whole = std::floor(in.time);
+    const int64_t sampleNs =
+        (static_cast<int64_t>(blockSettings_[0].timeOffset) + static_cast<int64_t>(whole)) * 1000000000 +
+        std::llround((in.time - whole) * 1e9);
     sampleToSend_.add(now - sampleNs);
 }
 
@@ -201,11 +376,12 @@ int ServeStream::pacedBatch(Clock::time_point now) {
 
 int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress) {
     server_ = &server;
+    if (udpCommands_) server.watch(udpCommands_->fd());
     uint64_t shownAt = 0;
     if (feed_ != nullptr) {
         server.setWakeFd(wakeFd_);
-        if (havePending_) {
-            havePending_ = false;
+        if (inputs_[0].havePending) {
+            inputs_[0].havePending = false;
             stepTaken();
         }
         feed_->start();
@@ -251,10 +427,10 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
         }
         if (samples_ - shownAt >= 4096) {
             shownAt = samples_;
-            if (progress) progress(samples_, source_.fractionConsumed());
+            if (progress) progress(samples_, inputs_[0].road.source->fractionConsumed());
         }
     }
-    driver_.finish();
+    for (Input& input : inputs_) input.road.driver->finish();
     // Let the receivers have what is queued for them before closing.
     server.closeAll(ended_ ? 5000 : 500, *this);
     return exitStatus_;

@@ -1,8 +1,15 @@
-// The PMU serving loop: steps the block through a sample source while
-// PDCs want data, answers their commands, and sends every report to each
-// PDC that has data frames on. Paced: sample k is stepped no earlier than
-// k/Fs seconds after the stream (re)started. Unpaced: as fast as the
-// slowest receiving PDC takes the frames.
+// The PMU serving loop: steps one block per input through its sample
+// source while PDCs want data, answers their commands (TCP connections and
+// UDP datagrams), and sends every report instant as one data frame holding
+// a PMU block per input. Paced: sample k is stepped no earlier than k/Fs
+// seconds after the stream (re)started. Unpaced: as fast as the slowest
+// receiving PDC takes the frames.
+//
+// UDP roads: a command socket where each PDC is known by its address and
+// answered there; and a destination (unicast or multicast) that either
+// receives data without any command, with the configuration resent at a
+// fixed interval, or (mixed) receives the data frames that TCP clients
+// turned on by command.
 #ifndef ORVANE_STREAM_SERVE_STREAM_H
 #define ORVANE_STREAM_SERVE_STREAM_H
 
@@ -11,14 +18,17 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/block_driver.h"
 #include "io/c37118/pmu_connection.h"
-#include "io/c37118/report_framer.h"
+#include "io/c37118/pmu_stream_framer.h"
 #include "io/sample_source.h"
 #include "net/tcp_server.h"
+#include "net/udp_socket.h"
 #include "stream/run_loop.h"
 #include "stream/sv_capture.h"
 
@@ -39,17 +49,39 @@ private:
     uint64_t count_ = 0;
 };
 
+// One PMU block's input: its samples and its model.
+struct ServeInput {
+    SampleSource* source = nullptr;
+    BlockDriver* driver = nullptr;
+};
+
+struct UdpRoads {
+    std::optional<HostPort> commands;  // answer command datagrams here
+    std::optional<HostPort> dataTo;    // send data frames there
+    int ttl = 1;
+    std::string multicastInterface;  // empty: loopback
+    double configInterval = 60.0;    // s between configuration frames to dataTo
+    bool onCommand = false;          // dataTo gets what TCP clients turn on (mixed)
+};
+
 class ServeStream : public TcpServer::Handler {
 public:
     // `log` hears one line per client event (connected, command, gone).
+    ServeStream(std::vector<ServeInput> inputs, double sampleRate, std::vector<StreamSettings> blocks,
+                uint16_t streamIdCode, bool paced, std::function<void(const std::string&)> log);
+    // Convenience for one input.
     ServeStream(SampleSource& source, BlockDriver& driver, double sampleRate, const StreamSettings& settings,
                 bool paced, std::function<void(const std::string&)> log);
 
-    // Reads the first sample, configures the stream from it and starts the
-    // block. False, with error() and exitStatus() set, when it cannot.
+    // Reads the first sample of every input, configures the stream from
+    // them and starts the blocks. False, with error() and exitStatus() set,
+    // when it cannot.
     bool prepare();
-    // Serves until the input ends (0), `stop` becomes non-zero (0), or the
-    // block or the input fails (error() says why; 1 or 2).
+    // Opens the UDP sockets; false with `error` when one cannot be opened.
+    bool openUdp(const UdpRoads& roads, std::string& error);
+    const UdpSocket* udpCommands() const { return udpCommands_.get(); }
+    // Serves until the first input ends (0), `stop` becomes non-zero (0),
+    // or the leading block or its input fails (error() says why; 1 or 2).
     int serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress);
 
     // Live: the samples come from `feed` (over the same source, whose first
@@ -70,47 +102,71 @@ public:
 
     uint64_t samples() const { return samples_; }
     uint64_t reports() const { return reports_; }
+    uint64_t udpFramesSent() const { return udpSent_; }
+    uint64_t udpFramesLost() const { return udpLost_; }
     const std::string& error() const { return error_; }
     int exitStatus() const { return exitStatus_; }
 
     void connected(TcpServer::ClientId client, const std::string& peer) override;
     void received(TcpServer::ClientId client, std::span<const uint8_t> bytes) override;
     void disconnected(TcpServer::ClientId client, const std::string& reason) override;
+    void readable(int fd) override;
 
 private:
     using Clock = std::chrono::steady_clock;
 
+    struct Input {
+        ServeInput road;
+        ModelInputs in;
+        ModelOutputs out;
+        bool havePending = false;  // `in` holds a sample not yet stepped
+        bool ended = false;
+        double lastNominal = 0.0;
+    };
+
     bool receiversWaiting() const;
+    bool tcpReceivers() const;
     size_t largestQueue() const;
-    // One sample through the block; false when the input ended or failed.
+    // One sample through every block; false when the leading input ended
+    // or failed.
     bool step();
-    // The sample in in_ through the block.
+    // The sample in the leading input's `in` through every block.
     bool stepTaken();
     // Steps every sample the live feed holds.
     void drainFeed();
+    bool stepFollower(size_t k);
     void broadcast();
+    void sendUdp(const std::vector<uint8_t>& frames, const UdpPeer& to);
+    void resendConfigIfDue();
     bool fail(int status, const std::string& message);
     int pacedBatch(Clock::time_point now);
 
-    SampleSource& source_;
-    BlockDriver& driver_;
+    std::vector<Input> inputs_;
     double sampleRate_;
-    StreamSettings settings_;
+    std::vector<StreamSettings> blockSettings_;
+    uint16_t streamIdCode_;
     bool paced_;
     std::function<void(const std::string&)> log_;
     TcpServer* server_ = nullptr;
-    ReportFramer framer_;
+    PmuStreamFramer framer_;
     struct Client {
         PmuConnection connection;
         std::string peer;
     };
     std::map<TcpServer::ClientId, Client> clients_;
+    std::map<UdpPeer, PmuConnection> udpPeers_;
 
-    ModelInputs in_;
-    ModelOutputs out_;
-    bool havePending_ = false;  // in_ holds a sample not yet stepped
+    UdpRoads roads_;
+    std::unique_ptr<UdpSocket> udpCommands_;
+    std::unique_ptr<UdpSocket> udpData_;
+    UdpPeer dataTo_;
+    uint16_t dataToConfigCount_ = 0;
+    Clock::time_point lastConfigSent_{};
+    bool configEverSent_ = false;
+    uint64_t udpSent_ = 0;
+    uint64_t udpLost_ = 0;
+
     bool ended_ = false;
-    double lastNominal_ = 0.0;
     uint64_t samples_ = 0;
     uint64_t reports_ = 0;
     bool running_ = false;
@@ -126,6 +182,7 @@ private:
     std::vector<uint8_t> reply_;
     std::vector<uint8_t> frameFlagged_;
     std::vector<uint8_t> framePlain_;
+    std::vector<uint8_t> datagram_;
     std::vector<std::string> notes_;
     std::string error_;
     int exitStatus_ = 0;

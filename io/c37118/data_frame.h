@@ -16,6 +16,8 @@
 
 // STAT word.
 inline constexpr uint16_t kStatDataErrorMask = 0xC000;
+// Data error 10: test mode or absent data tags inserted, do not use.
+inline constexpr uint16_t kStatDataDoNotUse = 0x8000;
 inline constexpr uint16_t kStatNotSynchronised = 0x2000;
 inline constexpr uint16_t kStatSortedByArrival = 0x1000;
 inline constexpr uint16_t kStatTriggerDetected = 0x0800;

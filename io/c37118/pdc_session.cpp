@@ -31,6 +31,36 @@ bool PdcSession::receive(std::span<const uint8_t> bytes, uint64_t maxDataFrames,
     return true;
 }
 
+bool PdcSession::receiveDatagram(std::span<const uint8_t> bytes, uint64_t maxDataFrames, std::vector<uint8_t>& reply,
+                                 std::string& rows, std::vector<std::string>& notes) {
+    FrameAssembler datagram;
+    datagram.append(bytes);
+    FrameHeader header;
+    FrameAssembler::Result result;
+    while ((result = datagram.next(frame_, header)) == FrameAssembler::Result::Frame) {
+        if (!handle(header, reply, rows, notes)) {
+            notes.push_back("skipped a datagram: " + error_);
+            error_.clear();
+            return true;
+        }
+        if (maxDataFrames != 0 && dataFrames_ >= maxDataFrames) return true;
+    }
+    if (result == FrameAssembler::Result::Failed) {
+        notes.push_back("skipped a datagram: " + datagram.error());
+    } else if (datagram.pending() != 0) {
+        notes.push_back("skipped a datagram that ends inside a frame");
+    }
+    return true;
+}
+
+void PdcSession::restart(std::vector<uint8_t>& out) {
+    assembler_ = FrameAssembler{};
+    dataOnSent_ = false;
+    awaitingConfig_ = true;
+    lastRequest_ = std::chrono::steady_clock::now();
+    command(configCommand_, out);
+}
+
 bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, std::string& rows,
                         std::vector<std::string>& notes) {
     std::string error;
@@ -41,14 +71,27 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
         ConfigFrame config;
         if (!decodeConfigFrame(frame_, config, error)) return fail("bad configuration frame: " + error);
         notes.push_back(describeConfig(config));
-        const bool first = !haveConfig_;
+        if (haveConfig_) {
+            for (size_t k = 0; k < config.pmus.size() && k < config_.pmus.size(); ++k) {
+                if (config.pmus[k].configCount != config_.pmus[k].configCount) {
+                    notes.push_back("PMU " + std::to_string(config.pmus[k].idCode) + " changed its configuration (CFGCNT " +
+                                    std::to_string(config_.pmus[k].configCount) + " -> " +
+                                    std::to_string(config.pmus[k].configCount) + ")");
+                }
+            }
+        }
         config_ = config;
         haveConfig_ = true;
         awaitingConfig_ = false;
         if (observer_ != nullptr) observer_->configured(config_);
-        if (first) {
-            rows += dataCsvHeader(config_) + "\n";
+        const std::string header = dataCsvHeader(config_);
+        if (header != csvHeader_) {
+            rows += header + "\n";
+            csvHeader_ = header;
+        }
+        if (!dataOnSent_) {
             command(kCommandDataOn, reply);
+            dataOnSent_ = true;
         }
         return true;
     }
@@ -60,7 +103,7 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
     }
     case FrameType::Data: {
         if (!haveConfig_) {
-            notes.push_back("skipped a data frame that came before any configuration");
+            if (skippedBeforeConfig_++ == 0) notes.push_back("skipping data frames until a configuration comes");
             return true;
         }
         if (!decodeDataFrame(frame_, config_, data_, error)) return fail("bad data frame: " + error);
@@ -68,7 +111,10 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
         ++dataFrames_;
         if (observer_ != nullptr) observer_->received(config_, data_);
         bool changed = false;
-        for (const PmuData& pmu : data_.pmus) changed = changed || (pmu.stat & kStatConfigChange) != 0;
+        for (const PmuData& pmu : data_.pmus) {
+            changed = changed || (pmu.stat & kStatConfigChange) != 0;
+            if ((pmu.stat & kStatDataErrorMask) != 0) ++blocksNotToUse_;
+        }
         // The bit stays set while a change is pending and until this PDC
         // has the new configuration: ask again at most once a second.
         const auto now = std::chrono::steady_clock::now();

@@ -44,7 +44,21 @@ public:
     // Null: nobody listens (the default).
     void observe(PdcObserver* observer) { observer_ = observer; }
 
+    // The same for one UDP datagram, which must hold whole frames. A bad
+    // datagram is noted and skipped: a stranger's datagram or one damaged
+    // on the way does not end the stream.
+    bool receiveDatagram(std::span<const uint8_t> bytes, uint64_t maxDataFrames, std::vector<uint8_t>& reply,
+                         std::string& rows, std::vector<std::string>& notes);
+
+    // A new connection to the PMU: forgets partial frames, asks for the
+    // configuration again (appended to `out`) and turns data frames on once
+    // it came. The configuration may have changed meanwhile.
+    void restart(std::vector<uint8_t>& out);
+
     uint64_t dataFrames() const { return dataFrames_; }
+    // Data frames with at least one block flagged "do not use", and
+    // blocks so flagged.
+    uint64_t blocksNotToUse() const { return blocksNotToUse_; }
     bool haveConfig() const { return haveConfig_; }
     const std::string& error() const { return error_; }
 
@@ -60,6 +74,10 @@ private:
     ConfigFrame config_;
     DataFrame data_;
     bool haveConfig_ = false;
+    bool dataOnSent_ = false;
+    std::string csvHeader_;
+    uint64_t blocksNotToUse_ = 0;
+    uint64_t skippedBeforeConfig_ = 0;
     bool awaitingConfig_ = false;
     std::chrono::steady_clock::time_point lastRequest_ = std::chrono::steady_clock::now();
     uint64_t dataFrames_ = 0;

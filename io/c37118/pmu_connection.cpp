@@ -44,3 +44,16 @@ bool PmuConnection::receive(std::span<const uint8_t> bytes, std::vector<uint8_t>
         }
     }
 }
+
+bool PmuConnection::receiveDatagram(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply,
+                                    std::vector<std::string>& notes) {
+    assembler_ = FrameAssembler{};
+    error_.clear();
+    bool ok = receive(bytes, reply, notes);
+    if (ok && assembler_.pending() != 0) {
+        error_ = "the datagram ends inside a frame (" + std::to_string(assembler_.pending()) + " bytes left over)";
+        ok = false;
+    }
+    assembler_ = FrameAssembler{};
+    return ok;
+}

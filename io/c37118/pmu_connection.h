@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "io/c37118/frame_assembler.h"
-#include "io/c37118/report_framer.h"
+#include "io/c37118/pmu_stream_framer.h"
 
 class PmuConnection {
 public:
-    explicit PmuConnection(ReportFramer& framer) : framer_(framer) {}
+    explicit PmuConnection(PmuStreamFramer& framer) : framer_(framer) {}
 
     // Takes bytes from the PDC and appends the frames to send back to
     // `reply`; `notes` collects one line per command, for a log. False, with
@@ -23,6 +23,10 @@ public:
     // trusted any further and should be closed.
     bool receive(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply, std::vector<std::string>& notes);
     const std::string& error() const { return error_; }
+    // The same for one UDP datagram, which must hold whole frames. A bad
+    // datagram is refused (false, error() says why) without ending the
+    // conversation: the next datagram is judged on its own.
+    bool receiveDatagram(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply, std::vector<std::string>& notes);
 
     bool dataOn() const { return dataOn_; }
     // CFGCNT of the last configuration frame sent to this PDC.
@@ -32,7 +36,7 @@ public:
 private:
     void sendConfig(FrameType type, std::vector<uint8_t>& reply);
 
-    ReportFramer& framer_;
+    PmuStreamFramer& framer_;
     FrameAssembler assembler_;
     std::vector<uint8_t> frame_;
     std::vector<uint8_t> scratch_;

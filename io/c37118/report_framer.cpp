@@ -1,5 +1,6 @@
 #include "io/c37118/report_framer.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "io/c37118/frame_time.h"
@@ -94,17 +95,38 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
     lastTimestamp_ = report.timestamp;
 
     PmuData& values = data_.pmus[0];
-    values.stat = 0;
+    values.stat = statTimeQuality(settings_.clockQuality);
+    if (!settings_.synchronised) values.stat |= kStatNotSynchronised;
     if (!frameTimeFromSeconds(report.timestamp + settings_.timeOffset, config_.timeBase, data_.time)) {
         // A time the frame cannot carry (not finite, before 1970, beyond
         // 2106): the clock-failure code says the timestamp is unusable.
         values.stat |= kStatNotSynchronised;
+    } else {
+        data_.time.quality = settings_.clockQuality;
     }
+    if (!started_) {
+        started_ = true;
+        firstTimestamp_ = report.timestamp;
+    }
+    // Any one reason makes the report unusable; they combine by OR.
+    // Plus one nominal period: the lag of the timestamp behind the samples.
+    const bool filling = settings_.startupSeconds > 0.0 &&
+                         report.timestamp - firstTimestamp_ < settings_.startupSeconds + 1.0 / config_.pmus[0].nominalFrequency;
+    const bool nonFinite = !std::isfinite(report.magnitude) || !std::isfinite(report.angle) ||
+                           !std::isfinite(report.frequency) || !std::isfinite(report.rocof);
+    if (filling || nonFinite || settings_.testMode) values.stat |= kStatDataDoNotUse;
     values.phasors[0].first = report.magnitude / kSqrt2;
     values.phasors[0].second = report.angle;
     values.frequency = report.frequency;
     values.rocof = report.rocof;
     return changed;
+}
+
+uint16_t statTimeQuality(uint8_t clockQuality) {
+    // Message codes 1..0xB name a clock accuracy; STAT says it in coarser
+    // steps. Locked (0) keeps the field unused, failure is "unknown".
+    static constexpr uint8_t kFromCode[16] = {0, 1, 1, 1, 2, 3, 4, 5, 6, 7, 7, 7, 7, 7, 7, 7};
+    return static_cast<uint16_t>(kFromCode[clockQuality & 0xF] << 6);
 }
 
 void ReportFramer::setTime(double seconds) {

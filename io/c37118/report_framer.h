@@ -37,6 +37,15 @@ struct StreamSettings {
     // UTC (a recording's Time counts from the midnight of its first day).
     double timeOffset = 0.0;
     std::string headerText;
+    // Reports within this many seconds plus one nominal period of the
+    // first are made while the model's filters still hold the zeros they
+    // started with: they go out flagged "do not use". 0: none flagged.
+    double startupSeconds = 0.0;
+    // The source's clock: the message time-quality code (0 locked .. 0xB,
+    // 0xF failure) and whether its time is traceable to UTC.
+    uint8_t clockQuality = 0;
+    bool synchronised = true;
+    bool testMode = false;  // every report flagged as test data
 };
 
 // How long after a configuration change the STAT bit stays set for a
@@ -77,6 +86,9 @@ public:
     // The time that configuration and header frames carry: the last
     // report's, until setTime moves it (before the first report, say).
     const FrameTime& time() const { return data_.time; }
+    // The last report's block and time, as the data frame carries them.
+    const DataFrame& data() const { return data_; }
+    double lastTimestamp() const { return lastTimestamp_; }
     void setTime(double seconds);
 
 private:
@@ -88,7 +100,12 @@ private:
     bool changePending_ = false;
     double lastTimestamp_ = 0.0;
     double changeTimestamp_ = 0.0;
+    bool started_ = false;
+    double firstTimestamp_ = 0.0;
 };
+
+// STAT bits 8..6 (the PMU's time quality) for a message time-quality code.
+uint16_t statTimeQuality(uint8_t clockQuality);
 
 // Message refusing a nominal frequency that frames cannot carry; empty
 // when `nominalFrequency` is 50 or 60.

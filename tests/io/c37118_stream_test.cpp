@@ -1,5 +1,6 @@
 // The PMU stream built from the block's reports: RMS conversion, rate
 // changes, nominal frequency refusal, the frame file and a PDC's commands.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "io/c37118/c37118_file_sink.h"
 #include "io/c37118/command_frame.h"
 #include "io/c37118/frame_assembler.h"
+#include "io/c37118/pdc_session.h"
 #include "io/c37118/pmu_connection.h"
 #include "io/c37118/report_framer.h"
 
@@ -35,6 +37,13 @@ ReportFramer configuredFramer() {
     std::string error;
     StreamSettings settings;
     EXPECT_TRUE(framer.configure(settings, error)) << error;
+    return framer;
+}
+
+PmuStreamFramer configuredStream() {
+    PmuStreamFramer framer;
+    std::string error;
+    EXPECT_TRUE(framer.configure({StreamSettings{}}, 1, error)) << error;
     return framer;
 }
 
@@ -214,7 +223,7 @@ std::vector<uint8_t> command(uint16_t code, uint16_t idCode = 1) {
 }
 
 TEST(PmuConnection, AnswersEachCommand) {
-    ReportFramer framer = configuredFramer();
+    PmuStreamFramer framer = configuredStream();
     PmuConnection connection(framer);
     struct Case {
         uint16_t command;
@@ -238,7 +247,7 @@ TEST(PmuConnection, AnswersEachCommand) {
 }
 
 TEST(PmuConnection, IgnoresOtherStreamsAndRefusesGarbage) {
-    ReportFramer framer = configuredFramer();
+    PmuStreamFramer framer = configuredStream();
     PmuConnection connection(framer);
     std::vector<uint8_t> reply;
     std::vector<std::string> notes;
@@ -262,6 +271,118 @@ TEST(PmuConnection, IgnoresOtherStreamsAndRefusesGarbage) {
     EXPECT_FALSE(other.receive(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
                                reply, notes));
     EXPECT_NE(other.error().find("wrong SYNC"), std::string::npos) << other.error();
+}
+
+// Several reasons for "do not use" combine: start-up, a non-finite value,
+// test mode; other STAT bits stay as they are.
+TEST(ReportFramer, FlagsStartupNonFiniteAndTestReportsDoNotUse) {
+    StreamSettings settings;
+    settings.startupSeconds = 0.08;
+    ReportFramer framer;
+    std::string error;
+    ASSERT_TRUE(framer.configure(settings, error)) << error;
+    bool ok = true;
+    auto statAt = [&](ModelOutputs out, bool change) {
+        framer.takeReport(out, 50, 50.0, ok, error);
+        std::vector<uint8_t> bytes;
+        framer.encodeData(change, bytes);
+        return decodeData(framer, bytes).pmus[0].stat;
+    };
+    EXPECT_EQ(statAt(report(1.0, 50), true), kStatDataDoNotUse | kStatConfigChange);  // first report
+    EXPECT_EQ(statAt(report(1.08, 50), false), kStatDataDoNotUse);  // still within span plus a period
+    EXPECT_EQ(statAt(report(1.10, 50), false), 0);
+    ModelOutputs bad = report(1.12, 50);
+    bad.rocof = INFINITY;
+    EXPECT_EQ(statAt(bad, false), kStatDataDoNotUse);
+    settings.testMode = true;
+    settings.clockQuality = 0x7;  // within 1 ms
+    ASSERT_TRUE(framer.configure(settings, error));
+    EXPECT_EQ(statAt(report(2.0, 50), false), kStatDataDoNotUse | (5u << 6));
+}
+
+// Three blocks in one frame; the block without a report at the leader's
+// instant, and one whose input ended, are absent and flagged.
+TEST(PmuStreamFramer, AbsentBlocksDoNotHoldUpTheOthers) {
+    std::vector<StreamSettings> blocks(3);
+    for (uint16_t k = 0; k < 3; ++k) blocks[k].idCode = static_cast<uint16_t>(10 + k);
+    PmuStreamFramer framer;
+    std::string error;
+    ASSERT_TRUE(framer.configure(blocks, 7, error)) << error;
+    bool ok = true;
+    framer.takeReport(2, report(0.98, 50), 50, 50.0, ok, error);  // a report behind
+    framer.takeReport(1, report(1.0, 50), 50, 50.0, ok, error);
+    framer.takeReport(0, report(1.0, 50), 50, 50.0, ok, error);
+    std::vector<uint8_t> bytes;
+    framer.encodeConfig(FrameType::Config2, bytes);
+    ConfigFrame config;
+    ASSERT_TRUE(decodeConfigFrame(bytes, config, error)) << error;
+    ASSERT_EQ(config.pmus.size(), 3u);
+    EXPECT_EQ(config.idCode, 7);
+    EXPECT_EQ(config.pmus[2].idCode, 12);
+    framer.encodeData(false, bytes);
+    DataFrame data;
+    ASSERT_TRUE(decodeDataFrame(bytes, config, data, error)) << error;
+    EXPECT_EQ(data.pmus[0].stat, 0);
+    EXPECT_EQ(data.pmus[1].phasors[0].first, static_cast<float>(report(1.0, 50).magnitude / std::sqrt(2.0)));
+    EXPECT_EQ(data.pmus[2].stat, kStatDataDoNotUse);
+    EXPECT_TRUE(std::isnan(data.pmus[2].frequency));
+    framer.endBlock(1);
+    framer.encodeData(false, bytes);
+    ASSERT_TRUE(decodeDataFrame(bytes, config, data, error)) << error;
+    EXPECT_EQ(data.pmus[1].stat, kStatDataDoNotUse);
+    EXPECT_EQ(framer.absentInLastFrame(), 2u);
+    EXPECT_FALSE(framer.configure({blocks[0], blocks[0]}, 7, error));
+    EXPECT_NE(error.find("share IDCODE 10"), std::string::npos) << error;
+}
+
+// The PDC's rows are the same whether frames come one per read, several in
+// one read, or split at every byte.
+TEST(PdcSession, FramesSplitAcrossReadsOrSeveralInOneGiveTheSameRows) {
+    PmuStreamFramer framer = configuredStream();
+    std::vector<uint8_t> stream, frame;
+    framer.encodeConfig(FrameType::Config2, stream);
+    for (int k = 0; k < 4; ++k) {
+        bool ok = true;
+        std::string error;
+        framer.takeReport(0, report(1.0 + 0.02 * k, 50), 50, 50.0, ok, error);
+        framer.encodeData(false, frame);
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    auto rowsOf = [&](size_t chunk) {
+        PdcSession session(1, kCommandSendConfig2);
+        std::string rows;
+        std::vector<uint8_t> reply;
+        std::vector<std::string> notes;
+        for (size_t at = 0; at < stream.size(); at += chunk) {
+            const size_t n = std::min(chunk, stream.size() - at);
+            EXPECT_TRUE(session.receive(std::span<const uint8_t>(stream).subspan(at, n), 0, reply, rows, notes))
+                << session.error();
+        }
+        EXPECT_EQ(session.dataFrames(), 4u);
+        EXPECT_EQ(frameTypesOf(reply), std::vector<FrameType>{FrameType::Command});  // "on", once
+        return rows;
+    };
+    const std::string whole = rowsOf(stream.size());
+    EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 5);
+    EXPECT_EQ(rowsOf(1), whole);
+    EXPECT_EQ(rowsOf(7), whole);
+}
+
+// A bad datagram is refused with its reason; the next one is judged alone.
+TEST(PmuConnection, RefusesBadDatagramsAndGoesOn) {
+    PmuStreamFramer framer = configuredStream();
+    PmuConnection connection(framer);
+    std::vector<uint8_t> reply;
+    std::vector<std::string> notes;
+    std::vector<uint8_t> on = command(kCommandDataOn);
+    const std::vector<uint8_t> half(on.begin(), on.begin() + 9);
+    EXPECT_FALSE(connection.receiveDatagram(half, reply, notes));
+    EXPECT_NE(connection.error().find("ends inside a frame"), std::string::npos) << connection.error();
+    on[17] ^= 1;
+    EXPECT_FALSE(connection.receiveDatagram(on, reply, notes));
+    EXPECT_FALSE(connection.error().empty());
+    EXPECT_TRUE(connection.receiveDatagram(command(kCommandDataOn), reply, notes)) << connection.error();
+    EXPECT_TRUE(connection.dataOn());
 }
 
 }  // namespace

@@ -151,7 +151,9 @@ TEST(ServeUsage, RefusesWhatItCannotServe) {
         {"serve --sv no-such-if0", "interface 'no-such-if0' does not exist"},
         {"serve --comtrade tests/data/comtrade/north4800.cfg --phase 30", "'--phase' applies to --signal only"},
         {"serve --signal steady --build auto", "--build auto needs --comtrade"},
+        {"serve --signal steady --mixed", "--mixed needs --udp-to"},
         {"pdc", "give the PMU's address"},
+        {"pdc 127.0.0.1:4712 --listen-udp 127.0.0.1:4713", "--listen-udp only listens"},
         {"pdc 127.0.0.1:1 --count 0", "'--count'"},
     };
     for (const Case& c : cases) {

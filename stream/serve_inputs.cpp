@@ -1,0 +1,116 @@
+#include "stream/serve_inputs.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "io/comtrade/comtrade_sample_source.h"
+#include "io/csv/csv_sample_reader.h"
+#include "stream/frame_output.h"
+
+namespace {
+
+// A built-in signal without --duration runs for a day: until Ctrl-C, for
+// any practical purpose.
+constexpr double kDefaultSignalDuration = 86400.0;
+
+}  // namespace
+
+ServeInputs::~ServeInputs() {
+    feed_.reset();
+    if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
+    const size_t count = s.inputs.size();
+    for (size_t k = 0; k < count; ++k) {
+        const ServeInputChoice& input = s.inputs[k];
+        std::unique_ptr<SampleSource> source;
+        double timeOffset = 0.0;
+        int clockQuality = 0;
+        if (input.kind == ServeInputChoice::Kind::Comtrade) {
+            SourceFacts facts;
+            source = openRecording(input.text, s.ports, s.choice.buildTag, facts, error);
+            timeOffset = facts.epochShift;
+            // The recording's time-quality code says how good its clock was.
+            if (auto* recording = dynamic_cast<ComtradeSampleSource*>(source.get())) {
+                clockQuality = recording->recording().config.timeQuality;
+            }
+        } else if (input.kind == ServeInputChoice::Kind::Sv) {
+            auto sv = openSvStream(input.text, true, s.ports.sv, s.ports.ports, s.choice.buildTag, timeOffset, bridge_,
+                                   error);
+            capture_ = sv.get();
+            source = std::move(sv);
+        }
+        build_ = buildByTag(s.choice.buildTag);
+        if (input.kind == ServeInputChoice::Kind::Csv) {
+            source = CsvSampleReader::open(input.text, error);
+        } else if (input.kind == ServeInputChoice::Kind::Signal) {
+            if (!s.shape.duration) s.shape.duration = kDefaultSignalDuration;
+            source = makeSignalSource(input.text, s.shape, s.ports.ports, build_->fs, error);
+        }
+        if (!source) return false;
+        std::unique_ptr<BlockDriver> driver = makeDriver(s.choice, error);
+        if (!driver) return false;
+        StreamSettings block = streamSettingsFor(build_->modelName, build_->fs, static_cast<uint16_t>(s.idCode));
+        if (count > 1) block.station = "ORVANE PMU " + std::to_string(k + 1);
+        if (k < s.stations.size()) block.station = s.stations[k];
+        const int64_t id = k < s.pmuIdCodes.size() ? s.pmuIdCodes[k] : s.idCode + static_cast<int64_t>(k);
+        if (id >= 0xFFFF) {
+            error = "IDCODE of PMU block " + std::to_string(k + 1) + " would pass 65534; give --pmu-idcode";
+            return false;
+        }
+        block.idCode = static_cast<uint16_t>(id);
+        block.timeOffset = timeOffset;
+        block.testMode = s.testMode;
+        if (clockQuality > 0) block.clockQuality = static_cast<uint8_t>(clockQuality);
+        block.synchronised = block.clockQuality != 0xF;
+        blocks_.push_back(block);
+        roads_.push_back(ServeInput{source.get(), driver.get()});
+        sources_.push_back(std::move(source));
+        drivers_.push_back(std::move(driver));
+    }
+    return true;
+}
+
+bool ServeInputs::attachLive(ServeStream& stream, std::string& error) {
+    if (capture_ == nullptr) return true;
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        error = "cannot create an eventfd for the capture thread";
+        return false;
+    }
+    SvSampleSource* capture = capture_;
+    const int wakeFd = wakeFd_;
+    feed_ = std::make_unique<LiveSampleFeed>(
+        *capture, [capture] { return svNanoseconds(capture->stream().lastCapture()); },
+        [wakeFd] {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = write(wakeFd, &one, sizeof one);
+        });
+    stream.setLiveFeed(feed_.get(), wakeFd_);
+    return true;
+}
+
+std::vector<std::string> ServeInputs::finishLive(const ServeStream& stream) {
+    feed_.reset();
+    if (capture_ == nullptr) return {};
+    std::vector<std::string> lines = svStreamNotes(*capture_, bridge_.get());
+    const LatencyHistogram& a = stream.captureToSend();
+    const LatencyHistogram& b = stream.sampleToSend();
+    if (a.count() > 0) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "latency over %llu reports: SV capture to data frame sent median %.3f ms, 99th percentile "
+                      "%.3f ms; sample instant to sent median %.3f ms, 99th percentile %.3f ms",
+                      static_cast<unsigned long long>(a.count()), a.quantile(0.5) * 1e3, a.quantile(0.99) * 1e3,
+                      b.quantile(0.5) * 1e3, b.quantile(0.99) * 1e3);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void ServeInputs::finishBlocks() {
+    for (auto& driver : drivers_) driver->finish();
+}
