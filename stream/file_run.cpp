@@ -69,10 +69,11 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     choice.buildTag = settings.buildTag;
     if (input.svCapture) {
         std::unique_ptr<SvGapBridge> bridge;
-        auto capture =
-            openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag, epochShift, bridge, error);
+        auto capture = openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag,
+                                    facts.epochShift, bridge, error);
         if (!capture) return failure(2, error);
-        FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, epochShift, progress);
+        facts.description = "capture " + input.path;
+        FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, facts, progress);
         outcome.notes = svStreamNotes(*capture, bridge.get());
         return outcome;
     }

@@ -11,6 +11,16 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     // A flagged sample's values are not to be trusted even when present.
     if (flags.any()) std::fill(phase, phase + 3, std::numeric_limits<double>::quiet_NaN());
     flags.marked = bridge_.process(phase);
+    // Left missing (no period of history yet, or a gap longer than the
+    // filters' memory): a NaN would stay in the model's filters for the rest
+    // of a live stream, so zero stands in, marked, and the filters recover
+    // one memory span after the stream resumes.
+    for (int p = 0; p < 3; ++p) {
+        if (!std::isfinite(phase[p])) {
+            phase[p] = 0.0;
+            flags.marked = true;
+        }
+    }
 }
 
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,

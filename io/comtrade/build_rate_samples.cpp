@@ -75,7 +75,9 @@ BuildRateSamples::BuildRateSamples(const ComtradeRecording& recording, double sa
                 rec_.config.analogs[static_cast<std::size_t>(rec_.phaseChannels[gap->phase])];
             throw ComtradeError(rec_.dataPath, 0, 0, "",
                                 "sample " + std::to_string(gap->index + 1) + " of channel '" + c.id +
-                                    "' is missing; a recording with gaps cannot be resampled");
+                                    "' is missing and cannot be bridged (it lies in the first nominal period, or "
+                                    "in a gap longer than the filters' memory); a recording with such a gap cannot "
+                                    "be resampled");
         }
     }
     std::size_t atOtherRates = 0;
