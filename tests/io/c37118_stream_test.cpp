@@ -335,6 +335,38 @@ TEST(PmuStreamFramer, AbsentBlocksDoNotHoldUpTheOthers) {
     EXPECT_NE(error.find("share IDCODE 10"), std::string::npos) << error;
 }
 
+// A report whose sample its source marked (bridged over a loss) is "do not
+// use" in its own block only, beside the other STAT bits, alone or with
+// other blocks; the next unmarked report is clean again.
+TEST(PmuStreamFramer, SourceMarkedReportsAreDoNotUseInTheirBlock) {
+    std::vector<StreamSettings> blocks(2);
+    blocks[1].idCode = 2;
+    blocks[1].clockQuality = 0x7;
+    for (size_t count : {1u, 2u}) {
+        PmuStreamFramer framer;
+        std::string error;
+        ASSERT_TRUE(framer.configure({blocks.begin(), blocks.begin() + count}, 1, error)) << error;
+        std::vector<uint8_t> bytes;
+        framer.encodeConfig(FrameType::Config2, bytes);
+        ConfigFrame config;
+        ASSERT_TRUE(decodeConfigFrame(bytes, config, error)) << error;
+        bool ok = true;
+        DataFrame data;
+        for (bool marked : {true, false}) {
+            for (size_t k = count; k-- > 0;) {
+                framer.takeReport(k, report(1.0, 50), 50, 50.0, ok, error, marked && k + 1 == count);
+            }
+            framer.encodeData(true, bytes);
+            ASSERT_TRUE(decodeDataFrame(bytes, config, data, error)) << error;
+            const uint16_t quality = count == 2 ? (5u << 6) : 0;
+            EXPECT_EQ(data.pmus[count - 1].stat, (marked ? kStatDataDoNotUse : 0) | kStatConfigChange | quality);
+            if (count == 2) {
+                EXPECT_EQ(data.pmus[0].stat, kStatConfigChange);
+            }
+        }
+    }
+}
+
 // The PDC's rows are the same whether frames come one per read, several in
 // one read, or split at every byte.
 TEST(PdcSession, FramesSplitAcrossReadsOrSeveralInOneGiveTheSameRows) {
