@@ -2,9 +2,6 @@
 // or UDP (or only listens for one that sends on its own), asks for its
 // configuration, turns data frames on and prints every block of every
 // report as a CSV row; with --reconnect it survives the PMU going away.
-#include <unistd.h>
-
-#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -13,11 +10,8 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "io/c37118/command_frame.h"
-#include "io/c37118/pdc_session.h"
 #include "net/host_port.h"
-#include "net/tcp_client.h"
-#include "net/udp_socket.h"
+#include "stream/pdc_client.h"
 #include "web/live_server.h"
 
 namespace {
@@ -40,14 +34,6 @@ volatile std::sig_atomic_t gStopRequested = 0;
 
 void requestStop(int) { gStopRequested = 1; }
 
-// Waits for a reconnection attempt: 0.25 s, doubling to at most 8 s.
-double nextBackoff(double backoff) { return backoff < 0.25 ? 0.25 : (backoff * 2 > 8.0 ? 8.0 : backoff * 2); }
-
-void sleepSeconds(double seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (gStopRequested == 0 && std::chrono::steady_clock::now() < until) usleep(20000);
-}
-
 int pdcCommand(const PdcOptions& o) {
     const bool spontaneous = o.listenUdp.has_value();
     if (o.target.empty() && !spontaneous) {
@@ -57,33 +43,37 @@ int pdcCommand(const PdcOptions& o) {
         throw UsageError("--listen-udp only listens: no PMU address, --over-udp, --udp-data or --reconnect with it");
     }
     if (o.udp && o.mixed) throw UsageError("give --over-udp or --udp-data, not both");
-    HostPort address;
+    PdcSettings settings;
     std::string error;
-    if (!spontaneous && !parseHostPort(o.target, "address", address, error)) throw UsageError(error);
+    if (!spontaneous && !parseHostPort(o.target, "address", settings.pmu, error)) throw UsageError(error);
     if (!(o.timeout > 0.0 && o.timeout <= 86400.0)) throw UsageError("option '--timeout' must lie in 0..86400 seconds");
-    const std::string interfaceAddress = o.multicastInterface.value_or("");
-
-    // The UDP socket: data (and commands with --over-udp) from the PMU.
-    UdpSocket udp;
-    UdpPeer pmuPeer;
-    if (o.udp) {
-        if (!resolveUdpPeer(address, pmuPeer, error)) return failWith(1, error);
-        HostPort any{pmuPeer.storage.ss_family == AF_INET6 ? "::" : "0.0.0.0", 0};
-        if (!udp.open(any, interfaceAddress, error)) return failWith(1, error);
-    } else if (o.mixed || spontaneous) {
+    if (o.mixed || spontaneous) {
         HostPort local;
         if (!parseHostPort(o.mixed ? *o.mixed : *o.listenUdp, o.mixed ? "--udp-data" : "--listen-udp", local, error)) {
             throw UsageError(error);
         }
-        if (!udp.open(local, interfaceAddress, error)) return failWith(1, error);
+        settings.udpLocal = local;
     }
-    const bool tcp = !o.udp && !spontaneous;
-
     HostPort httpAddress;
     const bool live = o.http->count() > 0;
     if (live && !parseHostPort(o.httpAddress.empty() ? kDefaultLiveAddress : o.httpAddress, "option '--http'",
                                httpAddress, error))
         throw UsageError(error);
+    settings.overUdp = o.udp;
+    settings.listenOnly = spontaneous;
+    settings.reconnect = o.reconnect;
+    settings.cfg3 = o.cfg3;
+    settings.header = o.header;
+    settings.multicastInterface = o.multicastInterface.value_or("");
+    settings.idCode = static_cast<uint16_t>(o.idCode);
+    settings.count = static_cast<uint64_t>(o.count);
+    settings.timeout = o.timeout;
+    PdcClient client(settings, note, [](const std::string& rows) {
+        std::fputs(rows.c_str(), stdout);
+        std::fflush(stdout);
+    });
+    // The UDP socket: data (and commands with --over-udp) from the PMU.
+    if (!client.openUdp(error)) return failWith(1, error);
 
     // The live view listens before the PMU is asked for anything, so that a
     // taken port fails before any output.
@@ -92,6 +82,7 @@ int pdcCommand(const PdcOptions& o) {
     if (live) {
         if (!liveServer.start(httpAddress, error)) return failWith(1, error);
         note("live view on http://" + formatHostPort(liveServer.address()) + "/");
+        client.observe(&liveState);
     }
 
     struct sigaction action{};
@@ -99,133 +90,9 @@ int pdcCommand(const PdcOptions& o) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-
-    const std::string server = spontaneous ? "UDP " + *o.listenUdp : formatHostPort(address);
-    int fd = -1;
-    if (tcp) {
-        fd = connectTcp(address, static_cast<int>(o.timeout * 1000.0), error);
-        while (fd < 0 && o.reconnect && gStopRequested == 0) {
-            note(error + "; trying again");
-            sleepSeconds(1.0);
-            fd = connectTcp(address, static_cast<int>(o.timeout * 1000.0), error);
-        }
-        if (fd < 0) return failWith(1, error);
-    }
-    const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
-    PdcSession session(static_cast<uint16_t>(o.idCode), configCommand);
-    if (live) session.observe(&liveState);
-    std::vector<uint8_t> out;
-    auto sendCommands = [&](std::string& why) {
-        if (out.empty() || spontaneous) return true;
-        const bool sent = fd >= 0 ? sendAllTcp(fd, out, why) : udp.send(out, pmuPeer, why);
-        if (!sent) why = "cannot send the command: " + why;
-        return sent;
-    };
-    if (o.header) session.command(kCommandSendHeader, out);
-    if (!spontaneous) session.command(configCommand, out);
-    bool ok = sendCommands(error);
-    const uint64_t count = static_cast<uint64_t>(o.count);
-    auto lastFrame = std::chrono::steady_clock::now();
-    bool ended = false;
-    double backoff = 0.0;
-    uint64_t reconnections = 0;
-    std::string rows;
-    std::vector<std::string> notes;
-    while (ok && gStopRequested == 0 && !ended && (count == 0 || session.dataFrames() < count)) {
-        uint8_t bytes[65536];
-        long n = 0;
-        bool datagram = false;
-        if (fd >= 0) n = receiveTcp(fd, std::span<uint8_t>(bytes, 8192), udp.fd() >= 0 ? 20 : 100, error);
-        if (n == 0 && udp.fd() >= 0) {
-            UdpPeer from;
-            n = udp.receive(bytes, from, fd >= 0 ? 20 : 100, error);
-            datagram = true;
-            if (n < 0) {
-                note("skipped a datagram: " + error);
-                n = 0;
-            }
-        }
-        const double quiet = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastFrame).count();
-        if (n == 0) {
-            if (quiet > o.timeout) {
-                ok = false;
-                error = "no frame for " + std::to_string(static_cast<int>(o.timeout)) + " s";
-            } else if (o.udp && (o.reconnect || !session.haveConfig()) && quiet > nextBackoff(backoff) + backoff) {
-                // A datagram may be lost and UDP has no connection to lose:
-                // ask again, less and less often.
-                backoff = nextBackoff(backoff);
-                out.clear();
-                session.restart(out);
-                ok = sendCommands(error);
-            }
-            continue;
-        }
-        if (n < 0) {
-            if (n == -2) error = "connection failed: " + error;
-            if (!o.reconnect) {
-                ended = true;
-                if (n == -2) ok = false;
-                break;
-            }
-            // The PMU went away: connect again with growing pauses, until
-            // --timeout passes without a frame.
-            close(fd);
-            fd = -1;
-            note("lost the connection to " + server + (n == -2 ? " (" + error + ")" : "") + "; reconnecting");
-            while (fd < 0 && gStopRequested == 0) {
-                backoff = nextBackoff(backoff);
-                sleepSeconds(backoff);
-                const double waited =
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - lastFrame).count();
-                if (waited > o.timeout) break;
-                fd = connectTcp(address, 1000, error);
-            }
-            if (fd < 0) {
-                if (gStopRequested != 0) break;
-                ok = false;
-                error = "could not reconnect within " + std::to_string(static_cast<int>(o.timeout)) + " s: " + error;
-                break;
-            }
-            ++reconnections;
-            note("reconnected to " + server + "; requesting the configuration again");
-            out.clear();
-            session.restart(out);
-            ok = sendCommands(error);
-            continue;
-        }
-        lastFrame = std::chrono::steady_clock::now();
-        backoff = 0.0;
-        out.clear();
-        rows.clear();
-        notes.clear();
-        const std::span<const uint8_t> received(bytes, static_cast<size_t>(n));
-        ok = datagram ? session.receiveDatagram(received, count, out, rows, notes)
-                      : session.receive(received, count, out, rows, notes);
-        for (const std::string& line : notes) note(line);
-        std::fputs(rows.c_str(), stdout);
-        std::fflush(stdout);
-        if (!ok) {
-            error = session.error();
-        } else {
-            ok = sendCommands(error);
-        }
-    }
-    if (!ended && !spontaneous && (fd >= 0 || o.udp)) {
-        out.clear();
-        session.command(kCommandDataOff, out);
-        std::string ignored;
-        sendCommands(ignored);
-    }
-    if (fd >= 0) close(fd);
-    if (session.blocksNotToUse() != 0) {
-        note(std::to_string(session.blocksNotToUse()) + " PMU blocks were flagged 'do not use' (STAT bits 15-14)");
-    }
-    if (reconnections != 0) note("reconnected " + std::to_string(reconnections) + " times");
+    const int status = client.run(gStopRequested, error);
     liveServer.stop();
-    if (!ok) return failWith(1, server + ": " + error);
-    if (!session.haveConfig()) return failWith(1, server + " closed the connection before sending a configuration");
-    if (ended) note("the PMU ended the stream after " + std::to_string(session.dataFrames()) + " data frames");
-    return 0;
+    return status == 0 ? 0 : failWith(status, error);
 }
 
 Command setup(CLI::App& root) {
@@ -252,7 +119,6 @@ Command setup(CLI::App& root) {
         "group is joined); --listen-udp only listens there for a PMU that sends on its\n"
         "own, and prints data once a configuration frame came.\n"
         "\n"
-
         "--http serves a live view of the stream to a browser while the PDC runs:\n"
         "phasor diagrams, strip charts of frequency, ROCOF and magnitude, the\n"
         "stream's health and its configuration. Without an address it listens on\n"

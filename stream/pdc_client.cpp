@@ -1,0 +1,169 @@
+#include "stream/pdc_client.h"
+
+#include <unistd.h>
+
+#include <chrono>
+
+#include "io/c37118/command_frame.h"
+#include "net/tcp_client.h"
+
+namespace {
+
+// Waits for a reconnection attempt: 0.25 s, doubling to at most 8 s.
+double nextBackoff(double backoff) { return backoff < 0.25 ? 0.25 : (backoff * 2 > 8.0 ? 8.0 : backoff * 2); }
+
+double secondsSince(std::chrono::steady_clock::time_point then) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - then).count();
+}
+
+}  // namespace
+
+PdcClient::PdcClient(const PdcSettings& settings, std::function<void(const std::string&)> note,
+                     std::function<void(const std::string&)> rows)
+    : settings_(settings), note_(std::move(note)), rows_(std::move(rows)) {}
+
+bool PdcClient::openUdp(std::string& error) {
+    if (settings_.overUdp) {
+        if (!resolveUdpPeer(settings_.pmu, pmuPeer_, error)) return false;
+        HostPort any{pmuPeer_.storage.ss_family == AF_INET6 ? "::" : "0.0.0.0", 0};
+        return udp_.open(any, settings_.multicastInterface, error);
+    }
+    if (settings_.udpLocal) return udp_.open(*settings_.udpLocal, settings_.multicastInterface, error);
+    return true;
+}
+
+void PdcClient::sleepSeconds(double seconds, volatile std::sig_atomic_t& stop) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (stop == 0 && std::chrono::steady_clock::now() < until) usleep(20000);
+}
+
+bool PdcClient::sendCommands(std::string& why) {
+    if (out_.empty() || settings_.listenOnly) return true;
+    const bool sent = fd_ >= 0 ? sendAllTcp(fd_, out_, why) : udp_.send(out_, pmuPeer_, why);
+    if (!sent) why = "cannot send the command: " + why;
+    return sent;
+}
+
+int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
+    const PdcSettings& o = settings_;
+    const std::string server = o.listenOnly ? "UDP " + formatHostPort(*o.udpLocal) : formatHostPort(o.pmu);
+    if (!o.overUdp && !o.listenOnly) {
+        fd_ = connectTcp(o.pmu, static_cast<int>(o.timeout * 1000.0), error);
+        while (fd_ < 0 && o.reconnect && stop == 0) {
+            note_(error + "; trying again");
+            sleepSeconds(1.0, stop);
+            fd_ = connectTcp(o.pmu, static_cast<int>(o.timeout * 1000.0), error);
+        }
+        if (fd_ < 0) return 1;
+    }
+    const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
+    PdcSession session(o.idCode, configCommand);
+    session.observe(observer_);
+    if (o.header) session.command(kCommandSendHeader, out_);
+    if (!o.listenOnly) session.command(configCommand, out_);
+    bool ok = sendCommands(error);
+    auto lastFrame = std::chrono::steady_clock::now();
+    bool ended = false;
+    double backoff = 0.0;
+    uint64_t reconnections = 0;
+    std::string rows;
+    std::vector<std::string> notes;
+    std::vector<uint8_t> bytes(65536);
+    while (ok && stop == 0 && !ended && (o.count == 0 || session.dataFrames() < o.count)) {
+        long n = 0;
+        bool datagram = false;
+        if (fd_ >= 0) n = receiveTcp(fd_, std::span<uint8_t>(bytes.data(), 8192), udp_.fd() >= 0 ? 20 : 100, error);
+        if (n == 0 && udp_.fd() >= 0) {
+            UdpPeer from;
+            n = udp_.receive(bytes, from, fd_ >= 0 ? 20 : 100, error);
+            datagram = true;
+            if (n < 0) {
+                note_("skipped a datagram: " + error);
+                n = 0;
+            }
+        }
+        const double quiet = secondsSince(lastFrame);
+        if (n == 0) {
+            if (quiet > o.timeout) {
+                ok = false;
+                error = "no frame for " + std::to_string(static_cast<int>(o.timeout)) + " s";
+            } else if (o.overUdp && (o.reconnect || !session.haveConfig()) && quiet > nextBackoff(backoff) + backoff) {
+                // A datagram may be lost and UDP has no connection to lose:
+                // ask again, less and less often.
+                backoff = nextBackoff(backoff);
+                out_.clear();
+                session.restart(out_);
+                ok = sendCommands(error);
+            }
+            continue;
+        }
+        if (n < 0) {
+            if (n == -2) error = "connection failed: " + error;
+            if (!o.reconnect) {
+                ended = true;
+                if (n == -2) ok = false;
+                break;
+            }
+            // The PMU went away: connect again with growing pauses, until
+            // the timeout passes without a frame.
+            close(fd_);
+            fd_ = -1;
+            note_("lost the connection to " + server + (n == -2 ? " (" + error + ")" : "") + "; reconnecting");
+            while (fd_ < 0 && stop == 0) {
+                backoff = nextBackoff(backoff);
+                sleepSeconds(backoff, stop);
+                if (secondsSince(lastFrame) > o.timeout) break;
+                fd_ = connectTcp(o.pmu, 1000, error);
+            }
+            if (fd_ < 0) {
+                if (stop != 0) break;
+                ok = false;
+                error = "could not reconnect within " + std::to_string(static_cast<int>(o.timeout)) + " s: " + error;
+                break;
+            }
+            ++reconnections;
+            note_("reconnected to " + server + "; requesting the configuration again");
+            out_.clear();
+            session.restart(out_);
+            ok = sendCommands(error);
+            continue;
+        }
+        lastFrame = std::chrono::steady_clock::now();
+        backoff = 0.0;
+        out_.clear();
+        rows.clear();
+        notes.clear();
+        const std::span<const uint8_t> received(bytes.data(), static_cast<size_t>(n));
+        ok = datagram ? session.receiveDatagram(received, o.count, out_, rows, notes)
+                      : session.receive(received, o.count, out_, rows, notes);
+        for (const std::string& line : notes) note_(line);
+        rows_(rows);
+        if (!ok) {
+            error = session.error();
+        } else {
+            ok = sendCommands(error);
+        }
+    }
+    if (!ended && !o.listenOnly && (fd_ >= 0 || o.overUdp)) {
+        out_.clear();
+        session.command(kCommandDataOff, out_);
+        std::string ignored;
+        sendCommands(ignored);
+    }
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (session.blocksNotToUse() != 0) {
+        note_(std::to_string(session.blocksNotToUse()) + " PMU blocks were flagged 'do not use' (STAT bits 15-14)");
+    }
+    if (reconnections != 0) note_("reconnected " + std::to_string(reconnections) + " times");
+    if (!ok) {
+        error = server + ": " + error;
+        return 1;
+    }
+    if (!session.haveConfig()) {
+        error = server + " closed the connection before sending a configuration";
+        return 1;
+    }
+    if (ended) note_("the PMU ended the stream after " + std::to_string(session.dataFrames()) + " data frames");
+    return 0;
+}
