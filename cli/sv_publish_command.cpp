@@ -3,9 +3,7 @@
 // sampled-values frames, in real time on an interface or into a capture
 // file, with frames lost, duplicated or reordered on request.
 #include <csignal>
-#include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/sv/sv_publisher.h"
+#include "stream/sv_publish.h"
 
 namespace {
 
@@ -30,13 +29,6 @@ struct PublishOptions {
 
 volatile std::sig_atomic_t gStop = 0;
 void requestStop(int) { gStop = 1; }
-
-// Sleeps until `second` + `nanoseconds` of the system clock.
-void sleepUntil(int64_t second, int64_t nanoseconds) {
-    timespec due{static_cast<time_t>(second + nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
-    while (gStop == 0 && clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &due, nullptr) != 0) {
-    }
-}
 
 int publishCommand(PublishOptions& o) {
     if ((o.signal ? 1 : 0) + (o.input ? 1 : 0) + (o.comtrade ? 1 : 0) != 1) {
@@ -75,51 +67,15 @@ int publishCommand(PublishOptions& o) {
         }
     }
     if (!source) return failWith(2, error);
-    ModelInputs in;
-    SampleSource::Status status = source->next(in);
-    if (status == SampleSource::Status::Error) return failWith(2, source->error());
-    if (status == SampleSource::Status::End) return failWith(2, source->name() + ": no samples to publish");
-
-    // Live, smpCnt 0 is the top of the system clock's next second, so that a
-    // subscriber's clock puts every sample in its true second; in a file the
-    // first sample is smpCnt 0 of the second its own time falls in.
-    const bool live = o.interface.has_value();
-    int64_t startSecond = static_cast<int64_t>(std::floor(in.time + epochShift));
-    if (live) {
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        startSecond = static_cast<int64_t>(now.tv_sec) + 1;
-    }
-    std::unique_ptr<PacketWriter> out =
-        live ? openInjectionInterface(*o.interface, error) : createCaptureFile(*o.pcap, error);
-    if (!out) return failWith(2, error);
-    if (live) {
+    if (o.interface) {
         std::signal(SIGINT, requestStop);
         std::signal(SIGTERM, requestStop);
-        note("publishing '" + options.svId + "' on " + *o.interface + " from second " + std::to_string(startSecond));
     }
-
-    SvPublisher publisher(options, *out, startSecond);
-    const SvDataSet dataSet;
-    std::vector<double> channels(options.channels);
-    const int64_t periodNs = 1000000000;
-    for (uint64_t k = 0; status == SampleSource::Status::Sample && gStop == 0; ++k) {
-        svChannelsFromPhases(in.phase, dataSet, channels);
-        if (live && (k + 1) % options.asdusPerFrame == 0) {
-            // A frame leaves at the instant of its last sample.
-            const uint64_t within = k % options.rate;
-            sleepUntil(startSecond + static_cast<int64_t>(k / options.rate),
-                       static_cast<int64_t>(within * periodNs / options.rate));
-        }
-        if (!publisher.push(channels)) return failWith(1, publisher.error());
-        status = source->next(in);
-    }
-    if (status == SampleSource::Status::Error) return failWith(2, source->error());
-    if (!publisher.finish() || !out->close()) return failWith(1, publisher.error().empty() ? out->error() : publisher.error());
-    const SvPublisherCounts& c = publisher.counts();
-    note(std::to_string(c.samples) + " samples in " + std::to_string(c.framesWritten) + " frames written; " +
-         std::to_string(c.framesLost) + " frames lost (" + std::to_string(c.samplesLost) + " samples), " +
-         std::to_string(c.framesDuplicated) + " duplicated, " + std::to_string(c.framesReordered) + " reordered");
+    SvPublisherCounts counts;
+    const int status = publishSvStream(*source, epochShift, options, {o.interface.value_or(""), o.pcap.value_or("")},
+                                       gStop, [](const std::string& line) { note(line); }, counts, error);
+    if (status != 0) return failWith(status, error);
+    note(svPublishSummary(counts));
     return 0;
 }
 

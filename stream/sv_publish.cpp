@@ -1,0 +1,82 @@
+#include "stream/sv_publish.h"
+
+#include <cmath>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "io/sv/packet_capture.h"
+
+namespace {
+
+void sleepUntil(int64_t second, int64_t nanoseconds, const volatile std::sig_atomic_t& stop) {
+    timespec due{static_cast<time_t>(second + nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+    while (stop == 0 && clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &due, nullptr) != 0) {
+    }
+}
+
+}  // namespace
+
+int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOptions& options,
+                    const SvPublishTarget& target, const volatile std::sig_atomic_t& stop,
+                    void (*started)(const std::string& line), SvPublisherCounts& counts, std::string& error) {
+    ModelInputs in;
+    SampleSource::Status status = source.next(in);
+    if (status == SampleSource::Status::Error) {
+        error = source.error();
+        return 2;
+    }
+    if (status == SampleSource::Status::End) {
+        error = source.name() + ": no samples to publish";
+        return 2;
+    }
+    const bool live = !target.interface.empty();
+    int64_t startSecond = static_cast<int64_t>(std::floor(in.time + epochShift));
+    if (live) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        startSecond = static_cast<int64_t>(now.tv_sec) + 1;
+    }
+    std::unique_ptr<PacketWriter> out =
+        live ? openInjectionInterface(target.interface, error) : createCaptureFile(target.pcapPath, error);
+    if (!out) return 2;
+    if (live && started != nullptr) {
+        started("publishing '" + options.svId + "' on " + target.interface + " from second " +
+                std::to_string(startSecond));
+    }
+
+    SvPublisher publisher(options, *out, startSecond);
+    const SvDataSet dataSet;
+    std::vector<double> channels(options.channels);
+    const int64_t secondNs = 1000000000;
+    for (uint64_t k = 0; status == SampleSource::Status::Sample && stop == 0; ++k) {
+        svChannelsFromPhases(in.phase, dataSet, channels);
+        // Real time: a frame leaves at its last sample's instant.
+        if (live && (k + 1) % options.asdusPerFrame == 0) {
+            const uint64_t within = k % options.rate;
+            sleepUntil(startSecond + static_cast<int64_t>(k / options.rate),
+                       static_cast<int64_t>(within * secondNs / options.rate), stop);
+        }
+        if (!publisher.push(channels)) {
+            error = publisher.error();
+            return 1;
+        }
+        status = source.next(in);
+    }
+    if (status == SampleSource::Status::Error) {
+        error = source.error();
+        return 2;
+    }
+    if (!publisher.finish() || !out->close()) {
+        error = publisher.error().empty() ? out->error() : publisher.error();
+        return 1;
+    }
+    counts = publisher.counts();
+    return 0;
+}
+
+std::string svPublishSummary(const SvPublisherCounts& c) {
+    return std::to_string(c.samples) + " samples in " + std::to_string(c.framesWritten) + " frames written; " +
+           std::to_string(c.framesLost) + " frames lost (" + std::to_string(c.samplesLost) + " samples), " +
+           std::to_string(c.framesDuplicated) + " duplicated, " + std::to_string(c.framesReordered) + " reordered";
+}

@@ -1,0 +1,34 @@
+// Plays a merging unit: the samples of a source framed as sampled values,
+// into a capture file or onto an interface in real time.
+#ifndef ORVANE_STREAM_SV_PUBLISH_H
+#define ORVANE_STREAM_SV_PUBLISH_H
+
+#include <csignal>
+#include <cstdint>
+#include <string>
+
+#include "io/sample_source.h"
+#include "io/sv/sv_publisher.h"
+
+struct SvPublishTarget {
+    std::string interface;  // live, in real time, when set
+    std::string pcapPath;   // else into this capture file
+};
+
+// Sends every sample of `source` (already at the options' rate). On an
+// interface smpCnt 0 falls on the top of each second of the system clock,
+// starting at the next whole second; into a file the frames keep the
+// source's own seconds (`epochShift` from 1970 to its time origin). Stops
+// early when `stop` becomes nonzero. Returns the exit status (0 sent, 1
+// sending or writing failed, 2 bad input), with `error` set, and the
+// counts of what went out in `counts`; `started` is told where a live
+// stream begins.
+int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOptions& options,
+                    const SvPublishTarget& target, const volatile std::sig_atomic_t& stop,
+                    void (*started)(const std::string& line), SvPublisherCounts& counts, std::string& error);
+
+// "N samples in F frames written; L frames lost (S samples), D duplicated,
+// R reordered".
+std::string svPublishSummary(const SvPublisherCounts& counts);
+
+#endif  // ORVANE_STREAM_SV_PUBLISH_H
