@@ -214,7 +214,13 @@ TEST(LiveView, ReadersThatStallCostThePdcNeitherMemoryNorPace) {
     EXPECT_TRUE(waitFor([&] { return run.rows() > rowsBefore + 5000; }, 60000)) << run.pdc->err();
     const long after = residentKiB(run.pdc->pid());
     ASSERT_GT(before, 0);
+#if defined(__SANITIZE_ADDRESS__)
+    // The address sanitizer keeps freed memory resident in its quarantine,
+    // so resident size measures its bookkeeping, not ours.
+    (void)after;
+#else
     EXPECT_LT(after - before, 8 * 1024) << "resident KiB went from " << before << " to " << after;
+#endif
     EXPECT_EQ(ask(run.httpPort, "GET", "/state").rfind("HTTP/1.1 200", 0), 0u);
     for (int fd : stalled) close(fd);
 
