@@ -137,7 +137,7 @@ int Hdf5File::addSeries(const std::string& name, Type type, std::size_t chunk, s
     // lets deflate find the slowly changing high bytes of each value.
     H5Pset_chunk(properties, 1, &chunkSize);
     H5Pset_shuffle(properties);
-    H5Pset_deflate(properties, 4);
+    H5Pset_deflate(properties, 1);
     H5Pset_attr_creation_order(properties, H5P_CRT_ORDER_TRACKED | H5P_CRT_ORDER_INDEXED);
     const hid_t fileType = type == Type::Float64 ? H5T_IEEE_F64LE : H5T_STD_I32LE;
     const hid_t dataset = H5Dcreate2(file_, name.c_str(), fileType, space, H5P_DEFAULT, properties, H5P_DEFAULT);
