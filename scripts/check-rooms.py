@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Checks every quoted #include against the room table in README.md.
-
-A source file belongs to the room whose folder is the longest prefix of its
-path. It may include headers of its own room and of the rooms its row lists
-under "May include". The table itself must have no cycle. Exit 0 when every
-include is allowed, 1 with one line per offending include otherwise, 2 when
-the table cannot be read.
-"""
+''''exec python3 "$0" "$@" # '''
+# (The line above hands the script to python3 when a shell runs it, as in
+# `bash scripts/check-rooms.py`; to Python it is a string and does nothing.)
+#
+# Checks every quoted #include against the room table in README.md.
+#
+# A source file belongs to the room whose folder is the longest prefix of its
+# path. It may include headers of its own room and of the rooms its row lists
+# under "May include". The table itself must have no cycle. Exit 0 when every
+# include is allowed, 1 with one line per offending include otherwise, 2 when
+# the table cannot be read.
 import os
 import re
 import sys
