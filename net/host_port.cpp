@@ -1,5 +1,8 @@
 #include "net/host_port.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -36,4 +39,20 @@ bool parseHostPort(const std::string& text, const std::string& what, HostPort& o
 std::string formatHostPort(const HostPort& address) {
     const bool v6 = address.host.find(':') != std::string::npos;
     return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+HostPort hostPortOf(const sockaddr_storage& storage) {
+    char text[INET6_ADDRSTRLEN] = "";
+    HostPort address;
+    if (storage.ss_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&storage);
+        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+        address.port = ntohs(v4->sin_port);
+    } else if (storage.ss_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage);
+        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+        address.port = ntohs(v6->sin6_port);
+    }
+    address.host = text;
+    return address;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/socket.h>
+
 struct HostPort {
     std::string host;
     uint16_t port = 0;
@@ -16,5 +18,9 @@ struct HostPort {
 bool parseHostPort(const std::string& text, const std::string& what, HostPort& out, std::string& error);
 
 std::string formatHostPort(const HostPort& address);
+
+// The numeric host and port of a socket address (IPv4 or IPv6; empty host
+// and port 0 for any other family).
+HostPort hostPortOf(const sockaddr_storage& storage);
 
 #endif  // ORVANE_NET_HOST_PORT_H

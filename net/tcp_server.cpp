@@ -20,22 +20,6 @@ bool setNonBlocking(int fd) {
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-HostPort addressOf(const sockaddr_storage& storage) {
-    char text[INET6_ADDRSTRLEN] = "";
-    HostPort address;
-    if (storage.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&storage);
-        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
-        address.port = ntohs(v4->sin_port);
-    } else if (storage.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage);
-        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
-        address.port = ntohs(v6->sin6_port);
-    }
-    address.host = text;
-    return address;
-}
-
 }  // namespace
 
 TcpServer::~TcpServer() {
@@ -80,7 +64,7 @@ bool TcpServer::listen(const HostPort& address, std::string& error) {
     sockaddr_storage storage{};
     socklen_t length = sizeof storage;
     getsockname(listenFd_, reinterpret_cast<sockaddr*>(&storage), &length);
-    bound_ = addressOf(storage);
+    bound_ = hostPortOf(storage);
     return true;
 }
 
@@ -141,7 +125,7 @@ void TcpServer::accept(Handler& handler) {
         const ClientId id = nextId_++;
         Client& client = clients_[id];
         client.fd = fd;
-        client.peer = formatHostPort(addressOf(storage));
+        client.peer = formatHostPort(hostPortOf(storage));
         handler.connected(id, client.peer);
     }
 }

@@ -11,22 +11,6 @@
 
 namespace {
 
-HostPort hostPortOf(const sockaddr_storage& storage) {
-    char text[INET6_ADDRSTRLEN] = "";
-    HostPort address;
-    if (storage.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&storage);
-        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
-        address.port = ntohs(v4->sin_port);
-    } else if (storage.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage);
-        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
-        address.port = ntohs(v6->sin6_port);
-    }
-    address.host = text;
-    return address;
-}
-
 bool interfaceOf(const std::string& text, in_addr& out, std::string& error) {
     const std::string name = text.empty() ? "127.0.0.1" : text;
     if (inet_pton(AF_INET, name.c_str(), &out) != 1) {
