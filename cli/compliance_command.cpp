@@ -21,12 +21,9 @@ constexpr int kFailedStatus = 3;
 
 struct ComplianceOptions {
     DriverChoice choice;
-    int64_t nominal = 50;
+    PlanSettings settings;
     std::optional<int64_t> reportRate;
     std::string estimator = "both";
-    bool quick = false;
-    int64_t positions = PlanSettings{}.stepPositions;
-    int64_t startTime = static_cast<int64_t>(PlanSettings{}.startTime);
     std::optional<std::string> json;
     std::optional<std::string> html;
 };
@@ -39,21 +36,15 @@ bool openOutput(const std::optional<std::string>& path, const char* option, Outp
     return file.open(*path, error);
 }
 
-bool writeOutput(OutputFile& file, const std::string& text, std::string& error) {
-    return file.write(text.data(), text.size(), error) && file.commit(error);
-}
-
-int complianceCommand(const ComplianceOptions& o) {
+int complianceCommand(ComplianceOptions& o) {
     const SampleRateBuild* build = buildByTag(o.choice.buildTag);
-    if (o.nominal != 50 && o.nominal != 60) throw UsageError("option '--nominal-frequency' must be 50 or 60");
-    PlanSettings settings;
+    PlanSettings& settings = o.settings;
+    if (settings.nominalFrequency != 50.0 && settings.nominalFrequency != 60.0) {
+        throw UsageError("option '--nominal-frequency' must be 50 or 60");
+    }
     settings.sampleRate = build->fs;
     settings.samplePeriod = build->ts;
-    settings.quick = o.quick;
-    settings.nominalFrequency = static_cast<double>(o.nominal);
-    settings.reportRate = static_cast<int>(o.reportRate.value_or(o.nominal));
-    settings.stepPositions = static_cast<int>(o.positions);
-    settings.startTime = static_cast<double>(o.startTime);
+    settings.reportRate = static_cast<int>(o.reportRate.value_or(static_cast<int64_t>(settings.nominalFrequency)));
     std::string error = planSettingsError(settings);
     if (!error.empty()) throw UsageError(error);
     const bool runModel = o.estimator != "reference";
@@ -88,8 +79,8 @@ int complianceCommand(const ComplianceOptions& o) {
 
     const std::string modelName = build->sfunctionName;
     writeTableReport(stdout, result, modelName);
-    if (o.json && !writeOutput(jsonFile, jsonReport(result, modelName), error)) return failWith(2, error);
-    if (o.html && !writeOutput(htmlFile, htmlReport(result, modelName), error)) return failWith(2, error);
+    if (o.json && !jsonFile.writeAll(jsonReport(result, modelName), error)) return failWith(2, error);
+    if (o.html && !htmlFile.writeAll(htmlReport(result, modelName), error)) return failWith(2, error);
     // The verdict is the model's; the reference estimator's only when it
     // ran alone.
     return estimatorPassed(result.summary, runModel ? Estimator::Model : Estimator::Reference) ? 0 : kFailedStatus;
@@ -109,7 +100,10 @@ Command setup(CLI::App& root) {
         "reporting latency) through the model and through the reference P-class\n"
         "estimator, and prints the worst figures beside their limits.\n");
     addRoadOptions(app, o->choice, false);
-    addInteger(app, "--nominal-frequency", 50, 60, o->nominal, "50 (default) or 60 Hz")->type_name("HZ");
+    PlanSettings& s = o->settings;
+    addInteger(app, "--nominal-frequency", 50, 60, [&s](int64_t hz) { s.nominalFrequency = static_cast<double>(hz); },
+               "50 (default) or 60 Hz")
+        ->type_name("HZ");
     addInteger(app, "--report-rate", 1, 1200, o->reportRate,
                "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz)");
     app->add_option_function<std::string>(
@@ -123,10 +117,10 @@ Command setup(CLI::App& root) {
            },
            "model, reference or both (default both)")
         ->type_name("WHICH");
-    app->add_flag("--quick", o->quick, "a reduced plan (fewer cases, shorter steps)");
-    addInteger(app, "--step-positions", 10, 1000, o->positions,
+    app->add_flag("--quick", s.quick, "a reduced plan (fewer cases, shorter steps)");
+    addInteger(app, "--step-positions", 10, 1000, [&s](int64_t n) { s.stepPositions = static_cast<int>(n); },
                "runs per step, each with the step moved within the report interval, 10..1000 (default 20)");
-    addInteger(app, "--start-time", 0, 1000000, o->startTime,
+    addInteger(app, "--start-time", 0, 1000000, [&s](int64_t t) { s.startTime = static_cast<double>(t); },
                "whole second at which every signal starts (default 1000)")
         ->type_name("S");
     addText(app, "--json", o->json, "every figure as JSON")->type_name("FILE");

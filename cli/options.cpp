@@ -9,6 +9,8 @@
 #include <limits>
 #include <map>
 
+#include "io/comtrade/comtrade_text.h"
+
 std::vector<Command (*)(CLI::App&)>& commandSetups() {
     static std::vector<Command (*)(CLI::App&)> setups;
     return setups;
@@ -246,13 +248,7 @@ void readRecordingOptions(const RecordingOptions& r, ComtradeReadOptions& read) 
     read.side = r.secondary ? ValueSide::Secondary : ValueSide::Primary;
     read.lineToLine = r.lineToLine;
     if (!r.phases) return;
-    std::size_t begin = 0;
-    while (true) {
-        const std::size_t comma = r.phases->find(',', begin);
-        read.phases.push_back(r.phases->substr(begin, comma == std::string::npos ? comma : comma - begin));
-        if (comma == std::string::npos) break;
-        begin = comma + 1;
-    }
+    for (const std::string_view name : splitFields(*r.phases)) read.phases.emplace_back(name);
     if (read.phases.size() != 3) throw UsageError("--phases needs three channels, as in VA,VB,VC");
 }
 
@@ -299,16 +295,6 @@ std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {
     return options;
 }
 
-std::string signalHelp() {
-    std::string help = "Signals (--signal NAME):\n";
-    for (const BuiltInSignalInfo& signal : builtInSignals()) {
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-22s %s\n", signal.name, signal.description);
-        help += line;
-    }
-    return help;
-}
-
 void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& what) {
     for (const CLI::Option* option : options) {
         if (option->count() > 0) throw UsageError("option '" + option->get_name() + "' applies to " + what + " only");
@@ -352,21 +338,6 @@ void addSvOptions(CLI::App* app, SvOptions& sv) {
     for (CLI::Option* option : sv.options) option->group(group);
 }
 
-namespace {
-
-std::vector<std::string> splitCommas(const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t begin = 0;
-    while (true) {
-        const std::size_t comma = text.find(',', begin);
-        parts.push_back(text.substr(begin, comma == std::string::npos ? comma : comma - begin));
-        if (comma == std::string::npos) return parts;
-        begin = comma + 1;
-    }
-}
-
-}  // namespace
-
 void readSvOptions(const SvOptions& sv, SvStreamOptions& out) {
     out.select.svId = sv.svId;
     if (sv.appId) out.select.appId = static_cast<uint16_t>(*sv.appId);
@@ -377,29 +348,8 @@ void readSvOptions(const SvOptions& sv, SvStreamOptions& out) {
         }
         out.select.source = mac;
     }
-    std::vector<std::size_t> channels{4, 5, 6};
-    if (sv.channels) {
-        channels.clear();
-        for (const std::string& part : splitCommas(*sv.channels)) {
-            char* end = nullptr;
-            const long long c = std::strtoll(part.c_str(), &end, 10);
-            if (part.empty() || end != part.c_str() + part.size() || c < 0 || c > 1023) {
-                throw UsageError("option '--sv-channels': '" + *sv.channels +
-                                 "' is not three channel numbers from 0, as in 4,5,6");
-            }
-            channels.push_back(static_cast<std::size_t>(c));
-        }
-    }
-    std::vector<double> scales;
-    if (sv.scale) {
-        for (const std::string& part : splitCommas(*sv.scale)) {
-            double value = 0.0;
-            if (!parseFinite(part, value)) {
-                throw UsageError("option '--sv-scale': '" + *sv.scale + "' is not one or three finite numbers");
-            }
-            scales.push_back(value);
-        }
-    }
     std::string error;
-    if (!SvDataSet::choose(channels, scales, out.dataSet, error)) throw UsageError(error);
+    if (!SvDataSet::parse(sv.channels.value_or(""), sv.scale.value_or(""), out.dataSet, error)) {
+        throw UsageError("options '--sv-channels' and '--sv-scale': " + error);
+    }
 }

@@ -121,7 +121,7 @@ CLI::Option* addAppId(CLI::App* app, std::optional<int64_t>& target, const std::
 // The shaping options of the built-in signals; returns them.
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& shape);
 // The signal names and the shaping options' defaults, for help texts.
-std::string signalHelp();
+inline std::string signalHelp() { return "Signals (--signal NAME):\n" + builtInSignalTable(); }
 
 // Refuses each given option of `options` with "option '--x' applies to
 // WHAT only".

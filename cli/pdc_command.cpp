@@ -2,7 +2,6 @@
 // or UDP (or only listens for one that sends on its own), asks for its
 // configuration, turns data frames on and prints every block of every
 // report as a CSV row; with --reconnect it survives the PMU going away.
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -12,41 +11,34 @@
 #include "cli/options.h"
 #include "net/host_port.h"
 #include "stream/pdc_client.h"
+#include "stream/stop_request.h"
 #include "web/live_server.h"
 
 namespace {
 
 struct PdcOptions {
+    PdcSettings settings;
     std::string target;
-    std::optional<std::string> mixed, listenUdp, multicastInterface;
-    bool udp = false;
-    bool reconnect = false;
+    std::optional<std::string> mixed, listenUdp;
     int64_t idCode = 1;
     int64_t count = 0;
-    double timeout = 10.0;
-    bool cfg3 = false;
-    bool header = false;
     CLI::Option* http = nullptr;
     std::string httpAddress;
 };
 
-volatile std::sig_atomic_t gStopRequested = 0;
-
-void requestStop(int) { gStopRequested = 1; }
-
-int pdcCommand(const PdcOptions& o) {
+int pdcCommand(PdcOptions& o) {
     const bool spontaneous = o.listenUdp.has_value();
     if (o.target.empty() && !spontaneous) {
         throw UsageError("give the PMU's address, HOST:PORT (e.g. 127.0.0.1:4712), or --listen-udp ADDR:PORT");
     }
-    if (spontaneous && (!o.target.empty() || o.udp || o.mixed || o.reconnect)) {
+    PdcSettings& settings = o.settings;
+    if (spontaneous && (!o.target.empty() || settings.overUdp || o.mixed || settings.reconnect)) {
         throw UsageError("--listen-udp only listens: no PMU address, --over-udp, --udp-data or --reconnect with it");
     }
-    if (o.udp && o.mixed) throw UsageError("give --over-udp or --udp-data, not both");
-    PdcSettings settings;
+    if (settings.overUdp && o.mixed) throw UsageError("give --over-udp or --udp-data, not both");
     std::string error;
     if (!spontaneous && !parseHostPort(o.target, "address", settings.pmu, error)) throw UsageError(error);
-    if (!(o.timeout > 0.0 && o.timeout <= 86400.0)) throw UsageError("option '--timeout' must lie in 0..86400 seconds");
+    if (!(settings.timeout > 0.0 && settings.timeout <= 86400.0)) throw UsageError("option '--timeout' must lie in 0..86400 seconds");
     if (o.mixed || spontaneous) {
         HostPort local;
         if (!parseHostPort(o.mixed ? *o.mixed : *o.listenUdp, o.mixed ? "--udp-data" : "--listen-udp", local, error)) {
@@ -59,15 +51,9 @@ int pdcCommand(const PdcOptions& o) {
     if (live && !parseHostPort(o.httpAddress.empty() ? kDefaultLiveAddress : o.httpAddress, "option '--http'",
                                httpAddress, error))
         throw UsageError(error);
-    settings.overUdp = o.udp;
     settings.listenOnly = spontaneous;
-    settings.reconnect = o.reconnect;
-    settings.cfg3 = o.cfg3;
-    settings.header = o.header;
-    settings.multicastInterface = o.multicastInterface.value_or("");
     settings.idCode = static_cast<uint16_t>(o.idCode);
     settings.count = static_cast<uint64_t>(o.count);
-    settings.timeout = o.timeout;
     PdcClient client(settings, note, [](const std::string& rows) {
         std::fputs(rows.c_str(), stdout);
         std::fflush(stdout);
@@ -85,12 +71,7 @@ int pdcCommand(const PdcOptions& o) {
         client.observe(&liveState);
     }
 
-    struct sigaction action{};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    const int status = client.run(gStopRequested, error);
+    const int status = client.run(stopOnInterrupt(false), error);
     liveServer.stop();
     return status == 0 ? 0 : failWith(status, error);
 }
@@ -126,19 +107,19 @@ Command setup(CLI::App& root) {
     app->add_option("address", o->target, "the PMU's address, e.g. 127.0.0.1:4712")->type_name("HOST:PORT");
     addInteger(app, "--idcode", 1, 65534, o->idCode, "IDCODE of the stream to address, 1..65534 (default 1)");
     addInteger(app, "--count", 1, INT64_MAX, o->count, "stop after N data frames (default: until the stream ends)");
-    addNumber(app, "--timeout", o->timeout, "give up when no frame arrives for S seconds (default 10)")->type_name("S");
-    app->add_flag("--cfg3", o->cfg3, "request CFG-3 instead of CFG-2");
-    app->add_flag("--over-udp", o->udp, "commands and data by UDP with HOST:PORT");
+    addNumber(app, "--timeout", o->settings.timeout, "give up when no frame arrives for S seconds (default 10)")->type_name("S");
+    app->add_flag("--cfg3", o->settings.cfg3, "request CFG-3 instead of CFG-2");
+    app->add_flag("--over-udp", o->settings.overUdp, "commands and data by UDP with HOST:PORT");
     addText(app, "--udp-data", o->mixed, "commands over TCP, data received by UDP on this address")->type_name("ADDR:PORT");
     addText(app, "--listen-udp", o->listenUdp, "no commands: receive what a PMU sends to this UDP address")
         ->type_name("ADDR:PORT");
-    addText(app, "--multicast-interface", o->multicastInterface,
-            "IPv4 address of the interface that joins a multicast group (default 127.0.0.1)")
+    app->add_option("--multicast-interface", o->settings.multicastInterface,
+                    "IPv4 address of the interface that joins a multicast group (default 127.0.0.1)")
         ->type_name("ADDR");
-    app->add_flag("--reconnect", o->reconnect,
+    app->add_flag("--reconnect", o->settings.reconnect,
                   "when the PMU goes away, connect again (pauses from 0.25 s doubling to 8 s) until --timeout "
                   "passes without a frame");
-    app->add_flag("--header", o->header, "also request the header frame and print its text");
+    app->add_flag("--header", o->settings.header, "also request the header frame and print its text");
     o->http = app->add_option("--http", o->httpAddress,
                               "serve a live view in the browser at ADDR:PORT (default 127.0.0.1:8080)")
                   ->expected(0, 1)

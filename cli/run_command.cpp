@@ -3,7 +3,6 @@
 // or COMTRADE.
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,29 +30,6 @@ struct RunOptions {
     CLI::Option* idCodeOption = nullptr;
 };
 
-std::string describeJob(const FileJob& job, std::size_t index, std::size_t count) {
-    std::string text = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + job.input.path + ": ";
-    char buffer[96];
-    switch (job.state) {
-        case FileJob::State::Waiting: return text + "waiting";
-        case FileJob::State::Running:
-            if (job.fraction) {
-                std::snprintf(buffer, sizeof buffer, "%3.0f%%, %llu samples", 100.0 * *job.fraction,
-                              static_cast<unsigned long long>(job.done));
-            } else {
-                std::snprintf(buffer, sizeof buffer, "%llu samples", static_cast<unsigned long long>(job.done));
-            }
-            return text + buffer;
-        case FileJob::State::Done: break;
-    }
-    if (job.exitStatus == 0) {
-        std::snprintf(buffer, sizeof buffer, "done, %llu samples at the %s build in %.2f s -> ",
-                      static_cast<unsigned long long>(job.samples), job.buildTag.c_str(), job.seconds);
-        return text + buffer + job.input.outputPath;
-    }
-    return text + "FAILED (exit " + std::to_string(job.exitStatus) + "): " + job.error;
-}
-
 int runBatch(RunOptions& o, const std::string& format, const std::vector<std::string>& inputFiles) {
     if (o.output) throw UsageError("with several files or --jobs give --output-dir DIR, not --output");
     if (o.frames) throw UsageError("--c37118 takes one input file");
@@ -61,18 +37,10 @@ int runBatch(RunOptions& o, const std::string& format, const std::vector<std::st
     const std::filesystem::path dir = o.outputDir.value_or(".");
     if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is no directory");
     std::vector<FileJob> jobs;
-    std::map<std::string, std::string> outputs;
-    for (InputFile input : o.inputs) {
-        input.outputPath =
-            (dir / (std::filesystem::path(input.path).stem().string() + ".out" + outputExtension(format))).string();
-        const auto [at, fresh] = outputs.insert({input.outputPath, input.path});
-        if (!fresh) throw UsageError("'" + input.path + "' and '" + at->second + "' would both write " + input.outputPath);
-        jobs.push_back(FileJob{});
-        jobs.back().input = input;
-    }
+    std::string error;
+    if (!planFileJobs(o.inputs, dir.string(), outputExtension(format), jobs, error)) throw UsageError(error);
     std::vector<std::string> outputFiles;
     for (const FileJob& job : jobs) outputFiles.push_back(job.input.outputPath);
-    std::string error;
     if (!checkDistinctFiles(inputFiles, outputFiles, error)) return failWith(2, error);
     // On a terminal one line per file, redrawn in place; elsewhere each
     // file's line once, when it is finished.
@@ -81,26 +49,18 @@ int runBatch(RunOptions& o, const std::string& format, const std::vector<std::st
     const BatchProgress progress = [&](const std::vector<FileJob>& all, bool final) {
         if (display.enabled()) {
             std::vector<std::string> lines;
-            for (std::size_t i = 0; i < all.size(); ++i) lines.push_back("orvane run: " + describeJob(all[i], i, all.size()));
+            for (std::size_t i = 0; i < all.size(); ++i) lines.push_back("orvane run: " + describeFileJob(all[i], i, all.size()));
             display.draw(lines, final);
             return;
         }
         for (std::size_t i = 0; i < all.size(); ++i) {
             if (all[i].state != FileJob::State::Done || printed[i]) continue;
             printed[i] = true;
-            note(describeJob(all[i], i, all.size()));
+            note(describeFileJob(all[i], i, all.size()));
         }
     };
     const int worst = runFileBatch(jobs, o.settings, static_cast<std::size_t>(o.jobs.value_or(1)), progress);
-    std::size_t failed = 0;
-    std::string failedNames;
-    for (const FileJob& job : jobs) {
-        if (job.exitStatus == 0) continue;
-        ++failed;
-        failedNames += (failedNames.empty() ? "" : ", ") + job.input.path;
-    }
-    note(std::to_string(jobs.size() - failed) + " of " + std::to_string(jobs.size()) + " files done" +
-                    (failed > 0 ? "; failed: " + failedNames : ""));
+    note(describeBatchEnd(jobs));
     return worst;
 }
 
@@ -153,12 +113,7 @@ int runCommand(RunOptions& o) {
         if (settings.buildTag == "auto") {
             throw UsageError("--build auto needs an input file (a signal has no rate of its own)");
         }
-        const SampleRateBuild* build = buildByTag(settings.buildTag);
-        auto source = makeSignalSource(*o.signal, o.shape, settings.ports, build->fs, error);
-        if (!source) return failWith(2, error);
-        SourceFacts facts;
-        facts.description = "signal " + *o.signal;
-        outcome = runSource(*source, settings.driver, o.output.value_or(""), settings, facts, progress);
+        outcome = runSignal(*o.signal, o.shape, o.output.value_or(""), settings, progress);
     } else {
         InputFile input = o.inputs[0];
         input.outputPath = o.output.value_or("");

@@ -4,7 +4,6 @@
 // paced in real time, as fast as they take them or as a live sampled-values
 // stream arrives; or the frames go by UDP to a unicast or multicast
 // destination without any command.
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -15,6 +14,7 @@
 #include "net/host_port.h"
 #include "stream/serve_inputs.h"
 #include "stream/serve_stream.h"
+#include "stream/stop_request.h"
 
 namespace {
 
@@ -24,28 +24,13 @@ struct ServeOptions {
     ServeInputSettings in;
     SvOptions svOptions;
     std::string listen = "127.0.0.1:4712";
-    std::optional<std::string> udp, udpTo, multicastInterface;
+    std::optional<std::string> udp, udpTo;
+    UdpRoads roads;
     int64_t ttl = 1;
-    double configInterval = 60.0;
-    bool mixed = false;
     bool noPace = false;
     RecordingOptions recording;
     std::vector<CLI::Option*> portOptions, shapeOptions;
 };
-
-volatile std::sig_atomic_t gStopRequested = 0;
-
-void requestStop(int) { gStopRequested = 1; }
-
-void installStopHandlers() {
-    struct sigaction action{};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: poll() returns at once on Ctrl-C
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-}
 
 size_t countOf(const ServeOptions& o, Kind kind) {
     size_t n = 0;
@@ -54,11 +39,8 @@ size_t countOf(const ServeOptions& o, Kind kind) {
 }
 
 UdpRoads udpRoads(const ServeOptions& o) {
-    UdpRoads roads;
+    UdpRoads roads = o.roads;
     roads.ttl = static_cast<int>(o.ttl);
-    roads.configInterval = o.configInterval;
-    roads.onCommand = o.mixed;
-    if (o.multicastInterface) roads.multicastInterface = *o.multicastInterface;
     std::string error;
     HostPort address;
     if (o.udp) {
@@ -69,7 +51,7 @@ UdpRoads udpRoads(const ServeOptions& o) {
         if (!parseHostPort(*o.udpTo, "--udp-to", address, error)) throw UsageError(error);
         roads.dataTo = address;
     }
-    if (o.mixed && !o.udpTo) throw UsageError("--mixed needs --udp-to ADDR:PORT (where the data frames go)");
+    if (roads.onCommand && !o.udpTo) throw UsageError("--mixed needs --udp-to ADDR:PORT (where the data frames go)");
     return roads;
 }
 
@@ -124,10 +106,10 @@ int serveCommand(ServeOptions& o) {
         inputs.finishBlocks();
         return failWith(1, error);
     }
-    installStopHandlers();
+    volatile std::sig_atomic_t& stopRequested = stopOnInterrupt(true);
     std::string udpText;
     if (stream.udpCommands()) udpText += ", UDP commands on " + formatHostPort(stream.udpCommands()->address());
-    if (o.udpTo) udpText += std::string(o.mixed ? ", data by UDP to " : ", spontaneous UDP to ") + *o.udpTo;
+    if (o.udpTo) udpText += std::string(o.roads.onCommand ? ", data by UDP to " : ", spontaneous UDP to ") + *o.udpTo;
     std::fprintf(stderr, "orvane serve: listening on %s (IDCODE %u, %s, %s, %s%s)\n",
                  formatHostPort(server.address()).c_str(), idCode, build.modelName,
                  blocks == 1 ? inputs.leadName().c_str() : (std::to_string(blocks) + " PMU blocks").c_str(),
@@ -136,19 +118,13 @@ int serveCommand(ServeOptions& o) {
     std::fflush(stderr);
 
     ProgressDisplay display("orvane serve: " + inputs.leadName());
-    const int status = stream.serve(server, gStopRequested, [&display](uint64_t samples, std::optional<double> f) {
+    const int status = stream.serve(server, stopRequested, [&display](uint64_t samples, std::optional<double> f) {
         display.update(samples, f);
     });
     display.clear();
     for (const std::string& line : inputs.finishLive(stream)) note(line);
     if (status != 0) return failWith(status, stream.error());
-    std::string udpCounts;
-    if (o.udp || o.udpTo) {
-        udpCounts = ", " + std::to_string(stream.udpFramesSent()) + " UDP datagrams sent, " +
-                    std::to_string(stream.udpFramesLost()) + " not sent";
-    }
-    note(std::string(gStopRequested != 0 ? "stopped" : "input ended") + " after " +
-         std::to_string(stream.samples()) + " samples, " + std::to_string(stream.reports()) + " reports" + udpCounts);
+    note(stream.endSummary(stopRequested != 0, o.udp || o.udpTo));
     return 0;
 }
 
@@ -237,13 +213,13 @@ Command setup(CLI::App& root) {
             "send data frames by UDP to this unicast or multicast address without any command, the "
             "configuration every --config-interval seconds")
         ->type_name("ADDR:PORT");
-    app->add_flag("--mixed", o->mixed,
+    app->add_flag("--mixed", o->roads.onCommand,
                   "with --udp-to: TCP clients send the commands, the data frames they turn on go by UDP");
     addInteger(app, "--ttl", 1, 255, o->ttl, "hop limit of --udp-to datagrams, 1..255 (default 1)");
-    addText(app, "--multicast-interface", o->multicastInterface,
-            "IPv4 address of the interface for multicast (default 127.0.0.1)")
+    app->add_option("--multicast-interface", o->roads.multicastInterface,
+                    "IPv4 address of the interface for multicast (default 127.0.0.1)")
         ->type_name("ADDR");
-    addNumber(app, "--config-interval", o->configInterval,
+    addNumber(app, "--config-interval", o->roads.configInterval,
               "seconds between configuration frames to --udp-to (default 60)")
         ->type_name("S")
         ->check(CLI::Range(0.1, 86400.0));

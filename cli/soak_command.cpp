@@ -6,7 +6,7 @@
 
 #include "cli/options.h"
 #include "cli/progress.h"
-#include "compliance/soak.h"
+#include "compliance/soak_table.h"
 
 namespace {
 
@@ -16,13 +16,6 @@ struct SoakOptions {
     DriverChoice choice;
     CLI::Option* deliverable = nullptr;
 };
-
-void printRow(std::size_t index, const SoakInterval& f) {
-    std::printf("%5zu  %16.4f  %8llu  %8llu  %13.3e  %13.3e  %14.3e  %10llu\n", index + 1, f.startTime,
-                static_cast<unsigned long long>(f.reports), static_cast<unsigned long long>(f.offGrid),
-                f.worstTve * 100.0, f.worstFe, f.worstRfe, static_cast<unsigned long long>(f.nonFinite));
-    std::fflush(stdout);
-}
 
 int soakCommand(SoakOptions& o) {
     SoakSettings& s = o.settings;
@@ -40,19 +33,17 @@ int soakCommand(SoakOptions& o) {
     if (!driver) return failWith(1, error);
     if (!driver->start()) return failWith(1, "the block did not start: " + driver->error());
 
-    std::printf("soak: %.6g simulated hours (%llu samples) through %s%s; Time from %.1f s (time base %s)\n", s.hours,
-                static_cast<unsigned long long>(soakSampleCount(s, build.fs)), build.sfunctionName,
-                mex ? " via mexFunction" : " (model linked in)", s.base, o.timeBase.c_str());
-    std::printf("signal: peak %.0f, 50 Hz +- %.3g Hz over %.0f s; %d reports per second; first %.3g s left out\n\n",
-                kSoakAmplitude, s.wander, s.wanderPeriod, s.reportRate, s.settle);
-    std::printf("%5s  %16s  %8s  %8s  %13s  %13s  %14s  %10s\n", "row", "Time at start (s)", "reports", "off grid",
-                "worst TVE (%)", "worst FE (Hz)", "worst RFE (Hz/s)", "non-finite");
+    std::fputs(soakHeading(s, soakSampleCount(s, build.fs), build.sfunctionName,
+                           mex ? " via mexFunction" : " (model linked in)", o.timeBase)
+                   .c_str(),
+               stdout);
 
     ProgressDisplay display(commandName());
     SoakObserver observer;
     observer.row = [&](std::size_t index, const SoakInterval& row) {
         display.clear();
-        printRow(index, row);
+        std::fputs(soakRow(index, row).c_str(), stdout);
+        std::fflush(stdout);
     };
     observer.progress = [&](uint64_t samples, double fraction) { display.update(samples, fraction); };
     const SoakResult result = runSoak(s, *driver, build.fs, build.ts, observer);

@@ -27,35 +27,11 @@ int listCommand(ListOptions& o) {
     if (!file) note("listening on " + o.source + " for " + std::to_string(o.seconds) + " s");
     SvSurvey survey;
     const bool ok = surveySvStreams(*packets, file ? 0.0 : o.seconds, survey, error);
-    std::printf("%-24s %-6s %-17s %6s %5s %8s %7s %10s %10s\n", "svID", "APPID", "source", "rate", "ASDUs",
-                "smpSynch", "confRev", "frames", "lost");
-    for (const SvStreamSummary& s : survey.streams) {
-        char rate[16];
-        std::snprintf(rate, sizeof rate, "%u", s.rate);
-        char asdus[16];
-        if (s.asdusPerFrameMin == s.asdusPerFrameMax) {
-            std::snprintf(asdus, sizeof asdus, "%zu", s.asdusPerFrameMin);
-        } else {
-            std::snprintf(asdus, sizeof asdus, "%zu-%zu", s.asdusPerFrameMin, s.asdusPerFrameMax);
-        }
-        std::printf("%-24s 0x%04x %-17s %6s %5s %8u %7u %10llu %10llu\n", s.svId.c_str(), s.appId,
-                    formatMacAddress(s.source).c_str(), s.rate == 0 ? "?" : rate, asdus, s.smpSynch, s.confRev,
-                    static_cast<unsigned long long>(s.frames), static_cast<unsigned long long>(s.continuity.lost));
-        const SvContinuityCounts& c = s.continuity;
-        if (c.duplicates + c.reordered + c.late + c.breaks + c.stops + c.badCount > 0) {
-            note("stream '" + s.svId + "': " + std::to_string(c.duplicates) + " duplicated, " +
-                 std::to_string(c.reordered) + " reordered, " + std::to_string(c.late) + " late, " +
-                 std::to_string(c.badCount) + " with smpCnt beyond the rate, " + std::to_string(c.breaks) +
-                 " breaks, " + std::to_string(c.stops) + " stops");
-        }
-    }
-    for (std::size_t k = 0; k < kSvFaultKinds; ++k) {
-        if (survey.malformed.count[k] == 0) continue;
-        note(std::to_string(survey.malformed.count[k]) + " malformed frames skipped: " +
-             svFaultText(static_cast<SvFault>(k)) + " (first: packet " +
-             std::to_string(survey.malformed.firstPacket[k]) + ", byte " +
-             std::to_string(survey.malformed.firstOffset[k]) + ")");
-    }
+    // The table on standard output; irregularities and malformed frames
+    // noted on standard error after it.
+    for (const std::string& line : svSurveyTable(survey)) std::printf("%s\n", line.c_str());
+    for (const std::string& line : svSurveyIrregularities(survey)) note(line);
+    for (const std::string& line : survey.malformed.describe()) note(line);
     if (!ok) return failWith(2, o.source + ": " + error);
     if (survey.streams.empty()) {
         return failWith(1, o.source + ": no sampled-values stream " + (file ? "in the capture" : "seen"));

@@ -13,6 +13,7 @@
 #include "io/csv/csv_sample_reader.h"
 #include "io/sv/sv_publisher.h"
 #include "stream/sv_publish.h"
+#include "stream/stop_request.h"
 
 namespace {
 
@@ -26,9 +27,6 @@ struct PublishOptions {
     RecordingOptions recording;
     std::vector<CLI::Option*> shapeOptions;
 };
-
-volatile std::sig_atomic_t gStop = 0;
-void requestStop(int) { gStop = 1; }
 
 int publishCommand(PublishOptions& o) {
     if ((o.signal ? 1 : 0) + (o.input ? 1 : 0) + (o.comtrade ? 1 : 0) != 1) {
@@ -67,13 +65,12 @@ int publishCommand(PublishOptions& o) {
         }
     }
     if (!source) return failWith(2, error);
-    if (o.interface) {
-        std::signal(SIGINT, requestStop);
-        std::signal(SIGTERM, requestStop);
-    }
+    // Ctrl-C ends a real-time stream cleanly; writing a file it just stops.
+    static volatile std::sig_atomic_t never = 0;
+    volatile std::sig_atomic_t& stop = o.interface ? stopOnInterrupt(false) : never;
     SvPublisherCounts counts;
     const int status = publishSvStream(*source, epochShift, options, {o.interface.value_or(""), o.pcap.value_or("")},
-                                       gStop, [](const std::string& line) { note(line); }, counts, error);
+                                       stop, [](const std::string& line) { note(line); }, counts, error);
     if (status != 0) return failWith(status, error);
     note(svPublishSummary(counts));
     return 0;

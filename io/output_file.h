@@ -30,6 +30,10 @@ public:
     bool write(const char* data, size_t size, std::string& error);
     // Flushes, closes and renames the temporary file over the target.
     bool commit(std::string& error);
+    // Writes `text` and commits: the whole file at once.
+    bool writeAll(const std::string& text, std::string& error) {
+        return write(text.data(), text.size(), error) && commit(error);
+    }
     // Drops what was written: the temporary file is removed.
     void discard();
 

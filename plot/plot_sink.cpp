@@ -64,5 +64,5 @@ bool writeRunPage(const std::string& path, const std::vector<RunTrace>& runs, st
     OutputFile file;
     if (!file.open(path, error)) return false;
     const std::string page = renderRunPage(runs);
-    return file.write(page.data(), page.size(), error) && file.commit(error);
+    return file.writeAll(page, error);
 }

@@ -1,6 +1,7 @@
 #include "signals/built_in_signals.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 #include "signals/signal_sample_source.h"
@@ -62,15 +63,19 @@ const BuiltInSignal kSignals[] = {
      [](ThreePhaseSignalSpec& s, const SignalFrame&) { s.noiseStdDev = 0.01 * s.amplitude; }},
 };
 
-const BuiltInSignalInfo kInfo[] = {kSignals[0].info, kSignals[1].info, kSignals[2].info, kSignals[3].info,
-                                   kSignals[4].info, kSignals[5].info, kSignals[6].info, kSignals[7].info,
-                                   kSignals[8].info, kSignals[9].info};
-
 constexpr double kDegree = std::numbers::pi / 180.0;
 
 }  // namespace
 
-std::span<const BuiltInSignalInfo> builtInSignals() { return kInfo; }
+std::string builtInSignalTable() {
+    std::string table;
+    for (const BuiltInSignal& signal : kSignals) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-22s %s\n", signal.info.name, signal.info.description);
+        table += line;
+    }
+    return table;
+}
 
 std::string builtInSignalNames() {
     std::string names;

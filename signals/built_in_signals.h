@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 
 #include "io/sample_source.h"
@@ -19,7 +18,8 @@ struct BuiltInSignalInfo {
     const char* description;
 };
 
-std::span<const BuiltInSignalInfo> builtInSignals();
+// One line per signal, its name and what it is, for help texts.
+std::string builtInSignalTable();
 // "steady, off-nominal, ...", for messages.
 std::string builtInSignalNames();
 

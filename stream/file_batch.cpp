@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <map>
 
 namespace {
 
@@ -163,4 +165,56 @@ int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, st
     int worst = 0;
     for (const FileJob& job : jobs) worst = std::max(worst, job.exitStatus);
     return worst;
+}
+
+bool planFileJobs(const std::vector<InputFile>& inputs, const std::string& dir, const std::string& extension,
+                  std::vector<FileJob>& jobs, std::string& error) {
+    std::map<std::string, std::string> outputs;
+    for (InputFile input : inputs) {
+        const std::string stem = std::filesystem::path(input.path).stem().string();
+        input.outputPath = (std::filesystem::path(dir) / (stem + ".out" + extension)).string();
+        const auto [at, fresh] = outputs.insert({input.outputPath, input.path});
+        if (!fresh) {
+            error = "'" + input.path + "' and '" + at->second + "' would both write " + input.outputPath;
+            return false;
+        }
+        jobs.push_back(FileJob{});
+        jobs.back().input = input;
+    }
+    return true;
+}
+
+std::string describeFileJob(const FileJob& job, std::size_t index, std::size_t count) {
+    std::string text = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + job.input.path + ": ";
+    char buffer[96];
+    switch (job.state) {
+        case FileJob::State::Waiting: return text + "waiting";
+        case FileJob::State::Running:
+            if (job.fraction) {
+                std::snprintf(buffer, sizeof buffer, "%3.0f%%, %llu samples", 100.0 * *job.fraction,
+                              static_cast<unsigned long long>(job.done));
+            } else {
+                std::snprintf(buffer, sizeof buffer, "%llu samples", static_cast<unsigned long long>(job.done));
+            }
+            return text + buffer;
+        case FileJob::State::Done: break;
+    }
+    if (job.exitStatus == 0) {
+        std::snprintf(buffer, sizeof buffer, "done, %llu samples at the %s build in %.2f s -> ",
+                      static_cast<unsigned long long>(job.samples), job.buildTag.c_str(), job.seconds);
+        return text + buffer + job.input.outputPath;
+    }
+    return text + "FAILED (exit " + std::to_string(job.exitStatus) + "): " + job.error;
+}
+
+std::string describeBatchEnd(const std::vector<FileJob>& jobs) {
+    std::size_t failed = 0;
+    std::string names;
+    for (const FileJob& job : jobs) {
+        if (job.exitStatus == 0) continue;
+        ++failed;
+        names += (names.empty() ? "" : ", ") + job.input.path;
+    }
+    return std::to_string(jobs.size() - failed) + " of " + std::to_string(jobs.size()) + " files done" +
+           (failed > 0 ? "; failed: " + names : "");
 }

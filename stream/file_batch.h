@@ -37,6 +37,18 @@ struct FileJob {
 // Hears the jobs after every change; `final` on the last call.
 using BatchProgress = std::function<void(const std::vector<FileJob>& jobs, bool final)>;
 
+// One job per input, whose output goes to DIR/STEM.out EXTENSION; false,
+// with `error` naming both inputs, when two would write the same file.
+bool planFileJobs(const std::vector<InputFile>& inputs, const std::string& dir, const std::string& extension,
+                  std::vector<FileJob>& jobs, std::string& error);
+
+// A job's line for the batch display: "[i/n] PATH: " then waiting, its
+// progress, done with its figures and output, or FAILED with its error.
+std::string describeFileJob(const FileJob& job, std::size_t index, std::size_t count);
+
+// "k of n files done", with the failed inputs named.
+std::string describeBatchEnd(const std::vector<FileJob>& jobs);
+
 // Runs every job, up to `parallel` at a time. Returns 0 when every file
 // succeeded, else the worst status of a failed one.
 int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,

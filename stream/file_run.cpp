@@ -161,3 +161,17 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     outcome.buildTag = choice.buildTag;
     return outcome;
 }
+
+FileOutcome runSignal(const std::string& name, const SignalShape& shape, const std::string& outputPath,
+                      const FileRunSettings& settings, const SampleProgress& progress) {
+    FileOutcome outcome;
+    const SampleRateBuild* build = buildByTag(settings.buildTag);
+    auto source = makeSignalSource(name, shape, settings.ports, build->fs, outcome.error);
+    if (!source) {
+        outcome.exitStatus = 2;
+        return outcome;
+    }
+    SourceFacts facts;
+    facts.description = "signal " + name;
+    return runSource(*source, settings.driver, outputPath, settings, facts, progress);
+}

@@ -13,6 +13,7 @@
 #include "io/comtrade/comtrade_recording.h"
 #include "io/run_summary.h"
 #include "model/ports.h"
+#include "signals/built_in_signals.h"
 #include "io/sv/sv_stream.h"
 #include "stream/model_road.h"
 #include "stream/run_loop.h"
@@ -93,6 +94,12 @@ std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileR
 // saying what the run uses go to standard error.
 FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings, const SampleProgress& progress);
 
+
+// Runs the built-in signal `name`, shaped by `shape`, at the build of
+// `settings` into the outputs at `outputPath`. The build must be a named
+// one: a signal has no rate of its own.
+FileOutcome runSignal(const std::string& name, const SignalShape& shape, const std::string& outputPath,
+                      const FileRunSettings& settings, const SampleProgress& progress);
 
 // Runs `source` through the build and road of `choice` into the outputs at
 // `outputPath` ("" or "-": standard output) and, when asked, a frame file.

@@ -435,3 +435,12 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
     server.closeAll(ended_ ? 5000 : 500, *this);
     return exitStatus_;
 }
+
+std::string ServeStream::endSummary(bool stopped, bool udp) const {
+    std::string text = std::string(stopped ? "stopped" : "input ended") + " after " + std::to_string(samples_) +
+                       " samples, " + std::to_string(reports_) + " reports";
+    if (udp) {
+        text += ", " + std::to_string(udpSent_) + " UDP datagrams sent, " + std::to_string(udpLost_) + " not sent";
+    }
+    return text;
+}

@@ -104,6 +104,9 @@ public:
     uint64_t reports() const { return reports_; }
     uint64_t udpFramesSent() const { return udpSent_; }
     uint64_t udpFramesLost() const { return udpLost_; }
+    // "stopped" or "input ended" after so many samples and reports, with
+    // the UDP counts when `udp`.
+    std::string endSummary(bool stopped, bool udp) const;
     const std::string& error() const { return error_; }
     int exitStatus() const { return exitStatus_; }
 

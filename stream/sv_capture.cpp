@@ -68,15 +68,7 @@ std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGap
                       static_cast<unsigned long long>(q.questionable), static_cast<unsigned long long>(q.test));
         notes.emplace_back(line);
     }
-    const SvMalformedCounts& m = s.malformed();
-    for (std::size_t k = 0; k < kSvFaultKinds; ++k) {
-        if (m.count[k] == 0) continue;
-        std::snprintf(line, sizeof line, "%s: %llu malformed frames skipped: %s (first: packet %llu, byte %zu)",
-                      source.name().c_str(), static_cast<unsigned long long>(m.count[k]),
-                      svFaultText(static_cast<SvFault>(k)), static_cast<unsigned long long>(m.firstPacket[k]),
-                      m.firstOffset[k]);
-        notes.emplace_back(line);
-    }
+    for (const std::string& fault : s.malformed().describe()) notes.push_back(source.name() + ": " + fault);
     if (bridge != nullptr && bridge->bridged() > 0) {
         notes.push_back(source.name() + ": " + std::to_string(bridge->bridged()) +
                         " samples bridged with the same phase one nominal period earlier; the reports within the "

@@ -1,7 +1,24 @@
 #include "io/sv/sv_data_set.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+
+namespace {
+
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t begin = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', begin);
+        parts.push_back(text.substr(begin, comma == std::string::npos ? comma : comma - begin));
+        if (comma == std::string::npos) return parts;
+        begin = comma + 1;
+    }
+}
+
+}  // namespace
 
 double defaultSvScale(std::size_t channel) {
     if (channel < 4) return kDefaultCurrentScale;
@@ -36,6 +53,37 @@ bool SvDataSet::choose(const std::vector<std::size_t>& channels, const std::vect
         out.scale[p] = scales.empty() ? defaultSvScale(channels[p]) : scales[scales.size() == 1 ? 0 : p];
     }
     return true;
+}
+
+bool SvDataSet::parse(const std::string& channelText, const std::string& scaleText, SvDataSet& out,
+                      std::string& error) {
+    std::vector<std::size_t> channels{4, 5, 6};
+    if (!channelText.empty()) {
+        channels.clear();
+        for (const std::string& part : splitCommas(channelText)) {
+            char* end = nullptr;
+            const long long c = std::strtoll(part.c_str(), &end, 10);
+            if (part.empty() || end != part.c_str() + part.size() || c < 0 || c > 1023) {
+                error = "'" + channelText + "' are not three channel numbers from 0, as in 4,5,6";
+                return false;
+            }
+            channels.push_back(static_cast<std::size_t>(c));
+        }
+    }
+    std::vector<double> scales;
+    if (!scaleText.empty()) {
+        for (const std::string& part : splitCommas(scaleText)) {
+            char* end = nullptr;
+            errno = 0;
+            const double value = std::strtod(part.c_str(), &end);
+            if (part.empty() || end != part.c_str() + part.size() || errno == ERANGE || !std::isfinite(value)) {
+                error = "'" + scaleText + "' is not one or three finite numbers";
+                return false;
+            }
+            scales.push_back(value);
+        }
+    }
+    return choose(channels, scales, out, error);
 }
 
 std::size_t SvDataSet::channelsNeeded() const {

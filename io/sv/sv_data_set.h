@@ -32,6 +32,11 @@ struct SvDataSet {
     static bool choose(const std::vector<std::size_t>& channels, const std::vector<double>& scales, SvDataSet& out,
                        std::string& error);
 
+    // The same from text as users write it: "4,5,6" (empty: 4,5,6) and
+    // "0.01" or "0.01,0.01,0.02" (empty: the default scales). `error`
+    // quotes the text that is wrong.
+    static bool parse(const std::string& channels, const std::string& scales, SvDataSet& out, std::string& error);
+
     // The channels an ASDU must carry for these phases.
     std::size_t channelsNeeded() const;
 };

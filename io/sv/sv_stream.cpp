@@ -40,6 +40,17 @@ bool SvSelector::matches(const SvFrame& frame, const SvAsdu& asdu) const {
     return true;
 }
 
+std::vector<std::string> SvMalformedCounts::describe() const {
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < kSvFaultKinds; ++k) {
+        if (count[k] == 0) continue;
+        lines.push_back(std::to_string(count[k]) + " malformed frames skipped: " +
+                        svFaultText(static_cast<SvFault>(k)) + " (first: packet " + std::to_string(firstPacket[k]) +
+                        ", byte " + std::to_string(firstOffset[k]) + ")");
+    }
+    return lines;
+}
+
 uint64_t SvMalformedCounts::total() const {
     uint64_t sum = 0;
     for (uint64_t c : count) sum += c;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "io/sv/packet_capture.h"
 #include "io/sv/sv_continuity.h"
@@ -36,6 +37,9 @@ struct SvMalformedCounts {
     std::array<std::size_t, kSvFaultKinds> firstOffset{};
 
     uint64_t total() const;
+    // One line per kind seen: "N malformed frames skipped: WHY (first:
+    // packet P, byte B)".
+    std::vector<std::string> describe() const;
     // Counts one; true when it is the first of its kind.
     bool note(SvFault fault, uint64_t packet, std::size_t offset);
 };

@@ -1,6 +1,7 @@
 #include "io/sv/sv_survey.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <memory>
 
@@ -94,4 +95,40 @@ bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, st
         survey.streams.push_back(std::move(t.summary));
     }
     return ok;
+}
+
+std::vector<std::string> svSurveyTable(const SvSurvey& survey) {
+    std::vector<std::string> lines;
+    char line[256];
+    std::snprintf(line, sizeof line, "%-24s %-6s %-17s %6s %5s %8s %7s %10s %10s", "svID", "APPID", "source", "rate",
+                  "ASDUs", "smpSynch", "confRev", "frames", "lost");
+    lines.emplace_back(line);
+    for (const SvStreamSummary& s : survey.streams) {
+        char rate[16];
+        std::snprintf(rate, sizeof rate, "%u", s.rate);
+        char asdus[48];
+        if (s.asdusPerFrameMin == s.asdusPerFrameMax) {
+            std::snprintf(asdus, sizeof asdus, "%zu", s.asdusPerFrameMin);
+        } else {
+            std::snprintf(asdus, sizeof asdus, "%zu-%zu", s.asdusPerFrameMin, s.asdusPerFrameMax);
+        }
+        std::snprintf(line, sizeof line, "%-24s 0x%04x %-17s %6s %5s %8u %7u %10llu %10llu", s.svId.c_str(), s.appId,
+                      formatMacAddress(s.source).c_str(), s.rate == 0 ? "?" : rate, asdus, s.smpSynch, s.confRev,
+                      static_cast<unsigned long long>(s.frames), static_cast<unsigned long long>(s.continuity.lost));
+        lines.emplace_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> svSurveyIrregularities(const SvSurvey& survey) {
+    std::vector<std::string> lines;
+    for (const SvStreamSummary& s : survey.streams) {
+        const SvContinuityCounts& c = s.continuity;
+        if (c.duplicates + c.reordered + c.late + c.breaks + c.stops + c.badCount == 0) continue;
+        lines.push_back("stream '" + s.svId + "': " + std::to_string(c.duplicates) + " duplicated, " +
+                        std::to_string(c.reordered) + " reordered, " + std::to_string(c.late) + " late, " +
+                        std::to_string(c.badCount) + " with smpCnt beyond the rate, " + std::to_string(c.breaks) +
+                        " breaks, " + std::to_string(c.stops) + " stops");
+    }
+    return lines;
 }

@@ -39,4 +39,11 @@ struct SvSurvey {
 // fails; what was seen until then is in `survey`.
 bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, std::string& error);
 
+// The streams as a table, a heading and one line each: svID, APPID, source,
+// rate, ASDUs per frame, smpSynch, confRev, frames, lost samples.
+std::vector<std::string> svSurveyTable(const SvSurvey& survey);
+// What else befell each stream (duplicates, reordering, late samples,
+// breaks, stops), one line for each stream that had any.
+std::vector<std::string> svSurveyIrregularities(const SvSurvey& survey);
+
 #endif  // ORVANE_IO_SV_SV_SURVEY_H
