@@ -18,16 +18,7 @@ struct CastOptions {
 int castCommand(const CastOptions& o) {
     // Values are taken as written, in order: "-inf" and "-0.5" are values,
     // not options; after "--" everything is.
-    std::vector<std::string> texts = o.app->remaining();
-    for (const std::string& text : o.app->get_parent()->remaining()) texts.push_back(text);
-    std::vector<double> values;
-    for (const std::string& text : texts) {
-        double value = 0.0;
-        if (!parseNumber(text, value)) {
-            throw UsageError("value " + std::to_string(values.size() + 1) + " ('" + text + "') " + numberProblem(text));
-        }
-        values.push_back(value);
-    }
+    const std::vector<double> values = numbersOf(freeArguments(*o.app), "value", 1);
     if (values.empty()) throw UsageError("give at least one VALUE");
     const std::string path = o.path.empty() ? builtDeliverablePath("Narrow32_sf.mexa64") : o.path;
     std::string error;

@@ -77,6 +77,25 @@ std::string numberProblem(const std::string& text) {
     return whole ? "is out of the range of a double" : "is not a number";
 }
 
+std::vector<std::string> freeArguments(const CLI::App& app) {
+    std::vector<std::string> args = app.remaining();
+    for (const std::string& text : app.get_parent()->remaining()) args.push_back(text);
+    return args;
+}
+
+std::vector<double> numbersOf(const std::vector<std::string>& texts, const std::string& noun, std::size_t first) {
+    std::vector<double> values;
+    for (const std::string& text : texts) {
+        double value = 0.0;
+        if (!parseNumber(text, value)) {
+            throw UsageError(noun + " " + std::to_string(first + values.size()) + " ('" + text + "') " +
+                             numberProblem(text));
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
 CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<void(double)> set,
                        const std::string& help) {
     return app
@@ -91,43 +110,27 @@ CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<voi
         ->type_name("NUM");
 }
 
-CLI::Option* addNumber(CLI::App* app, const std::string& name, std::optional<double>& target,
-                       const std::string& help) {
-    return addNumber(app, name, [&target](double v) { target = v; }, help);
-}
-
-CLI::Option* addNumber(CLI::App* app, const std::string& name, double& target, const std::string& help) {
-    return addNumber(app, name, [&target](double v) { target = v; }, help);
-}
-
 CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
-                        std::function<void(int64_t)> set, const std::string& help) {
+                        std::function<void(int64_t)> set, const std::string& help, bool hex) {
     return app
         ->add_option_function<std::string>(
             name,
-            [set, name, low, high](const std::string& text) {
+            [set, name, low, high, hex](const std::string& text) {
                 char* end = nullptr;
                 errno = 0;
-                const long long parsed = std::strtoll(text.c_str(), &end, 10);
+                const long long parsed = std::strtoll(text.c_str(), &end, hex ? 0 : 10);
                 if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || parsed < low ||
                     parsed > high) {
+                    char range[96];
+                    std::snprintf(range, sizeof range, hex ? " (0x%llx to 0x%llx)" : "", static_cast<long long>(low),
+                                  static_cast<long long>(high));
                     refuse(name, "'" + text + "' is not an integer from " + std::to_string(low) + " to " +
-                                     std::to_string(high));
+                                     std::to_string(high) + range);
                 }
                 set(parsed);
             },
             help)
         ->type_name("N");
-}
-
-CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high, int64_t& target,
-                        const std::string& help) {
-    return addInteger(app, name, low, high, [&target](int64_t v) { target = v; }, help);
-}
-
-CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
-                        std::optional<int64_t>& target, const std::string& help) {
-    return addInteger(app, name, low, high, [&target](int64_t v) { target = v; }, help);
 }
 
 CLI::Option* addTriple(CLI::App* app, const std::string& name, std::function<void(const double*)> set,
@@ -301,30 +304,12 @@ void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& wh
     }
 }
 
-CLI::Option* addAppId(CLI::App* app, std::optional<int64_t>& target, const std::string& help) {
-    return app
-        ->add_option_function<std::string>(
-            "--appid",
-            [&target](const std::string& text) {
-                char* end = nullptr;
-                errno = 0;
-                const long long parsed = std::strtoll(text.c_str(), &end, 0);
-                if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || parsed < 0 ||
-                    parsed > 0xFFFF) {
-                    refuse("--appid", "'" + text + "' is not an APPID from 0 to 65535 (0x0000 to 0xffff)");
-                }
-                target = parsed;
-            },
-            help)
-        ->type_name("N");
-}
-
 void addSvOptions(CLI::App* app, SvOptions& sv) {
     const std::string group = "Sampled values";
     sv.options = {
         addText(app, "--sv-id", sv.svId, "take the stream of this svID (default: the first stream seen)")
             ->type_name("ID"),
-        addAppId(app, sv.appId, "take the stream of this APPID (decimal or 0x hex)"),
+        addInteger(app, "--appid", 0, 0xFFFF, sv.appId, "take the stream of this APPID (decimal or 0x hex)", true),
         addText(app, "--sv-mac", sv.mac, "take the stream from this source MAC (aa:bb:cc:dd:ee:ff)")->type_name("MAC"),
         addText(app, "--sv-channels", sv.channels,
                 "the phase channels a, b, c of the data set, counted from 0 (default 4,5,6: UA UB UC of the "

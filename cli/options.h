@@ -63,17 +63,29 @@ bool parseNumber(const std::string& text, double& value);
 // of the range of a double".
 std::string numberProblem(const std::string& text);
 
-// Typed options. Numbers must be finite; integers lie in low..high.
+// The free arguments of a command, in order, those after "--" included.
+std::vector<std::string> freeArguments(const CLI::App& app);
+// Each of `texts` read by parseNumber; a usage error otherwise, naming the
+// `noun` and its number counted from `first`: "value 2 ('x') is not a number".
+std::vector<double> numbersOf(const std::vector<std::string>& texts, const std::string& noun, std::size_t first);
+
+// Typed options. Numbers must be finite; integers lie in low..high, written
+// in decimal (or, with `hex`, also as 0x hex). A target is set directly or
+// through a function.
 CLI::Option* addNumber(CLI::App* app, const std::string& name, std::function<void(double)> set,
                        const std::string& help);
-CLI::Option* addNumber(CLI::App* app, const std::string& name, std::optional<double>& target, const std::string& help);
-CLI::Option* addNumber(CLI::App* app, const std::string& name, double& target, const std::string& help);
+template <class Target>
+CLI::Option* addNumber(CLI::App* app, const std::string& name, Target& target, const std::string& help) {
+    return addNumber(app, name, std::function<void(double)>([&target](double v) { target = v; }), help);
+}
 CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
-                        std::function<void(int64_t)> set, const std::string& help);
-CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high, int64_t& target,
-                        const std::string& help);
-CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high,
-                        std::optional<int64_t>& target, const std::string& help);
+                        std::function<void(int64_t)> set, const std::string& help, bool hex = false);
+template <class Target>
+CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int64_t high, Target& target,
+                        const std::string& help, bool hex = false) {
+    return addInteger(app, name, low, high, std::function<void(int64_t)>([&target](int64_t v) { target = v; }), help,
+                      hex);
+}
 CLI::Option* addText(CLI::App* app, const std::string& name, std::optional<std::string>& target,
                      const std::string& help);
 // A comma-separated list of three finite numbers.
@@ -115,8 +127,6 @@ struct SvOptions {
 };
 void addSvOptions(CLI::App* app, SvOptions& sv);
 void readSvOptions(const SvOptions& sv, SvStreamOptions& out);
-// An APPID as written, decimal or 0x hex, 0..65535.
-CLI::Option* addAppId(CLI::App* app, std::optional<int64_t>& target, const std::string& help);
 
 // The shaping options of the built-in signals; returns them.
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& shape);

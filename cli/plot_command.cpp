@@ -1,5 +1,6 @@
 // orvane plot: output files of runs (CSV or HDF5) drawn on one page.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,20 +16,13 @@ struct PlotOptions {
 };
 
 int plotCommand(CLI::App& app, const PlotOptions& o) {
-    std::vector<std::string> files = app.remaining();
-    for (const std::string& file : app.get_parent()->remaining()) files.push_back(file);
+    const std::vector<std::string> files = freeArguments(app);
     for (const std::string& file : files) {
         if (file.rfind("--", 0) == 0 && file.size() > 2) throw UsageError("unknown option '" + file + "'");
     }
     if (files.empty()) throw UsageError("give the output file of a run (CSV or HDF5)");
-    std::string output = o.output.value_or("");
-    if (!o.output) {
-        const std::string& first = files.front();
-        const std::string::size_type dot = first.rfind('.');
-        const std::string::size_type slash = first.rfind('/');
-        const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-        output = (hasExtension ? first.substr(0, dot) : first) + ".html";
-    }
+    const std::string output =
+        o.output.value_or(std::filesystem::path(files.front()).replace_extension(".html").string());
     std::vector<RunTrace> runs;
     for (const std::string& file : files) {
         if (file == output) throw UsageError("the page would overwrite its input '" + file + "'");

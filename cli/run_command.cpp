@@ -93,11 +93,7 @@ int runCommand(RunOptions& o) {
     const std::string format =
         outputFormatOf(OutputRequest{o.output.value_or(""), settings.format, false, {}, false}, error);
     if (format.empty()) throw UsageError(error);
-    std::vector<std::string> inputFiles;
-    for (const InputFile& input : o.inputs) {
-        const std::vector<std::string> files = input.comtrade ? comtradeFilesOf(input.path) : std::vector{input.path};
-        inputFiles.insert(inputFiles.end(), files.begin(), files.end());
-    }
+    const std::vector<std::string> inputFiles = filesRead(o.inputs);
     if (o.inputs.size() > 1 || o.jobs || o.outputDir) return runBatch(o, format, inputFiles);
     if (o.frames) settings.framesPath = o.frames->empty() ? "-" : *o.frames;
     if (!checkDistinctFiles(inputFiles, {o.output.value_or(""), o.frames.value_or(""), settings.plotPath}, error)) {

@@ -32,12 +32,6 @@ struct ServeOptions {
     std::vector<CLI::Option*> portOptions, shapeOptions;
 };
 
-size_t countOf(const ServeOptions& o, Kind kind) {
-    size_t n = 0;
-    for (const ServeInputChoice& input : o.in.inputs) n += input.kind == kind ? 1 : 0;
-    return n;
-}
-
 UdpRoads udpRoads(const ServeOptions& o) {
     UdpRoads roads = o.roads;
     roads.ttl = static_cast<int>(o.ttl);
@@ -61,9 +55,9 @@ int serveCommand(ServeOptions& o) {
                          "repeated for several PMU blocks)");
     }
     const size_t blocks = o.in.inputs.size();
-    const bool live = countOf(o, Kind::Sv) > 0;
-    const bool anySignal = countOf(o, Kind::Signal) > 0;
-    const bool anyComtrade = countOf(o, Kind::Comtrade) > 0;
+    const bool live = o.in.count(Kind::Sv) > 0;
+    const bool anySignal = o.in.count(Kind::Signal) > 0;
+    const bool anyComtrade = o.in.count(Kind::Comtrade) > 0;
     if (live) {
         // The arriving samples pace every block: a second input would have
         // to keep step with the network.

@@ -11,17 +11,9 @@
 namespace {
 
 int sizesCommand(CLI::App& app) {
-    std::vector<std::string> args = app.remaining();
-    for (const std::string& text : app.get_parent()->remaining()) args.push_back(text);
+    const std::vector<std::string> args = freeArguments(app);
     if (args.empty()) throw UsageError("give the path of a deliverable");
-    std::vector<double> params;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        double value = 0.0;
-        if (!parseNumber(args[i], value)) {
-            throw UsageError("parameter " + std::to_string(i) + " ('" + args[i] + "') " + numberProblem(args[i]));
-        }
-        params.push_back(value);
-    }
+    const std::vector<double> params = numbersOf({args.begin() + 1, args.end()}, "parameter", 1);
     std::string error;
     const auto deliverable = Deliverable::open(args[0], error);
     if (deliverable == nullptr) return failWith(2, error);

@@ -107,7 +107,7 @@ Command setup(CLI::App& root) {
     addInteger(app, "--rate", 1, 65535, o->rate, "samples per second (default 4000: 80 per cycle at 50 Hz)");
     addInteger(app, "--asdus", 1, 255, o->asdus, "ASDUs (samples) per frame (default 1)");
     addText(app, "--sv-id", o->svId, "svID of the stream (default ORVANE_MU01)")->type_name("ID");
-    addAppId(app, o->appId, "APPID of the stream, decimal or 0x hex (default 0x4000)");
+    addInteger(app, "--appid", 0, 0xFFFF, o->appId, "APPID of the stream, decimal or 0x hex (default 0x4000)", true);
     addInteger(app, "--smp-synch", 0, 2, o->smpSynch, "smpSynch: 0 none, 1 local, 2 global (default 2)");
     const std::string faults = "Faults (a seeded draw per frame)";
     addFraction(app, "--lose", o->lose, "fraction of frames dropped")->group(faults);

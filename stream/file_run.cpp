@@ -175,3 +175,12 @@ FileOutcome runSignal(const std::string& name, const SignalShape& shape, const s
     facts.description = "signal " + name;
     return runSource(*source, settings.driver, outputPath, settings, facts, progress);
 }
+
+std::vector<std::string> filesRead(const std::vector<InputFile>& inputs) {
+    std::vector<std::string> files;
+    for (const InputFile& input : inputs) {
+        const std::vector<std::string> own = input.comtrade ? comtradeFilesOf(input.path) : std::vector{input.path};
+        files.insert(files.end(), own.begin(), own.end());
+    }
+    return files;
+}

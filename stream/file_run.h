@@ -25,6 +25,10 @@ struct InputFile {
     bool svCapture = false;  // a capture of sampled-values frames
 };
 
+// Every file the inputs read: a recording's .cfg and .dat (or .cff), a
+// CSV or capture itself.
+std::vector<std::string> filesRead(const std::vector<InputFile>& inputs);
+
 struct FileRunSettings {
     // "10k", "14p4k", "4k" or "auto" (the recording's rate or the next
     // build above it).

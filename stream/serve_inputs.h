@@ -33,6 +33,13 @@ struct ServeInputSettings {
     DriverChoice choice;    // its build tag: "auto" is written back
     FileRunSettings ports;  // configuration ports, recording and stream options
     SignalShape shape;
+
+    // How many inputs are of `kind`.
+    std::size_t count(ServeInputChoice::Kind kind) const {
+        std::size_t n = 0;
+        for (const ServeInputChoice& input : inputs) n += input.kind == kind ? 1 : 0;
+        return n;
+    }
 };
 
 class ServeInputs {
