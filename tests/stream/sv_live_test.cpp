@@ -89,6 +89,7 @@ TEST(SvLive, PublishedStreamServedToAPdcWithinClassPLimitsAndRestartedAfterAnOut
     EXPECT_NE(serve.err().find("latency over"), std::string::npos) << serve.err();
     EXPECT_NE(serve.err().find("model restarted after a gap of 1200 samples (0.3000 s)"), std::string::npos)
         << serve.err();
+    EXPECT_NE(serve.err().find("the stream stopped"), std::string::npos) << serve.err();
     for (BackgroundProcess* capture : {svCapture.get(), tcpCapture.get()}) {
         if (capture == nullptr) continue;
         capture->signal(SIGINT);
