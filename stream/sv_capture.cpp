@@ -41,6 +41,7 @@ std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live,
         source = SvSampleSource::openFile(path, options, error);
     }
     if (!source) return nullptr;
+    if (live) source->setLive();
     if (buildTag == "auto") buildTag = buildTagForRate(source->streamRate());
     const SampleRateBuild* build = buildByTag(buildTag);
     if (build == nullptr) {

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::size_t kFeedSamples = 256;
 // A live interface with no stream at all gives up after this many read
 // timeouts (of a tenth of a second each).
 constexpr int kMaxWaits = 50;
@@ -66,7 +65,8 @@ bool SvSampleSource::prepare(double sampleRate, const ModelInputs& ports, std::s
     const double rate = static_cast<double>(stream_.rate());
     if (!(std::fabs(rate - sampleRate) <= 1e-9 * sampleRate)) {
         try {
-            resampler_ = std::make_unique<Resampler>(rate, sampleRate, 3);
+            resampler_ = std::make_unique<Resampler>(rate, sampleRate, 3,
+                                                     live_ ? Resampler::Latency::Live : Resampler::Latency::Batch);
         } catch (const std::exception& e) {
             error = name_ + ": " + e.what();
             return false;
@@ -162,7 +162,7 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         staging_.clear();
         SvSample sample;
         std::size_t fed = 0;
-        while (fed < kFeedSamples && pull(sample)) {
+        while (fed < feedSamples_ && pull(sample)) {
             staging_.insert(staging_.end(), sample.phase, sample.phase + 3);
             inputFlags_.push_back(sample.flags);
             if (sample.flags.restart) restartInputs_.push_back(inputCount_ + fed);
@@ -172,7 +172,7 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         inputCount_ += fed;
         try {
             resampler_->push(staging_.data(), fed, ready_);
-            if (fed < kFeedSamples) {
+            if (fed < feedSamples_) {
                 resampler_->finish(ready_);
                 outputLimit_ = Resampler::outputFramesFor(inputCount_, stream_.rate(), outputRate_);
             }

@@ -40,6 +40,14 @@ public:
     // when the stream cannot be brought to that rate.
     bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
     bool passesThrough() const { return !resampler_; }
+    // For a live stream, before prepare(): a resampled rate goes through
+    // the resampler's live setting (see Resampler::Latency) in small blocks,
+    // so that a sample does not wait long for the ones after it before it
+    // reaches the model. A file keeps the batch setting and its bits.
+    void setLive() {
+        live_ = true;
+        feedSamples_ = 8;
+    }
     // Handed every sample at the stream's rate (it repairs the flagged
     // ones); not owned.
     void setGapFiller(SampleGapFiller* filler) { filler_ = filler; }
@@ -94,6 +102,8 @@ private:
     // Resampling.
     double outputRate_ = 0.0;
     std::unique_ptr<Resampler> resampler_;
+    std::size_t feedSamples_ = 256;  // input samples handed to the resampler at a time
+    bool live_ = false;
     double startTime_ = 0.0;
     uint64_t inputCount_ = 0;
     uint64_t outputCount_ = 0;
