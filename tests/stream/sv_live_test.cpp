@@ -74,8 +74,8 @@ TEST(SvLive, PublishedStreamServedToAPdcWithinClassPLimitsAndRestartedAfterAnOut
                             scratch.file("serve.out"), scratch.file("serve.err"));
     const auto svCapture = startCapture(scratch, "sv", {"-i", veth.outside});
     BackgroundProcess publish({"ip", "netns", "exec", veth.ns, toolPath(), "sv-publish", "--interface", veth.inside,
-                               "--signal", "steady", "--amplitude", "100", "--phase", "20", "--duration", "6",
-                               "--drop-span", "3:0.3"},
+                               "--signal", "steady", "--amplitude", "100", "--phase", "20", "--duration", "8",
+                               "--drop-span", "5.5:0.3"},
                               scratch.file("publish.out"), scratch.file("publish.err"));
     waitFor([&] { return !announcedPort(serve.err()).empty() || !serve.running(); }, 10000);
     const std::string port = announcedPort(serve.err());
@@ -123,7 +123,8 @@ TEST(SvLive, PublishedStreamServedToAPdcWithinClassPLimitsAndRestartedAfterAnOut
     }
     EXPECT_GE(reports, 50u) << pdc.err();
     EXPECT_LT(worstTve, 0.01);
-    // The outage's 15 reports and those of the fresh start's first 120 ms.
+    // The outage's 15 reports and those of the fresh start's first 120 ms
+    // (late enough for the PDC to be connected on a loaded machine).
     EXPECT_GE(doNotUse, 15u);
     EXPECT_LE(doNotUse, 25u);
 }
