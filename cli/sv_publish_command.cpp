@@ -18,7 +18,7 @@
 namespace {
 
 struct PublishOptions {
-    std::optional<std::string> signal, input, comtrade, interface, pcap, svId;
+    std::optional<std::string> signal, input, comtrade, interface, pcap, svId, dropSpan;
     std::optional<int64_t> appId;
     int64_t rate = 4000, asdus = 1, smpSynch = 2, faultSeed = 1;
     double lose = 0.0, duplicate = 0.0, reorder = 0.0;
@@ -47,6 +47,7 @@ int publishCommand(PublishOptions& o) {
     options.seed = static_cast<uint64_t>(o.faultSeed);
     std::string error;
     if (!SvPublisher::check(options, error)) throw UsageError(error);
+    if (o.dropSpan && !readSvDropSpan(*o.dropSpan, options, error)) throw UsageError(error);
 
     const double rate = static_cast<double>(o.rate);
     std::unique_ptr<SampleSource> source;
@@ -90,6 +91,7 @@ Command setup(CLI::App& root) {
              "usage: orvane sv-publish (--signal NAME [signal options] | --input FILE.csv | --comtrade FILE)\n"
              "                         (--interface IFACE | --pcap FILE) [--rate N] [--asdus N] [--sv-id ID]\n"
              "                         [--appid N] [--smp-synch 0|1|2] [--lose F] [--duplicate F] [--reorder F]\n"
+             "                         [--fault-seed N] [--drop-span FROM:SECONDS]\n"
              "\n"
              "Plays a merging unit: the three phases go out as IEC 61850-9-2 sampled values\n"
              "in the eight-channel protection data set (IA IB IC IN UA UB UC UN; the phases\n"
@@ -114,6 +116,10 @@ Command setup(CLI::App& root) {
     addFraction(app, "--duplicate", o->duplicate, "fraction of frames sent twice")->group(faults);
     addFraction(app, "--reorder", o->reorder, "fraction of frames sent after the next one")->group(faults);
     addInteger(app, "--fault-seed", 0, INT64_MAX, o->faultSeed, "seed of the fault draw (default 1)")->group(faults);
+    addText(app, "--drop-span", o->dropSpan,
+            "an outage: no frames from FROM s after the first sample for SECONDS s")
+        ->type_name("FROM:SECONDS")
+        ->group(faults);
     addNumber(app, "--nominal-frequency", o->ports.nominalFrequency,
               "nominal frequency of the signal, Hz (default 50)")->type_name("HZ");
     addRecordingOptions(app, o->recording);

@@ -22,6 +22,13 @@ public:
     virtual bool step(const ModelInputs& in, ModelOutputs& out) = 0;
     // Terminates the block if it is still running.
     virtual void finish() = 0;
+    // The block afresh, its state as at the run's start: for a stream that
+    // resumes after a gap its filters cannot span. Same failure contract as
+    // start(). Allocates (registration again), so only once per gap.
+    virtual bool restart() {
+        finish();
+        return start();
+    }
     virtual const std::string& error() const = 0;
 };
 

@@ -65,6 +65,9 @@ bool MexBlock::handOverSizes() {
         return false;
     }
     sizes_.assign(values, values + mxGetM(plhs[0]) * mxGetN(plhs[0]));
+    // Registered: a new life of the block (a restart after a terminate)
+    // ends with its own terminate call.
+    terminated_ = false;
     return true;
 }
 

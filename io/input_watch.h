@@ -20,6 +20,7 @@ public:
     std::optional<double> fractionConsumed() const override { return inner_.fractionConsumed(); }
     const std::string& error() const override { return inner_.error(); }
     bool sampleMarked() const override { return inner_.sampleMarked(); }
+    bool sampleRestarts() const override { return inner_.sampleRestarts(); }
     Status next(ModelInputs& in) override;
 
     // One line each ("warning: NAME: ..."), no line ends; call after the run.

@@ -29,6 +29,9 @@ public:
     // Whether the measurement at the sample last yielded rests on bridged
     // (invented) input: its reports are marked "do not use".
     virtual bool sampleMarked() const { return false; }
+    // Whether the model is to start afresh before the sample last yielded
+    // (a stream resuming after a gap longer than the filters' memory).
+    virtual bool sampleRestarts() const { return false; }
 };
 
 #endif  // ORVANE_IO_SAMPLE_SOURCE_H

@@ -22,6 +22,13 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
             outcome.error = source.error();
             return outcome;
         }
+        if (source.sampleRestarts() && !driver.restart()) {
+            outcome.exitStatus = 1;
+            outcome.error = source.name() + ": the block did not start again at sample " +
+                            std::to_string(outcome.samples + 1) + " (time " + describeTime(in.time) +
+                            "): " + driver.error();
+            return outcome;
+        }
         if (!driver.step(in, out)) {
             driver.finish();
             outcome.exitStatus = 1;

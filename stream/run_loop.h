@@ -23,7 +23,7 @@ struct RunOutcome {
 };
 
 // Steps `driver` (already started) once per sample and hands each sample's
-// outputs to `sink`, then finishes the driver and, when every sample went
+// outputs to `sink` (restarting the driver where the source says so), then finishes the driver and, when every sample went
 // through, the sink. On any failure the sink is not finished, so a file sink
 // leaves nothing behind. `progress` may be empty.
 RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress = {});

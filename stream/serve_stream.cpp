@@ -221,6 +221,9 @@ bool ServeStream::stepFollower(size_t k) {
     input.havePending = false;
     std::string problem;
     if (input.in.nominalFrequency != input.lastNominal) problem = nominalFrequencyProblem(input.in.nominalFrequency);
+    if (problem.empty() && input.road.source->sampleRestarts() && !input.road.driver->restart()) {
+        problem = "did not start again: " + input.road.driver->error();
+    }
     if (problem.empty() && !input.road.driver->step(input.in, input.out)) problem = input.road.driver->error();
     if (problem.empty() && input.out.reportStrobe) {
         bool ok = true;
@@ -249,15 +252,17 @@ bool ServeStream::step() {
         if (status == SampleSource::Status::Error) return fail(2, source.error());
     }
     lead.havePending = false;
-    return stepTaken();
+    return stepTaken(source.sampleMarked(), source.sampleRestarts());
 }
 
 void ServeStream::drainFeed() {
     Input& lead = inputs_[0];
     while (exitStatus_ == 0) {
-        switch (feed_->take(lead.in, captureNs_)) {
+        switch (feed_->take(live_)) {
             case LiveSampleFeed::Take::Sample:
-                if (!stepTaken()) return;
+                lead.in = live_.in;
+                captureNs_ = live_.captureNs;
+                if (!stepTaken(live_.marked, live_.restart)) return;
                 break;
             case LiveSampleFeed::Take::Empty: return;
             case LiveSampleFeed::Take::End: ended_ = true; return;
@@ -266,7 +271,7 @@ void ServeStream::drainFeed() {
     }
 }
 
-bool ServeStream::stepTaken() {
+bool ServeStream::stepTaken(bool marked, bool restart) {
     Input& lead = inputs_[0];
     SampleSource& source = *lead.road.source;
     if (lead.in.nominalFrequency != lead.lastNominal) {
@@ -276,6 +281,10 @@ bool ServeStream::stepTaken() {
                                describeTime(lead.in.time) + "): " + problem);
         }
         lead.lastNominal = lead.in.nominalFrequency;
+    }
+    if (restart && !lead.road.driver->restart()) {
+        return fail(1, source.name() + ": the block did not start again at sample " + std::to_string(samples_ + 1) +
+                           " (time " + describeTime(lead.in.time) + "): " + lead.road.driver->error());
     }
     if (!lead.road.driver->step(lead.in, lead.out)) {
         return fail(1, source.name() + ": the block stopped at sample " + std::to_string(samples_ + 1) + " (time " +
@@ -287,8 +296,7 @@ bool ServeStream::stepTaken() {
     if (lead.out.reportStrobe) {
         bool ok = true;
         std::string problem;
-        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem,
-                           source.sampleMarked());
+        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem, marked);
         if (!ok) return fail(2, source.name() + ": " + problem);
         ++reports_;
         broadcast();
@@ -382,7 +390,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
         server.setWakeFd(wakeFd_);
         if (inputs_[0].havePending) {
             inputs_[0].havePending = false;
-            stepTaken();
+            stepTaken(inputs_[0].road.source->sampleMarked(), inputs_[0].road.source->sampleRestarts());
         }
         feed_->start();
         while (stop == 0 && !ended_ && exitStatus_ == 0) {

@@ -133,8 +133,10 @@ private:
     // One sample through every block; false when the leading input ended
     // or failed.
     bool step();
-    // The sample in the leading input's `in` through every block.
-    bool stepTaken();
+    // The sample in the leading input's `in` through every block: its
+    // reports `marked` "do not use", the block started afresh first when
+    // `restart` (what the source said of this sample).
+    bool stepTaken(bool marked, bool restart);
     // Steps every sample the live feed holds.
     void drainFeed();
     bool stepFollower(size_t k);
@@ -179,6 +181,7 @@ private:
     LiveSampleFeed* feed_ = nullptr;
     int wakeFd_ = -1;
     int64_t captureNs_ = 0;
+    LiveSampleFeed::Sample live_;
     LatencyHistogram captureToSend_;
     LatencyHistogram sampleToSend_;
 

@@ -11,10 +11,16 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     // A flagged sample's values are not to be trusted even when present.
     if (flags.any()) std::fill(phase, phase + 3, std::numeric_limits<double>::quiet_NaN());
     flags.marked = bridge_.process(phase);
+    // Past the filters' memory nothing is left of the signal before the
+    // gap: the model starts again as at the stream's start, instead of
+    // carrying the zeros below into its state.
+    flags.restart = !flags.any() && flaggedRun_ > bridge_.memorySamples();
+    flaggedRun_ = flags.any() ? flaggedRun_ + 1 : 0;
     // Left missing (no period of history yet, or a gap longer than the
     // filters' memory): a NaN would stay in the model's filters for the rest
-    // of a live stream, so zero stands in, marked, and the filters recover
-    // one memory span after the stream resumes.
+    // of a live stream, so zero stands in, marked; after a long gap the
+    // model starts afresh when the stream resumes (above), after a short
+    // one its filters recover one memory span after the stream resumes.
     for (int p = 0; p < 3; ++p) {
         if (!std::isfinite(phase[p])) {
             phase[p] = 0.0;
@@ -35,6 +41,7 @@ std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live,
         source = SvSampleSource::openFile(path, options, error);
     }
     if (!source) return nullptr;
+    if (live) source->setLive();
     if (buildTag == "auto") buildTag = buildTagForRate(source->streamRate());
     const SampleRateBuild* build = buildByTag(buildTag);
     if (build == nullptr) {
@@ -78,6 +85,12 @@ std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGap
         notes.push_back(source.name() + ": " + std::to_string(bridge->unbridged()) +
                         " samples left missing: their gaps were longer than the filters' memory");
     }
+    for (const std::string& restart : source.restartNotes()) notes.push_back(source.name() + ": " + restart);
+    if (source.restarts() > source.restartNotes().size()) {
+        notes.push_back(source.name() + ": " + std::to_string(source.restarts() - source.restartNotes().size()) +
+                        " more restarts of the model after long gaps (" + std::to_string(source.restarts()) +
+                        " in all)");
+    }
     if (!source.endNote().empty()) notes.push_back(source.name() + ": " + source.endNote());
     return notes;
 }
@@ -100,7 +113,7 @@ void LiveSampleFeed::stop() {
 }
 
 void LiveSampleFeed::run() {
-    Entry entry;
+    Sample entry;
     while (true) {
         const SampleSource::Status status = source_.next(entry.in);
         std::unique_lock<std::mutex> lock(mutex_);
@@ -114,6 +127,8 @@ void LiveSampleFeed::run() {
             return;
         }
         entry.captureNs = captureNs_ ? captureNs_() : 0;
+        entry.marked = source_.sampleMarked();
+        entry.restart = source_.sampleRestarts();
         space_.wait(lock, [this] { return count_ < ring_.size() || stopRequested_; });
         if (stopRequested_) return;
         ring_[(head_ + count_) % ring_.size()] = entry;
@@ -125,14 +140,13 @@ void LiveSampleFeed::run() {
     }
 }
 
-LiveSampleFeed::Take LiveSampleFeed::take(ModelInputs& in, int64_t& captureNs) {
+LiveSampleFeed::Take LiveSampleFeed::take(Sample& sample) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (count_ == 0) {
         if (!finished_) return Take::Empty;
         return failed_ ? Take::Error : Take::End;
     }
-    in = ring_[head_].in;
-    captureNs = ring_[head_].captureNs;
+    sample = ring_[head_];
     head_ = (head_ + 1) % ring_.size();
     if (count_-- == ring_.size()) space_.notify_one();
     return Take::Sample;

@@ -22,16 +22,19 @@
 // and one its sender flagged unusable, is bridged by the same rule as a
 // missing value of a recording (the same phase one nominal period earlier,
 // for at most the filters' memory), and marks the samples whose
-// measurements lean on it.
+// measurements lean on it. The first usable sample after a run of flagged
+// ones longer than the filters' memory is a fresh start of the model.
 class SvGapBridge : public SampleGapFiller {
 public:
     SvGapBridge(uint32_t rate, double nominalFrequency) : bridge_(rate, nominalFrequency) {}
     void fill(double phase[3], SampleGapFlags& flags) override;
     uint64_t bridged() const { return bridge_.bridgedSamples(); }
     uint64_t unbridged() const { return bridge_.unbridgedSamples(); }
+    std::size_t memorySamples() const { return bridge_.memorySamples(); }
 
 private:
     GapBridge bridge_;
+    uint64_t flaggedRun_ = 0;  // consecutive flagged samples up to now
 };
 
 // Opens the capture file `path` (or, with `live`, the interface of that
@@ -60,6 +63,14 @@ inline int64_t svNanoseconds(const SvClock& c) { return c.seconds * 1000000000 +
 class LiveSampleFeed {
 public:
     enum class Take { Sample, Empty, End, Error };
+    // One sample with what the source said of it when it was read (the
+    // source has moved on by the time the consumer takes it).
+    struct Sample {
+        ModelInputs in;
+        int64_t captureNs = 0;
+        bool marked = false;   // SampleSource::sampleMarked()
+        bool restart = false;  // SampleSource::sampleRestarts()
+    };
 
     // `captureNs` is asked after each sample: the capture time of the
     // newest frame the sample's data came with. `onSample` runs on the
@@ -73,7 +84,7 @@ public:
 
     void start();
     // Never waits: the oldest queued sample, or what the source said last.
-    Take take(ModelInputs& in, int64_t& captureNs);
+    Take take(Sample& sample);
     // Asks the reader thread to stop and waits for it (it stops at the
     // source's next return).
     void stop();
@@ -82,14 +93,10 @@ public:
 private:
     void run();
 
-    struct Entry {
-        ModelInputs in;
-        int64_t captureNs = 0;
-    };
     SampleSource& source_;
     std::function<int64_t()> captureNs_;
     std::function<void()> onSample_;
-    std::vector<Entry> ring_;
+    std::vector<Sample> ring_;
     std::size_t head_ = 0;  // next to take
     std::size_t count_ = 0;
     bool finished_ = false;

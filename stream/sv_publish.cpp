@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <ctime>
+#include <exception>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -78,5 +80,32 @@ int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOp
 std::string svPublishSummary(const SvPublisherCounts& c) {
     return std::to_string(c.samples) + " samples in " + std::to_string(c.framesWritten) + " frames written; " +
            std::to_string(c.framesLost) + " frames lost (" + std::to_string(c.samplesLost) + " samples), " +
-           std::to_string(c.framesDuplicated) + " duplicated, " + std::to_string(c.framesReordered) + " reordered";
+           std::to_string(c.framesDuplicated) + " duplicated, " + std::to_string(c.framesReordered) + " reordered" +
+           (c.framesDropped > 0 ? "; " + std::to_string(c.framesDropped) + " frames (" +
+                                      std::to_string(c.samplesDropped) + " samples) dropped in the outage"
+                                : std::string());
+}
+
+bool readSvDropSpan(const std::string& text, SvPublisherOptions& options, std::string& error) {
+    const std::size_t colon = text.find(':');
+    double from = -1.0, seconds = -1.0;
+    std::size_t used = 0;
+    try {
+        if (colon != std::string::npos) {
+            from = std::stod(text.substr(0, colon), &used);
+            if (used != colon) from = -1.0;
+            seconds = std::stod(text.substr(colon + 1), &used);
+            if (used != text.size() - colon - 1) seconds = -1.0;
+        }
+    } catch (const std::exception&) {
+        from = -1.0;
+    }
+    if (!(from >= 0.0 && seconds > 0.0 && from + seconds < 1e7)) {
+        error = "--drop-span '" + text + "': expected FROM:SECONDS, the outage's start after the first sample and its "
+                "length, both in seconds (length above 0)";
+        return false;
+    }
+    options.dropFrom = static_cast<uint64_t>(std::llround(from * options.rate));
+    options.dropSamples = static_cast<uint64_t>(std::llround(seconds * options.rate));
+    return true;
 }

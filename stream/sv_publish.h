@@ -27,8 +27,12 @@ int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOp
                     const SvPublishTarget& target, const volatile std::sig_atomic_t& stop,
                     void (*started)(const std::string& line), SvPublisherCounts& counts, std::string& error);
 
+// Reads an outage "FROM:SECONDS" (seconds from the first sample, and its
+// length) into `options`, at its rate. False, with `error`, when malformed.
+bool readSvDropSpan(const std::string& text, SvPublisherOptions& options, std::string& error);
+
 // "N samples in F frames written; L frames lost (S samples), D duplicated,
-// R reordered".
+// R reordered[; O frames (S samples) dropped in the outage]".
 std::string svPublishSummary(const SvPublisherCounts& counts);
 
 #endif  // ORVANE_STREAM_SV_PUBLISH_H

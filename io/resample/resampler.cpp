@@ -6,11 +6,20 @@
 
 #include <soxr.h>
 
-Resampler::Resampler(double inputRate, double outputRate, unsigned channels) : soxr_(nullptr), channels_(channels) {
+Resampler::Resampler(double inputRate, double outputRate, unsigned channels, Latency latency)
+    : soxr_(nullptr), channels_(channels) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    if (latency == Latency::Live) {
+        // The transform length sets how much input waits for a block; the
+        // transition band sets the filter's length and so its look-ahead.
+        runtime.log2_large_dft_size = 8;
+        quality.passband_end = 0.5;
+    }
     soxr_error_t error = nullptr;
-    soxr_ = soxr_create(inputRate, outputRate, channels, &error, &io, &quality, nullptr);
+    soxr_ = soxr_create(inputRate, outputRate, channels, &error, &io, &quality,
+                        latency == Latency::Live ? &runtime : nullptr);
     if (error != nullptr || soxr_ == nullptr) {
         throw std::runtime_error("cannot resample from " + std::to_string(inputRate) + " Hz to " +
                                  std::to_string(outputRate) + " Hz: " + (error != nullptr ? error : "unknown error"));

@@ -9,8 +9,22 @@
 
 class Resampler {
 public:
+    // How much input the resampler holds back before its output is ready.
+    enum class Latency {
+        // Long transforms and a pass band to 91 % of the lower Nyquist
+        // frequency: files, where only the result counts.
+        Batch,
+        // For a live stream: short transforms (256 points) and a pass band
+        // to half the lower Nyquist frequency (1200 Hz from 4800 Hz, the 24th
+        // harmonic of 50 Hz), so the filter is a quarter as long. About 14 ms
+        // held back at 4800 -> 10000 Hz instead of 107 ms; the fundamental
+        // comes out within 1e-6 of its amplitude, harmonics in the pass band
+        // within a few 1e-4 of theirs.
+        Live,
+    };
+
     // Throws std::runtime_error when libsoxr refuses the rates.
-    Resampler(double inputRate, double outputRate, unsigned channels);
+    Resampler(double inputRate, double outputRate, unsigned channels, Latency latency = Latency::Batch);
     ~Resampler();
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;

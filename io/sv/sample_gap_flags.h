@@ -11,6 +11,10 @@ struct SampleGapFlags {
     // Set by the gap filler: a repaired sample lies within the filters'
     // memory of this one, so measurements made now lean on invented data.
     bool marked = false;
+    // Set by the gap filler on the first usable sample after a run of
+    // flagged ones longer than the filters' memory: nothing of the past
+    // can be bridged over such a gap, so the model starts afresh here.
+    bool restart = false;
 
     bool any() const { return missing || invalid; }
 };

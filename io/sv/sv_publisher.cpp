@@ -97,7 +97,15 @@ bool SvPublisher::sendFrame() {
     const std::size_t samples = filled_;
     filled_ = 0;
 
+    // Drawn for every frame, so that an outage leaves the faults of the
+    // other frames as they were.
     const double u = draw();
+    const uint64_t first = sampleNumber_ - samples;
+    if (first >= options_.dropFrom && first - options_.dropFrom < options_.dropSamples) {
+        ++counts_.framesDropped;
+        counts_.samplesDropped += samples;
+        return true;
+    }
     if (u < options_.loseFraction) {
         ++counts_.framesLost;
         counts_.samplesLost += samples;

@@ -33,6 +33,10 @@ struct SvPublisherOptions {
     double duplicateFraction = 0.0;  // of frames, sent twice
     double reorderFraction = 0.0;    // of frames, sent after the next one
     uint64_t seed = 1;
+    // One outage: the frames whose first sample is sample dropFrom ..
+    // dropFrom + dropSamples - 1 (counted from 0) are not sent.
+    uint64_t dropFrom = 0;
+    uint64_t dropSamples = 0;
 };
 
 // One sample of every channel of `set`'s layout from three phase values:
@@ -47,6 +51,8 @@ struct SvPublisherCounts {
     uint64_t samplesLost = 0;
     uint64_t framesDuplicated = 0;
     uint64_t framesReordered = 0;
+    uint64_t framesDropped = 0;  // in the outage
+    uint64_t samplesDropped = 0;
 };
 
 class SvPublisher {

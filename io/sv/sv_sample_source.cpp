@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <stdexcept>
 
 namespace {
 
-constexpr std::size_t kFeedSamples = 256;
 // A live interface with no stream at all gives up after this many read
 // timeouts (of a tenth of a second each).
 constexpr int kMaxWaits = 50;
+// Restarts said one by one; the rest only counted.
+constexpr std::size_t kRestartNotes = 10;
 
 }  // namespace
 
@@ -62,7 +65,8 @@ bool SvSampleSource::prepare(double sampleRate, const ModelInputs& ports, std::s
     const double rate = static_cast<double>(stream_.rate());
     if (!(std::fabs(rate - sampleRate) <= 1e-9 * sampleRate)) {
         try {
-            resampler_ = std::make_unique<Resampler>(rate, sampleRate, 3);
+            resampler_ = std::make_unique<Resampler>(rate, sampleRate, 3,
+                                                     live_ ? Resampler::Latency::Live : Resampler::Latency::Batch);
         } catch (const std::exception& e) {
             error = name_ + ": " + e.what();
             return false;
@@ -112,7 +116,26 @@ bool SvSampleSource::pull(SvSample& sample) {
     // Every sample, not only flagged ones: the filler keeps the past it
     // bridges from.
     if (filler_ != nullptr) filler_->fill(sample.phase, sample.flags);
+    if (sample.flags.restart) noteRestart(sample);
+    flaggedRun_ = sample.flags.any() ? flaggedRun_ + 1 : 0;
     return true;
+}
+
+void SvSampleSource::noteRestart(const SvSample& sample) {
+    ++restarts_;
+    if (restartNotes_.size() >= kRestartNotes) return;
+    const uint32_t rate = stream_.rate();
+    const int64_t second = sample.index / rate;
+    const std::time_t utc = static_cast<std::time_t>(second);
+    std::tm parts{};
+    gmtime_r(&utc, &parts);
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "model restarted after a gap of %llu samples (%.4f s) at %04d-%02d-%02d %02d:%02d:%09.6f UTC",
+                  static_cast<unsigned long long>(flaggedRun_), static_cast<double>(flaggedRun_) / rate,
+                  parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                  parts.tm_sec + static_cast<double>(sample.index - second * rate) / rate);
+    restartNotes_.emplace_back(line);
 }
 
 SampleSource::Status SvSampleSource::next(ModelInputs& in) {
@@ -139,16 +162,17 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         staging_.clear();
         SvSample sample;
         std::size_t fed = 0;
-        while (fed < kFeedSamples && pull(sample)) {
+        while (fed < feedSamples_ && pull(sample)) {
             staging_.insert(staging_.end(), sample.phase, sample.phase + 3);
             inputFlags_.push_back(sample.flags);
+            if (sample.flags.restart) restartInputs_.push_back(inputCount_ + fed);
             ++fed;
         }
         if (!error_.empty()) return Status::Error;
         inputCount_ += fed;
         try {
             resampler_->push(staging_.data(), fed, ready_);
-            if (fed < kFeedSamples) {
+            if (fed < feedSamples_) {
                 resampler_->finish(ready_);
                 outputLimit_ = Resampler::outputFramesFor(inputCount_, stream_.rate(), outputRate_);
             }
@@ -174,6 +198,12 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         ++inputFlagsBase_;
     }
     flags_ = SampleGapFlags{};
+    // The model starts afresh at the first output sample at or after the
+    // instant of the input sample it restarts at.
+    while (!restartInputs_.empty() && nearest >= restartInputs_.front()) {
+        flags_.restart = true;
+        restartInputs_.pop_front();
+    }
     for (uint64_t i = from; i <= nearest + 1 && i - inputFlagsBase_ < inputFlags_.size(); ++i) {
         const SampleGapFlags& f = inputFlags_[static_cast<std::size_t>(i - inputFlagsBase_)];
         flags_.missing = flags_.missing || f.missing;

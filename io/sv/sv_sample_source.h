@@ -40,6 +40,14 @@ public:
     // when the stream cannot be brought to that rate.
     bool prepare(double sampleRate, const ModelInputs& ports, std::string& error);
     bool passesThrough() const { return !resampler_; }
+    // For a live stream, before prepare(): a resampled rate goes through
+    // the resampler's live setting (see Resampler::Latency) in small blocks,
+    // so that a sample does not wait long for the ones after it before it
+    // reaches the model. A file keeps the batch setting and its bits.
+    void setLive() {
+        live_ = true;
+        feedSamples_ = 8;
+    }
     // Handed every sample at the stream's rate (it repairs the flagged
     // ones); not owned.
     void setGapFiller(SampleGapFiller* filler) { filler_ = filler; }
@@ -51,6 +59,11 @@ public:
     // Why the samples ended before the capture did ("" when they did not):
     // the stream stopped, or resumed after a gap too long to fill.
     const std::string& endNote() const { return endNote_; }
+    // Fresh starts of the model after gaps longer than the filters' memory
+    // (the filler's rule), and one line for each of the first few: "model
+    // restarted after a gap of N samples (T s) at UTC".
+    uint64_t restarts() const { return restarts_; }
+    const std::vector<std::string>& restartNotes() const { return restartNotes_; }
 
     const std::string& name() const override { return name_; }
     std::optional<uint64_t> sampleCount() const override { return std::nullopt; }
@@ -60,12 +73,14 @@ public:
     // A sample lost, flagged by its sender, or within the filters' memory of
     // a bridged one.
     bool sampleMarked() const override { return flags_.any() || flags_.marked; }
+    bool sampleRestarts() const override { return flags_.restart; }
 
 private:
     SvSampleSource(std::unique_ptr<PacketReader> packets, std::string name, const SvStreamOptions& options);
     // The next stream sample, repaired when a filler is set; false at the
     // end (Error when error_ got set).
     bool pull(SvSample& sample);
+    void noteRestart(const SvSample& sample);
     Status nextResampled(ModelInputs& in);
 
     std::unique_ptr<PacketReader> packets_;
@@ -80,10 +95,15 @@ private:
     SampleGapFlags flags_;
     std::string endNote_;
     std::string error_;
+    uint64_t flaggedRun_ = 0;  // consecutive flagged stream samples
+    uint64_t restarts_ = 0;
+    std::vector<std::string> restartNotes_;
 
     // Resampling.
     double outputRate_ = 0.0;
     std::unique_ptr<Resampler> resampler_;
+    std::size_t feedSamples_ = 256;  // input samples handed to the resampler at a time
+    bool live_ = false;
     double startTime_ = 0.0;
     uint64_t inputCount_ = 0;
     uint64_t outputCount_ = 0;
@@ -93,6 +113,7 @@ private:
     std::size_t readyAt_ = 0;
     std::deque<SampleGapFlags> inputFlags_;  // from input sample inputFlagsBase_ on
     uint64_t inputFlagsBase_ = 0;
+    std::deque<uint64_t> restartInputs_;  // input samples the model starts afresh at
 };
 
 #endif  // ORVANE_IO_SV_SV_SAMPLE_SOURCE_H

@@ -1,16 +1,23 @@
 // Sampled-values captures written by `orvane sv-publish` and measured by
 // `orvane run --sv-pcap`: the same bits as the same quantised samples run as
 // CSV, a resampled rate measured on true time, injected faults counted as
-// injected, and bad captures refused.
+// injected and marking exactly the measurements they reach, a fresh start of
+// the model after an outage, and bad captures refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <iterator>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "io/sv/packet_capture.h"
+#include "io/sv/sv_frame.h"
 #include "tests/support/tool_process.h"
 
 namespace {
@@ -60,6 +67,27 @@ std::string countIn(const std::string& text, const std::string& before) {
     const std::size_t end = text[at - 1] == ' ' ? at - 1 : at;
     const std::size_t start = text.rfind(' ', end - 1);
     return text.substr(start + 1, end - start - 1);
+}
+
+// The samples of a 4000 Hz capture (numbered from its first) that never
+// arrived, read from its frames: each smpCnt in the second of its stamp.
+std::set<int64_t> lostSamples(const std::string& pcap) {
+    std::string error;
+    std::unique_ptr<PacketReader> packets = openCaptureFile(pcap, error);
+    std::set<int64_t> seen, lost;
+    CapturedPacket packet;
+    SvFault fault;
+    std::size_t offset = 0;
+    while (packets && packets->next(packet) == PacketReader::Status::Packet) {
+        SvFrame frame;
+        if (decodeSvFrame(packet.bytes, frame, fault, offset) != SvDecode::Frame) continue;
+        const double stamp = static_cast<double>(packet.time.seconds) + packet.time.nanoseconds * 1e-9;
+        for (const SvAsdu& a : frame.asdus) seen.insert(std::llround(stamp - a.smpCnt / 4000.0) * 4000 + a.smpCnt);
+    }
+    for (int64_t k = seen.empty() ? 0 : *seen.begin(); !seen.empty() && k < *seen.rbegin(); ++k) {
+        if (seen.count(k) == 0) lost.insert(k - *seen.begin());
+    }
+    return lost;
 }
 
 TEST(SvCommands, CaptureAtABuildRateGivesTheQuantisedCsvRunsOutput) {
@@ -115,7 +143,7 @@ TEST(SvCommands, InjectedFaultsAreCountedAsInjectedAndTheStreamGoesOn) {
                                        "--reorder 0.01 --fault-seed 7 --pcap " + pcap,
                                        scratch);
     ASSERT_EQ(publish.status, 0) << publish.err;
-    const ToolResult run = runTool("run --in-process --build 4k --reports-only --sv-pcap " + pcap, scratch);
+    const ToolResult run = runTool("run --in-process --build 4k --reports-only --quality --sv-pcap " + pcap, scratch);
     ASSERT_EQ(run.status, 0) << run.err;
     // Reports at 0 .. 2.96 s (the one at 2.98 s would need a period after
     // the end); each lost sample bridged, so the steady magnitude holds.
@@ -126,12 +154,69 @@ TEST(SvCommands, InjectedFaultsAreCountedAsInjectedAndTheStreamGoesOn) {
     const std::string lost = countIn(publish.err, "frames lost");
     EXPECT_NE(lost, "0");
     EXPECT_EQ(countIn(run.err, "lost,"), lost) << publish.err << run.err;
+
+    // Marked: exactly the measurements whose filters' memory (three periods
+    // of the lowest tuning frequency, 25 Hz: the 480 samples ending at the
+    // one measured) holds a lost sample; every sample's row, and the report
+    // rows of the run above are those among them.
+    const std::set<int64_t> missing = lostSamples(pcap);
+    EXPECT_EQ(std::to_string(missing.size()), lost);
+    const ToolResult all = runTool("run --in-process --build 4k --quality --sv-pcap " + pcap, scratch);
+    ASSERT_EQ(all.status, 0) << all.err;
+    std::vector<double> markedReports;
+    int64_t n = -1;
+    for (const auto& row : csvRows(all.out)) {
+        const auto next = missing.upper_bound(++n);
+        const double expected = next != missing.begin() && *std::prev(next) > n - 480;
+        ASSERT_EQ(row[7], expected) << "sample " << n;
+        if (row[5] != 0.0) markedReports.push_back(expected);
+    }
+    std::vector<double> reportRows;
+    for (const auto& r : rows) reportRows.push_back(r[7]);
+    EXPECT_EQ(reportRows, markedReports);
+    EXPECT_NE(std::count(reportRows.begin(), reportRows.end(), 1.0), 0);
     EXPECT_EQ(countIn(run.err, "duplicated,"), countIn(publish.err, "duplicated,")) << publish.err << run.err;
     EXPECT_EQ(countIn(run.err, "reordered,"), countIn(publish.err, "reordered")) << publish.err << run.err;
     const ToolResult list = runTool("sv-list " + pcap, scratch);
     ASSERT_EQ(list.status, 0) << list.err;
     EXPECT_NE(list.out.find("ORVANE_MU01"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find(" 4000 "), std::string::npos) << list.out;
+}
+
+// An outage of 0.3 s, longer than the filters' memory: the reports go on
+// through it, marked; the model starts afresh at the first sample after
+// it, said in the notes, and one memory span later the reports are
+// unmarked and measure the signal again. Directly and resampled.
+TEST(SvCommands, ModelStartsAfreshAfterAnOutageLongerThanTheFiltersMemory) {
+    ScratchDirectory scratch("sv_outage");
+    for (const auto* rate : {"4000", "4800"}) {
+        const std::string pcap = scratch.file(std::string(rate) + ".pcap");
+        const ToolResult publish = runTool("sv-publish --signal steady --frequency 50.2 --duration 3 --rate " +
+                                               std::string(rate) + " --drop-span 1.2:0.3 --pcap " + pcap,
+                                           scratch);
+        ASSERT_EQ(publish.status, 0) << publish.err;
+        const std::string samples = std::to_string(std::stoi(rate) * 3 / 10);
+        const ToolResult run =
+            runTool("run --in-process --build auto --reports-only --quality --sv-pcap " + pcap, scratch);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("model restarted after a gap of " + samples +
+                               " samples (0.3000 s) at 1970-01-01 00:00:01.500000 UTC"),
+                  std::string::npos)
+            << run.err;
+        const auto rows = csvRows(run.out);
+        ASSERT_GT(rows.size(), 140u);
+        // The report grid goes on through the outage, but for the report under
+        // way when the model restarted (its instant a cycle before).
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            const double t = rows[i][0];
+            EXPECT_NEAR(t - rows[i - 1][0], t > 1.49 && t < 1.51 ? 0.04 : 0.02, 1e-9) << rate << " Hz, " << t;
+            EXPECT_TRUE(t < 1.2 || t > 1.5 || rows[i][7] == 1.0) << rate << " Hz, report at " << t;
+            if (t < 1.62 || t > 2.8) continue;  // settling; the resampler's tail
+            EXPECT_EQ(rows[i][7], 0.0) << rate << " Hz, report at " << t;
+            EXPECT_NEAR(rows[i][1], 100.0, 0.05) << rate << " Hz, report at " << t;
+            EXPECT_NEAR(rows[i][3], 50.2, 0.005) << rate << " Hz, report at " << t;
+        }
+    }
 }
 
 TEST(SvCommands, BadCapturesAndSelectionsAreRefusedWithTheirReason) {

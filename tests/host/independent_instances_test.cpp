@@ -1,11 +1,15 @@
 // Several instances of one deliverable in one process share nothing but the
 // non-finite constants: two blocks stepped in turn on different signals give
-// exactly what each gives alone.
+// exactly what each gives alone; a block restarted mid-run gives exactly
+// what a fresh one gives.
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "host/in_process_driver.h"
 #include "host/mex_driver.h"
+#include "model/model_entry.h"
 #include "tests/support/deliverables.h"
 #include "tests/support/golden_files.h"
 
@@ -39,6 +43,33 @@ TEST(IndependentInstancesTest, InterleavedBlocksGiveTheirGoldenOutputs) {
         }
     }
     for (BlockDriver* block : blocks) block->finish();
+}
+
+// The restart a sampled-values stream makes after a long gap: whatever the
+// block went through before, it starts again as at the run's start, on the
+// shipping road and in-process.
+TEST(IndependentInstancesTest, RestartedBlockGivesTheGoldenOutputsOfAFreshOne) {
+    const auto before = readGoldenRows("stress_4k.in.csv");
+    const auto inputs = readGoldenRows("steady50_4k.in.csv");
+    const auto outputs = readGoldenRows("steady50_4k.out.csv");
+    ASSERT_FALSE(before.empty() || inputs.empty() || outputs.empty());
+    std::string error;
+    std::unique_ptr<BlockDriver> roads[2] = {MexDriver::open(deliverablePath("Orvane_4kHz_sf"), error),
+                                             std::make_unique<InProcessDriver>(model_4k::kModelEntry.installMethods,
+                                                                               model_4k::kModelEntry.build->sfunctionName)};
+    ASSERT_NE(roads[0], nullptr) << error;
+    for (auto& block : roads) {
+        ASSERT_TRUE(block->start()) << block->error();
+        ModelOutputs out;
+        for (std::size_t i = 0; i < before.size() / 2; ++i) ASSERT_TRUE(block->step(inputsFromRow(before[i]), out));
+        ASSERT_TRUE(block->restart()) << block->error();
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            ASSERT_TRUE(block->step(inputsFromRow(inputs[i]), out)) << block->error();
+            const std::string diff = compareOutputs(outputsFromRow(outputs[i]), out);
+            ASSERT_TRUE(diff.empty()) << "sample " << i + 1 << ": " << diff;
+        }
+        block->finish();
+    }
 }
 
 }  // namespace
