@@ -169,6 +169,20 @@ CLI::Option* addText(CLI::App* app, const std::string& name, std::optional<std::
     return app->add_option_function<std::string>(name, [&target](const std::string& text) { target = text; }, help);
 }
 
+CLI::Option* addRepeated(CLI::App* app, const std::string& name, std::function<void(const std::string&)> take,
+                         const std::string& help) {
+    return app
+        ->add_option_function<std::string>(
+            name,
+            [take, name](const std::string& text) {
+                if (text.empty()) refuse(name, "needs a value");
+                take(text);
+            },
+            help)
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto) {
     std::vector<std::string> builds = {"10k", "14p4k", "4k"};
     if (allowAuto) builds.push_back("auto");

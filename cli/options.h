@@ -88,6 +88,10 @@ CLI::Option* addInteger(CLI::App* app, const std::string& name, int64_t low, int
 }
 CLI::Option* addText(CLI::App* app, const std::string& name, std::optional<std::string>& target,
                      const std::string& help);
+// An option that may be repeated: `take` hears each value in command-line
+// order, among the other options; an empty value is refused.
+CLI::Option* addRepeated(CLI::App* app, const std::string& name, std::function<void(const std::string&)> take,
+                         const std::string& help);
 // A comma-separated list of three finite numbers.
 CLI::Option* addTriple(CLI::App* app, const std::string& name, std::function<void(const double*)> set,
                        const std::string& help);

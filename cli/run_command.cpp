@@ -145,20 +145,12 @@ Command setup(CLI::App& root) {
         "A sampled-values capture (pcap or pcapng) is timed the same way: each sample at its\n"
         "second (from the capture clock) plus smpCnt over the stream's rate.\n");
     for (const bool comtrade : {false, true}) {
-        app->add_option_function<std::string>(
-               comtrade ? "--comtrade" : "--input",
-               [o, comtrade](const std::string& path) {
-                   if (path.empty()) {
-                       throw CLI::ValidationError(std::string("option '--") + (comtrade ? "comtrade" : "input") +
-                                                  "' needs a file name");
-                   }
-                   o->inputs.push_back(InputFile{path, comtrade, ""});
-               },
-               comtrade ? "a COMTRADE recording (.cfg with its .dat, or .cff); repeat for several files"
-                        : "a sample CSV; repeat for several files")
-            ->type_name("FILE")
-            ->trigger_on_parse()
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        addRepeated(
+            app, comtrade ? "--comtrade" : "--input",
+            [o, comtrade](const std::string& path) { o->inputs.push_back(InputFile{path, comtrade, ""}); },
+            comtrade ? "a COMTRADE recording (.cfg with its .dat, or .cff); repeat for several files"
+                     : "a sample CSV; repeat for several files")
+            ->type_name("FILE");
     }
     addText(app, "--signal", o->signal, "a built-in signal instead of a file (listed below)")->type_name("NAME");
     addRoadOptions(app, o->settings.driver, true);

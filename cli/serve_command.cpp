@@ -165,34 +165,20 @@ Command setup(CLI::App& root) {
         {"--sv", Kind::Sv, "a sampled-values stream captured live on this interface (the only input)"},
     };
     for (const auto& option : inputOptions) {
-        const std::string name = option.name;
         const Kind kind = option.kind;
-        app->add_option_function<std::string>(
-               name,
-               [o, kind, name](const std::string& text) {
-                   if (text.empty()) throw CLI::ValidationError("option '" + name + "' needs a value");
-                   o->in.inputs.push_back(ServeInputChoice{kind, text});
-               },
-               option.help)
-            ->type_name(kind == Kind::Signal ? "NAME" : kind == Kind::Sv ? "IFACE" : "FILE")
-            ->trigger_on_parse()
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        addRepeated(
+            app, option.name, [o, kind](const std::string& text) { o->in.inputs.push_back(ServeInputChoice{kind, text}); },
+            option.help)
+            ->type_name(kind == Kind::Signal ? "NAME" : kind == Kind::Sv ? "IFACE" : "FILE");
     }
     addSvOptions(app, o->svOptions);
-    app->add_option_function<std::string>(
-           "--station", [o](const std::string& text) { o->in.stations.push_back(text); },
-           "station name of the next PMU block, in input order (default ORVANE PMU, or ORVANE PMU k)")
-        ->type_name("NAME")
-        ->trigger_on_parse()
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    app->add_option_function<int64_t>(
-           "--pmu-idcode",
-           [o](int64_t value) {
-               if (value < 1 || value > 65534) throw CLI::ValidationError("option '--pmu-idcode' takes 1..65534");
-               o->in.pmuIdCodes.push_back(value);
-           },
-           "IDCODE of the next PMU block, in input order (default: --idcode plus the block's index from 0)")
-        ->type_name("N")
+    addRepeated(
+        app, "--station", [o](const std::string& text) { o->in.stations.push_back(text); },
+        "station name of the next PMU block, in input order (default ORVANE PMU, or ORVANE PMU k)")
+        ->type_name("NAME");
+    addInteger(
+        app, "--pmu-idcode", 1, 65534, [o](int64_t value) { o->in.pmuIdCodes.push_back(value); },
+        "IDCODE of the next PMU block, in input order (default: --idcode plus the block's index from 0)")
         ->trigger_on_parse()
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     addRoadOptions(app, o->in.choice, true);

@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_sample_reader.h"
 #include "io/sv/sv_publisher.h"
 #include "stream/sv_publish.h"
 #include "stream/stop_request.h"
@@ -21,9 +19,8 @@ struct PublishOptions {
     std::optional<std::string> signal, input, comtrade, interface, pcap, svId, dropSpan;
     std::optional<int64_t> appId;
     int64_t rate = 4000, asdus = 1, smpSynch = 2, faultSeed = 1;
-    double lose = 0.0, duplicate = 0.0, reorder = 0.0;
-    ModelInputs ports;
-    SignalShape shape;
+    SvPublisherOptions publisher;
+    SvPublishInput in;
     RecordingOptions recording;
     std::vector<CLI::Option*> shapeOptions;
 };
@@ -35,36 +32,23 @@ int publishCommand(PublishOptions& o) {
     if ((o.interface ? 1 : 0) + (o.pcap ? 1 : 0) != 1) throw UsageError("give either --interface IFACE or --pcap FILE");
     if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
     if (!o.comtrade) refuseGiven(o.recording.options, "--comtrade recordings");
-    SvPublisherOptions options;
+    SvPublisherOptions& options = o.publisher;
     options.rate = static_cast<uint32_t>(o.rate);
     options.asdusPerFrame = static_cast<std::size_t>(o.asdus);
     if (o.svId) options.svId = *o.svId;
     if (o.appId) options.link.appId = static_cast<uint16_t>(*o.appId);
     options.smpSynch = static_cast<uint8_t>(o.smpSynch);
-    options.loseFraction = o.lose;
-    options.duplicateFraction = o.duplicate;
-    options.reorderFraction = o.reorder;
     options.seed = static_cast<uint64_t>(o.faultSeed);
     std::string error;
     if (!SvPublisher::check(options, error)) throw UsageError(error);
     if (o.dropSpan && !readSvDropSpan(*o.dropSpan, options, error)) throw UsageError(error);
 
-    const double rate = static_cast<double>(o.rate);
-    std::unique_ptr<SampleSource> source;
+    o.in.signal = o.signal.value_or("");
+    o.in.csvPath = o.input.value_or("");
+    o.in.comtradePath = o.comtrade.value_or("");
+    readRecordingOptions(o.recording, o.in.read);
     double epochShift = 0.0;
-    if (o.signal) {
-        source = makeSignalSource(*o.signal, o.shape, o.ports, rate, error);
-    } else if (o.input) {
-        source = CsvSampleReader::open(*o.input, error);
-    } else {
-        ComtradeReadOptions read;
-        readRecordingOptions(o.recording, read);
-        auto recording = ComtradeSampleSource::open(*o.comtrade, read, error);
-        if (recording && recording->prepare(rate, o.ports, error)) {
-            epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
-            source = std::move(recording);
-        }
-    }
+    const std::unique_ptr<SampleSource> source = openPublishInput(o.in, static_cast<double>(o.rate), epochShift, error);
     if (!source) return failWith(2, error);
     // Ctrl-C ends a real-time stream cleanly; writing a file it just stops.
     static volatile std::sig_atomic_t never = 0;
@@ -112,18 +96,18 @@ Command setup(CLI::App& root) {
     addInteger(app, "--appid", 0, 0xFFFF, o->appId, "APPID of the stream, decimal or 0x hex (default 0x4000)", true);
     addInteger(app, "--smp-synch", 0, 2, o->smpSynch, "smpSynch: 0 none, 1 local, 2 global (default 2)");
     const std::string faults = "Faults (a seeded draw per frame)";
-    addFraction(app, "--lose", o->lose, "fraction of frames dropped")->group(faults);
-    addFraction(app, "--duplicate", o->duplicate, "fraction of frames sent twice")->group(faults);
-    addFraction(app, "--reorder", o->reorder, "fraction of frames sent after the next one")->group(faults);
+    addFraction(app, "--lose", o->publisher.loseFraction, "fraction of frames dropped")->group(faults);
+    addFraction(app, "--duplicate", o->publisher.duplicateFraction, "fraction of frames sent twice")->group(faults);
+    addFraction(app, "--reorder", o->publisher.reorderFraction, "fraction of frames sent after the next one")->group(faults);
     addInteger(app, "--fault-seed", 0, INT64_MAX, o->faultSeed, "seed of the fault draw (default 1)")->group(faults);
     addText(app, "--drop-span", o->dropSpan,
             "an outage: no frames from FROM s after the first sample for SECONDS s")
         ->type_name("FROM:SECONDS")
         ->group(faults);
-    addNumber(app, "--nominal-frequency", o->ports.nominalFrequency,
+    addNumber(app, "--nominal-frequency", o->in.ports.nominalFrequency,
               "nominal frequency of the signal, Hz (default 50)")->type_name("HZ");
     addRecordingOptions(app, o->recording);
-    o->shapeOptions = addSignalOptions(app, o->shape);
+    o->shapeOptions = addSignalOptions(app, o->in.shape);
     app->footer(signalHelp() + "\nexit status: 0 sent, 1 sending or writing failed, 2 bad input or usage");
     return {app, [o] { return publishCommand(*o); }};
 }

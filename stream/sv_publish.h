@@ -5,10 +5,28 @@
 
 #include <csignal>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "io/comtrade/comtrade_recording.h"
 #include "io/sample_source.h"
 #include "io/sv/sv_publisher.h"
+#include "signals/built_in_signals.h"
+
+// What is published: a built-in signal, a sample CSV or a recording (one of
+// them set).
+struct SvPublishInput {
+    std::string signal, csvPath, comtradePath;
+    SignalShape shape;
+    ComtradeReadOptions read;
+    ModelInputs ports;  // the signal's and the recording's configuration
+};
+
+// The input as samples at `rate` (a recording resampled to it); its
+// `epochShift`, seconds from 1970 to its time origin. Null, with `error`,
+// when it cannot be opened.
+std::unique_ptr<SampleSource> openPublishInput(const SvPublishInput& input, double rate, double& epochShift,
+                                               std::string& error);
 
 struct SvPublishTarget {
     std::string interface;  // live, in real time, when set
