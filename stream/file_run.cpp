@@ -158,6 +158,7 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     outcome.exitStatus = run.exitStatus;
     outcome.error = run.error;
     outcome.samples = run.samples;
+    outcome.timing = run.timing;
     outcome.buildTag = choice.buildTag;
     return outcome;
 }

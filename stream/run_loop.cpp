@@ -1,7 +1,28 @@
 #include "stream/run_loop.h"
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
 
+namespace {
+
+// Samples per block: their inputs and outputs (about 40 KiB) stay in cache
+// between reading, stepping and writing.
+constexpr std::size_t kBlockSamples = 256;
+
+struct Block {
+    ModelInputs in[kBlockSamples];
+    ModelOutputs out[kBlockSamples];
+    bool marked[kBlockSamples];
+};
+
+using Clock = std::chrono::steady_clock;
+
+double secondsBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+}  // namespace
 
 std::string describeTime(double time) {
     char text[40];
@@ -9,40 +30,66 @@ std::string describeTime(double time) {
     return text;
 }
 
+std::string describeTiming(const RunTiming& t) {
+    char text[160];
+    std::snprintf(text, sizeof text, "reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f)",
+                  t.reading, t.model, t.writing, t.total, t.model > 0.0 ? t.total / t.model : 0.0);
+    return text;
+}
+
 RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress) {
     RunOutcome outcome;
-    ModelInputs in;
-    ModelOutputs out;
+    RunTiming& timing = outcome.timing;
+    const auto block = std::make_unique<Block>();
+    const Clock::time_point started = Clock::now();
+    auto fail = [&](int status, std::string error) {
+        driver.finish();
+        outcome.exitStatus = status;
+        outcome.error = std::move(error);
+        timing.total = secondsBetween(started, Clock::now());
+        return outcome;
+    };
     while (true) {
-        const SampleSource::Status status = source.next(in);
+        // Read up to a block; a fault or the end stops it short, and is
+        // acted on only once the samples before it have gone through.
+        const Clock::time_point t0 = Clock::now();
+        std::size_t read = 0;
+        SampleSource::Status status = SampleSource::Status::Sample;
+        while (read < kBlockSamples) {
+            status = source.next(block->in[read]);
+            if (status != SampleSource::Status::Sample) break;
+            block->marked[read] = source.sampleMarked();
+            ++read;
+        }
+        const Clock::time_point t1 = Clock::now();
+        std::size_t stepped = 0;
+        while (stepped < read && driver.step(block->in[stepped], block->out[stepped])) ++stepped;
+        const Clock::time_point t2 = Clock::now();
+        for (std::size_t k = 0; k < stepped; ++k) {
+            sink.markNextSample(block->marked[k]);
+            if (!sink.write(block->in[k], block->out[k])) return fail(1, sink.error());
+            ++outcome.samples;
+            if (progress && (outcome.samples & 4095u) == 0) progress(outcome.samples, source.fractionConsumed());
+        }
+        const Clock::time_point t3 = Clock::now();
+        timing.reading += secondsBetween(t0, t1);
+        timing.model += secondsBetween(t1, t2);
+        timing.writing += secondsBetween(t2, t3);
+        if (stepped < read) {
+            return fail(1, source.name() + ": the block stopped at sample " + std::to_string(outcome.samples + 1) +
+                               " (time " + describeTime(block->in[stepped].time) + "): " + driver.error());
+        }
+        if (status == SampleSource::Status::Error) return fail(2, source.error());
         if (status == SampleSource::Status::End) break;
-        if (status == SampleSource::Status::Error) {
-            driver.finish();
-            outcome.exitStatus = 2;
-            outcome.error = source.error();
-            return outcome;
-        }
-        if (!driver.step(in, out)) {
-            driver.finish();
-            outcome.exitStatus = 1;
-            outcome.error = source.name() + ": the block stopped at sample " + std::to_string(outcome.samples + 1) +
-                            " (time " + describeTime(in.time) + "): " + driver.error();
-            return outcome;
-        }
-        sink.markNextSample(source.sampleMarked());
-        if (!sink.write(in, out)) {
-            driver.finish();
-            outcome.exitStatus = 1;
-            outcome.error = sink.error();
-            return outcome;
-        }
-        ++outcome.samples;
-        if (progress && (outcome.samples & 4095u) == 0) progress(outcome.samples, source.fractionConsumed());
     }
     driver.finish();
+    const Clock::time_point t4 = Clock::now();
     if (!sink.finish()) {
         outcome.exitStatus = 1;
         outcome.error = sink.error();
     }
+    const Clock::time_point t5 = Clock::now();
+    timing.writing += secondsBetween(t4, t5);
+    timing.total = secondsBetween(started, t5);
     return outcome;
 }
