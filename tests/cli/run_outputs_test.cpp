@@ -195,6 +195,34 @@ TEST(RunOutputs, SeveralRecordingsToHdf5InParallel) {
     EXPECT_EQ(readWholeFile(scratch.file("UP.H5")).compare(0, 4, "\x89HDF"), 0);
 }
 
+// More rows than two HDF5 blocks, so that full blocks go through the writer
+// thread while the next fills and the last one, partial, is written at the
+// end; and the time split of --timing, whose parts lie within the total.
+TEST(RunOutputs, ManyBlocksToHdf5AndTheTimingSplit) {
+    ScratchDirectory scratch("hdf5_blocks");
+    const std::string csv = scratch.file("run.csv"), h5 = scratch.file("run.h5");
+    const std::string args = "run --in-process --signal phase-step --duration 14 --output ";
+    ASSERT_EQ(runTool(args + "'" + csv + "'", scratch).status, 0);
+    const ToolResult r = runTool(args + "'" + h5 + "' --timing", scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectSameRows(readRows(h5), readRows(csv));
+
+    double reading = -1, model = -1, writing = -1, total = -1, ratio = -1;
+    const std::size_t at = r.err.find("orvane run: reading ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    ASSERT_EQ(std::sscanf(r.err.c_str() + at, "orvane run: reading %lf s, model %lf s, writing %lf s, total %lf s (T/Y = %lf)",
+                          &reading, &model, &writing, &total, &ratio),
+              5)
+        << r.err;
+    EXPECT_GE(reading, 0.0);
+    EXPECT_GT(model, 0.0);
+    EXPECT_GE(writing, 0.0);
+    // Each part is printed to a hundredth of a second.
+    EXPECT_LE(reading + model + writing, total + 0.03);
+    EXPECT_GE(ratio, 1.0);
+    EXPECT_EQ(runTool("run --signal steady --duration 0.1 --timing --jobs 2 --output-dir .", scratch).status, 2);
+}
+
 TEST(RunOutputs, AFailedRunLeavesNoFileAndAnUnwritableFolderIsNamed) {
     ScratchDirectory scratch("outputs_fail");
     const std::string input = scratch.file("in.csv");
