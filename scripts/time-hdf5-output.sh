@@ -4,6 +4,7 @@
 # reports (the reading and the model with almost no output) and writing
 # every sample as CSV. CPU seconds (user + system) and wall seconds of the
 # whole process, then the run's own split of its wall time (--timing):
+# preparing (opening and checking the recording, starting the block),
 # reading the recording, the model through the deliverable, writing the
 # outputs, and the total over the model's share.
 #   scripts/time-hdf5-output.sh [BUILD_DIR] [SECONDS]
@@ -44,7 +45,7 @@ run() {
   said=$(/usr/bin/time -f "TIME %U s user + %S s system, %e s wall" "$tool" run --comtrade "$work/rec.cfg" --timing \
     "$@" 2>&1 || true)
   grep '^TIME ' <<<"$said" | sed "s/^TIME /$label: /" || true
-  grep '^orvane run: reading ' <<<"$said" | sed 's/^orvane run: /    in the run: /' || true
+  grep '^orvane run: preparing ' <<<"$said" | sed 's/^orvane run: /    in the run: /' || true
   grep -v -e '^TIME ' -e '^orvane run: ' <<<"$said" || true
 }
 run "reports only (CSV)" --reports-only --output "$work/reports.csv"

@@ -31,9 +31,10 @@ std::string describeTime(double time) {
 }
 
 std::string describeTiming(const RunTiming& t) {
-    char text[160];
-    std::snprintf(text, sizeof text, "reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f)",
-                  t.reading, t.model, t.writing, t.total, t.model > 0.0 ? t.total / t.model : 0.0);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "preparing %.2f s, reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f)",
+                  t.preparing, t.reading, t.model, t.writing, t.total, t.model > 0.0 ? t.total / t.model : 0.0);
     return text;
 }
 

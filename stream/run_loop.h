@@ -15,15 +15,23 @@
 // source knows it, the fraction of the input consumed.
 using SampleProgress = std::function<void(uint64_t samples, std::optional<double> fraction)>;
 
-// Wall seconds of one run, by where they went: in the source (reading and
-// decoding), in the block's steps (the model through its road), in the sink
-// (writing, its finish included), and from the first sample read to the
-// output finished.
+// Wall seconds of one run, by where they went: before the first sample
+// (opening and checking the input, starting the block, opening the
+// outputs), in the source (reading and decoding), in the block's steps (the
+// model through its road), in the sink (writing, its finish included), and
+// all of it.
 struct RunTiming {
+    double preparing = 0.0;
     double reading = 0.0;
     double model = 0.0;
     double writing = 0.0;
     double total = 0.0;
+    // The run, seen from a caller that took `whole` seconds over it: what
+    // the caller did around the samples counts as preparing.
+    void widenTo(double whole) {
+        preparing += whole - total;
+        total = whole;
+    }
 };
 
 struct RunOutcome {
@@ -47,7 +55,7 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
 // The sample's time as the messages show it: 17 significant digits.
 std::string describeTime(double time);
 
-// "reading X s, model Y s, writing Z s, total T s (T/Y = r)".
+// "preparing P s, reading X s, model Y s, writing Z s, total T s (T/Y = r)".
 std::string describeTiming(const RunTiming& timing);
 
 #endif  // ORVANE_STREAM_RUN_LOOP_H
