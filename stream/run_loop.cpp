@@ -1,5 +1,7 @@
 #include "stream/run_loop.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -22,6 +24,12 @@ double secondsBetween(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
+double cpuSeconds(clockid_t clock) {
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
 }  // namespace
 
 std::string describeTime(double time) {
@@ -30,11 +38,20 @@ std::string describeTime(double time) {
     return text;
 }
 
+void RunTiming::widenTo(double whole) {
+    preparing += whole - total;
+    total = whole;
+    processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+}
+
 std::string describeTiming(const RunTiming& t) {
-    char text[200];
+    auto ratio = [](double a, double b) { return b > 0.0 ? a / b : 0.0; };
+    char text[300];
     std::snprintf(text, sizeof text,
-                  "preparing %.2f s, reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f)",
-                  t.preparing, t.reading, t.model, t.writing, t.total, t.model > 0.0 ? t.total / t.model : 0.0);
+                  "preparing %.2f s, reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f); "
+                  "CPU: model %.2f s, process %.2f s (T/y = %.2f, c/y = %.2f)",
+                  t.preparing, t.reading, t.model, t.writing, t.total, ratio(t.total, t.model), t.modelCpu,
+                  t.processCpu, ratio(t.total, t.modelCpu), ratio(t.processCpu, t.modelCpu));
     return text;
 }
 
@@ -63,8 +80,10 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
             ++read;
         }
         const Clock::time_point t1 = Clock::now();
+        const double cpu1 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         std::size_t stepped = 0;
         while (stepped < read && driver.step(block->in[stepped], block->out[stepped])) ++stepped;
+        timing.modelCpu += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu1;
         const Clock::time_point t2 = Clock::now();
         for (std::size_t k = 0; k < stepped; ++k) {
             sink.markNextSample(block->marked[k]);

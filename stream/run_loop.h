@@ -19,19 +19,20 @@ using SampleProgress = std::function<void(uint64_t samples, std::optional<double
 // (opening and checking the input, starting the block, opening the
 // outputs), in the source (reading and decoding), in the block's steps (the
 // model through its road), in the sink (writing, its finish included), and
-// all of it.
+// all of it. Beside them the CPU seconds of the block's steps on the running
+// thread (what the model costs, whatever else the machine does) and of the
+// whole process so far (every thread, as `time` counts it).
 struct RunTiming {
     double preparing = 0.0;
     double reading = 0.0;
     double model = 0.0;
     double writing = 0.0;
     double total = 0.0;
+    double modelCpu = 0.0;
+    double processCpu = 0.0;
     // The run, seen from a caller that took `whole` seconds over it: what
     // the caller did around the samples counts as preparing.
-    void widenTo(double whole) {
-        preparing += whole - total;
-        total = whole;
-    }
+    void widenTo(double whole);
 };
 
 struct RunOutcome {
@@ -55,7 +56,8 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
 // The sample's time as the messages show it: 17 significant digits.
 std::string describeTime(double time);
 
-// "preparing P s, reading X s, model Y s, writing Z s, total T s (T/Y = r)".
+// "preparing P s, reading X s, model Y s, writing Z s, total T s (T/Y = r);
+// CPU: model y s, process c s (T/y = r', c/y = r'')".
 std::string describeTiming(const RunTiming& timing);
 
 #endif  // ORVANE_STREAM_RUN_LOOP_H

@@ -208,13 +208,21 @@ TEST(RunOutputs, ManyBlocksToHdf5AndTheTimingSplit) {
     expectSameRows(readRows(h5), readRows(csv));
 
     double preparing = -1, reading = -1, model = -1, writing = -1, total = -1, ratio = -1;
+    double modelCpu = -1, processCpu = -1, cpuRatio[2] = {-1, -1};
     const std::size_t at = r.err.find("orvane run: preparing ");
     ASSERT_NE(at, std::string::npos) << r.err;
     ASSERT_EQ(std::sscanf(r.err.c_str() + at,
-                          "orvane run: preparing %lf s, reading %lf s, model %lf s, writing %lf s, total %lf s (T/Y = %lf)",
-                          &preparing, &reading, &model, &writing, &total, &ratio),
-              6)
+                          "orvane run: preparing %lf s, reading %lf s, model %lf s, writing %lf s, total %lf s "
+                          "(T/Y = %lf); CPU: model %lf s, process %lf s (T/y = %lf, c/y = %lf)",
+                          &preparing, &reading, &model, &writing, &total, &ratio, &modelCpu, &processCpu,
+                          &cpuRatio[0], &cpuRatio[1]),
+              10)
         << r.err;
+    // The model's CPU time is spent within its wall time, and within the
+    // process's.
+    EXPECT_GT(modelCpu, 0.0);
+    EXPECT_LE(modelCpu, model + 0.02);
+    EXPECT_LE(modelCpu, processCpu + 0.01);
     EXPECT_GE(preparing, 0.0);
     EXPECT_GE(reading, 0.0);
     EXPECT_GT(model, 0.0);
