@@ -232,6 +232,20 @@ TEST(RunOutputs, ManyBlocksToHdf5AndTheTimingSplit) {
     EXPECT_GE(preparing + reading + model + writing, total - 0.05);
     EXPECT_GE(ratio, 1.0);
     EXPECT_EQ(runTool("run --signal steady --duration 0.1 --timing --jobs 2 --output-dir .", scratch).status, 2);
+
+    // The file size limit reached while the writer thread writes (as a full
+    // disk would): the run fails with the write named, leaves no file, and
+    // does not crash on its way out.
+    const std::string limited = "cd '" + scratch.path().string() + "' && trap '' XFSZ && ulimit -f 40 && '" +
+                                std::filesystem::absolute(toolPath()).string() + "' " + args +
+                                "limited.h5 >/dev/null 2>err.txt";
+    const int raw = std::system(limited.c_str());
+    const std::string err = readWholeFile(scratch.file("err.txt"));
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw << ": " << err;
+    EXPECT_NE(err.find("cannot write 'limited.h5'"), std::string::npos) << err;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+        EXPECT_EQ(entry.path().filename().string().find("limited"), std::string::npos) << entry.path();
+    }
 }
 
 TEST(RunOutputs, AFailedRunLeavesNoFileAndAnUnwritableFolderIsNamed) {
