@@ -20,6 +20,7 @@ struct RunOptions {
     std::vector<InputFile> inputs;  // --input and --comtrade in the order given
     std::optional<std::string> signal, output, outputDir, frames, format, plot, svPcap;
     bool reportsOnly = false;
+    bool timing = false;
     RecordingOptions recording;
     SvOptions sv;
     int64_t idCode = 1;
@@ -34,6 +35,7 @@ int runBatch(RunOptions& o, const std::string& format, const std::vector<std::st
     if (o.output) throw UsageError("with several files or --jobs give --output-dir DIR, not --output");
     if (o.frames) throw UsageError("--c37118 takes one input file");
     if (o.plot) throw UsageError("--plot takes one input file (draw several with 'orvane plot')");
+    if (o.timing) throw UsageError("--timing takes one input file");
     const std::filesystem::path dir = o.outputDir.value_or(".");
     if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is no directory");
     std::vector<FileJob> jobs;
@@ -118,6 +120,7 @@ int runCommand(RunOptions& o) {
     display.clear();
     for (const std::string& line : outcome.notes) note(line);
     if (outcome.exitStatus != 0) return failWith(outcome.exitStatus, outcome.error);
+    if (o.timing) note(describeTiming(outcome.timing));
     return 0;
 }
 
@@ -126,7 +129,7 @@ Command setup(CLI::App& root) {
     CLI::App* app = root.add_subcommand("run", "run samples (CSV files, recordings or a built-in signal) through the model");
     describe(app, 
         "usage: orvane run --build 10k|14p4k|4k (--input FILE.csv | --signal NAME [signal options])\n"
-        "                  [--output FILE] [--format NAME] [--plot PAGE.html] [--reports-only]\n"
+        "                  [--output FILE] [--format NAME] [--plot PAGE.html] [--reports-only] [--timing]\n"
         "                  [--bridge-gaps] [--quality] [--deliverable PATH | --in-process]\n"
         "       orvane run [--build TAG|auto] (--comtrade FILE | --input FILE.csv)... [--jobs N]\n"
         "                  [--output-dir DIR] [--phases A,B,C] [--line-to-line] [--primary | --secondary]\n"
@@ -164,6 +167,9 @@ Command setup(CLI::App& root) {
         ->type_name("NAME");
     addText(app, "--plot", o->plot, "also draw the run as one self-contained HTML page")->type_name("FILE.html");
     app->add_flag("--reports-only", o->reportsOnly, "only the rows whose report strobe is 1");
+    app->add_flag("--timing", o->timing,
+                  "at the end, say on standard error where the run's wall time went: reading the input, the model, "
+                  "writing the outputs");
     app->add_flag("--bridge-gaps", o->settings.bridgeGaps,
                   "bridge short runs of missing samples (NaN) in a sample CSV: each takes the value one nominal "
                   "period earlier (always done for recordings)");

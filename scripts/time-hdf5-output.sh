@@ -2,7 +2,11 @@
 # Times `orvane run` writing every sample of a COMTRADE BINARY recording at
 # 10 kHz (default 600 s) to HDF5, beside the same run writing only its
 # reports (the reading and the model with almost no output) and writing
-# every sample as CSV. CPU seconds (user + system) and wall seconds.
+# every sample as CSV. CPU seconds (user + system) and wall seconds of the
+# whole process, then the run's own split of its wall time (--timing):
+# preparing (opening and checking the recording, starting the block),
+# reading the recording, the model through the deliverable, writing the
+# outputs, and the total over the model's share.
 #   scripts/time-hdf5-output.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 build_dir=${1:-build}
@@ -37,8 +41,12 @@ PY
 run() {
   local label=$1
   shift
-  /usr/bin/time -f "$label: %U s user + %S s system, %e s wall" "$tool" run --comtrade "$work/rec.cfg" "$@" 2>&1 |
-    grep -v '^orvane run:' || true
+  local said
+  said=$(/usr/bin/time -f "TIME %U s user + %S s system, %e s wall" "$tool" run --comtrade "$work/rec.cfg" --timing \
+    "$@" 2>&1 || true)
+  grep '^TIME ' <<<"$said" | sed "s/^TIME /$label: /" || true
+  grep '^orvane run: preparing ' <<<"$said" | sed 's/^orvane run: /    in the run: /' || true
+  grep -v -e '^TIME ' -e '^orvane run: ' <<<"$said" || true
 }
 run "reports only (CSV)" --reports-only --output "$work/reports.csv"
 run "every sample, HDF5" --output "$work/all.h5"

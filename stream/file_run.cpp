@@ -1,5 +1,6 @@
 #include "stream/file_run.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -24,6 +25,10 @@ FileOutcome failure(int status, const std::string& error) {
 
 void warn(const std::string& line) {
     if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -61,6 +66,7 @@ std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileR
 }
 
 FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings, const SampleProgress& progress) {
+    const auto entered = std::chrono::steady_clock::now();
     std::string error;
     std::unique_ptr<SampleSource> source;
     CsvSampleReader* csv = nullptr;
@@ -75,6 +81,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         facts.description = "capture " + input.path;
         FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, facts, progress);
         outcome.notes = svStreamNotes(*capture, bridge.get());
+        outcome.timing.widenTo(secondsSince(entered));
         return outcome;
     }
     if (input.comtrade) {
@@ -112,11 +119,13 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         warn(timeJumpWarning(*csv));
         warn(missingRowsWarning(*csv));
     }
+    outcome.timing.widenTo(secondsSince(entered));
     return outcome;
 }
 
 FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const std::string& outputPath,
                       const FileRunSettings& settings, const SourceFacts& facts, const SampleProgress& progress) {
+    const auto entered = std::chrono::steady_clock::now();
     std::string error;
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
@@ -158,6 +167,8 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     outcome.exitStatus = run.exitStatus;
     outcome.error = run.error;
     outcome.samples = run.samples;
+    outcome.timing = run.timing;
+    outcome.timing.widenTo(secondsSince(entered));
     outcome.buildTag = choice.buildTag;
     return outcome;
 }

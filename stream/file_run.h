@@ -68,6 +68,8 @@ struct FileOutcome {
     std::string buildTag;
     // What the input went through, for the user (a capture's losses).
     std::vector<std::string> notes;
+    // Where the run's time went (see RunTiming).
+    RunTiming timing;
 };
 
 // The build for a recording at `rate` Hz: the one at that rate or the

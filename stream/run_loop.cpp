@@ -1,7 +1,37 @@
 #include "stream/run_loop.h"
 
-#include <cstdio>
+#include <time.h>
 
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// Samples per block: their inputs and outputs (about 40 KiB) stay in cache
+// between reading, stepping and writing.
+constexpr std::size_t kBlockSamples = 256;
+
+struct Block {
+    ModelInputs in[kBlockSamples];
+    ModelOutputs out[kBlockSamples];
+    bool marked[kBlockSamples];
+    bool restarts[kBlockSamples];  // the block starts afresh at this sample
+};
+
+using Clock = std::chrono::steady_clock;
+
+double secondsBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+double cpuSeconds(clockid_t clock) {
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+}  // namespace
 
 std::string describeTime(double time) {
     char text[40];
@@ -9,47 +39,96 @@ std::string describeTime(double time) {
     return text;
 }
 
+void RunTiming::widenTo(double whole) {
+    preparing += whole - total;
+    total = whole;
+    processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+}
+
+std::string describeTiming(const RunTiming& t) {
+    auto ratio = [](double a, double b) { return b > 0.0 ? a / b : 0.0; };
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "preparing %.2f s, reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f); "
+                  "CPU: model %.2f s, process %.2f s (T/y = %.2f, c/y = %.2f)",
+                  t.preparing, t.reading, t.model, t.writing, t.total, ratio(t.total, t.model), t.modelCpu,
+                  t.processCpu, ratio(t.total, t.modelCpu), ratio(t.processCpu, t.modelCpu));
+    return text;
+}
+
 RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress) {
     RunOutcome outcome;
-    ModelInputs in;
-    ModelOutputs out;
+    RunTiming& timing = outcome.timing;
+    const auto block = std::make_unique<Block>();
+    const Clock::time_point started = Clock::now();
+    auto fail = [&](int status, std::string error) {
+        driver.finish();
+        outcome.exitStatus = status;
+        outcome.error = std::move(error);
+        timing.total = secondsBetween(started, Clock::now());
+        return outcome;
+    };
     while (true) {
-        const SampleSource::Status status = source.next(in);
-        if (status == SampleSource::Status::End) break;
-        if (status == SampleSource::Status::Error) {
-            driver.finish();
-            outcome.exitStatus = 2;
-            outcome.error = source.error();
-            return outcome;
+        // Read up to a block; a fault or the end stops it short, and is
+        // acted on only once the samples before it have gone through.
+        const Clock::time_point t0 = Clock::now();
+        std::size_t read = 0;
+        SampleSource::Status status = SampleSource::Status::Sample;
+        while (read < kBlockSamples) {
+            status = source.next(block->in[read]);
+            if (status != SampleSource::Status::Sample) break;
+            block->marked[read] = source.sampleMarked();
+            block->restarts[read] = source.sampleRestarts();
+            ++read;
         }
-        if (source.sampleRestarts() && !driver.restart()) {
+        const Clock::time_point t1 = Clock::now();
+        const double cpu1 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        std::size_t stepped = 0;
+        bool restartFailed = false;
+        while (stepped < read) {
+            if (block->restarts[stepped] && !driver.restart()) {
+                restartFailed = true;
+                break;
+            }
+            if (!driver.step(block->in[stepped], block->out[stepped])) break;
+            ++stepped;
+        }
+        timing.modelCpu += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu1;
+        const Clock::time_point t2 = Clock::now();
+        for (std::size_t k = 0; k < stepped; ++k) {
+            sink.markNextSample(block->marked[k]);
+            if (!sink.write(block->in[k], block->out[k])) return fail(1, sink.error());
+            ++outcome.samples;
+            if (progress && (outcome.samples & 4095u) == 0) progress(outcome.samples, source.fractionConsumed());
+        }
+        const Clock::time_point t3 = Clock::now();
+        timing.reading += secondsBetween(t0, t1);
+        timing.model += secondsBetween(t1, t2);
+        timing.writing += secondsBetween(t2, t3);
+        if (restartFailed) {
+            // A failed start leaves the block terminated: nothing to finish.
             outcome.exitStatus = 1;
             outcome.error = source.name() + ": the block did not start again at sample " +
-                            std::to_string(outcome.samples + 1) + " (time " + describeTime(in.time) +
+                            std::to_string(outcome.samples + 1) + " (time " + describeTime(block->in[stepped].time) +
                             "): " + driver.error();
+            timing.total = secondsBetween(started, Clock::now());
             return outcome;
         }
-        if (!driver.step(in, out)) {
-            driver.finish();
-            outcome.exitStatus = 1;
-            outcome.error = source.name() + ": the block stopped at sample " + std::to_string(outcome.samples + 1) +
-                            " (time " + describeTime(in.time) + "): " + driver.error();
-            return outcome;
+        if (stepped < read) {
+            return fail(1, source.name() + ": the block stopped at sample " + std::to_string(outcome.samples + 1) +
+                               " (time " + describeTime(block->in[stepped].time) + "): " + driver.error());
         }
-        sink.markNextSample(source.sampleMarked());
-        if (!sink.write(in, out)) {
-            driver.finish();
-            outcome.exitStatus = 1;
-            outcome.error = sink.error();
-            return outcome;
-        }
-        ++outcome.samples;
-        if (progress && (outcome.samples & 4095u) == 0) progress(outcome.samples, source.fractionConsumed());
+        if (status == SampleSource::Status::Error) return fail(2, source.error());
+        if (status == SampleSource::Status::End) break;
     }
     driver.finish();
+    const Clock::time_point t4 = Clock::now();
     if (!sink.finish()) {
         outcome.exitStatus = 1;
         outcome.error = sink.error();
     }
+    const Clock::time_point t5 = Clock::now();
+    timing.writing += secondsBetween(t4, t5);
+    timing.total = secondsBetween(started, t5);
     return outcome;
 }

@@ -7,12 +7,22 @@
 namespace {
 
 // The library prints its error stack by default; the messages here say what
-// failed instead, with the innermost reason the stack gives.
+// failed instead, with the innermost reason the stack gives. A thread-safe
+// library keeps that setting per thread, so every thread that calls it
+// silences it once.
+// Nor does the library tidy up at exit: after a file whose close failed (a
+// full disk) its own clean-up crashes, and every file we wrote was closed
+// by us anyway.
 void silenceLibrary() {
-    static const bool silenced = [] {
+    static const bool noExitHandler = [] {
+        H5dont_atexit();
+        return true;
+    }();
+    static thread_local const bool silenced = [] {
         H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
         return true;
     }();
+    (void)noExitHandler;
     (void)silenced;
 }
 
@@ -153,6 +163,7 @@ int Hdf5File::addSeries(const std::string& name, Type type, std::size_t chunk, s
 
 bool Hdf5File::append(int index, const void* values, std::size_t count, std::string& error) {
     if (count == 0) return true;
+    silenceLibrary();
     Series& s = series_[static_cast<std::size_t>(index)];
     const hsize_t newLength = s.length + count;
     const hsize_t start = s.length;

@@ -43,6 +43,7 @@ Hdf5OutputSink::Hdf5OutputSink(const std::string& path, bool reportsOnly, const 
     : path_(path), reportsOnly_(reportsOnly), description_(description) {}
 
 Hdf5OutputSink::~Hdf5OutputSink() {
+    stopWriter();
     // Closed before the temporary file goes, whatever happened.
     if (hdf5_) {
         std::string ignored;
@@ -74,9 +75,64 @@ bool Hdf5OutputSink::open() {
             return false;
         }
     }
-    for (auto& column : doubles_) column.resize(kBlockRows);
-    for (auto& column : integers_) column.resize(kBlockRows);
+    for (Block& block : blocks_) {
+        for (auto& column : block.doubles) column.resize(kBlockRows);
+        for (auto& column : block.integers) column.resize(kBlockRows);
+    }
+    writer_ = std::thread([this] { writerLoop(); });
     return true;
+}
+
+void Hdf5OutputSink::writerLoop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        changed_.wait(lock, [this] { return pending_ || stop_; });
+        if (!pending_) return;
+        const Block& block = blocks_[pendingBlock_];
+        const std::size_t rows = pendingRows_;
+        lock.unlock();
+        std::string error;
+        const bool ok = append(block, rows, error);
+        lock.lock();
+        if (!ok && !writerFailed_) {
+            writerFailed_ = true;
+            writerError_ = error;
+        }
+        pending_ = false;
+        changed_.notify_all();
+    }
+}
+
+bool Hdf5OutputSink::waitWriter() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !pending_; });
+    if (!writerFailed_) return true;
+    error_ = writerError_;
+    return false;
+}
+
+bool Hdf5OutputSink::handOff() {
+    if (!waitWriter()) return false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        pending_ = true;
+        pendingBlock_ = filling_;
+        pendingRows_ = buffered_;
+    }
+    changed_.notify_all();
+    filling_ ^= 1;
+    buffered_ = 0;
+    return true;
+}
+
+void Hdf5OutputSink::stopWriter() {
+    if (!writer_.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
 }
 
 bool Hdf5OutputSink::write(const ModelInputs& in, const ModelOutputs& out) {
@@ -84,26 +140,26 @@ bool Hdf5OutputSink::write(const ModelInputs& in, const ModelOutputs& out) {
     if (portsConstant_ && !samePorts(in, firstInputs_)) portsConstant_ = false;
     ++samples_;
     if (reportsOnly_ && !out.reportStrobe) return true;
-    doubles_[0][buffered_] = out.timestamp;
-    doubles_[1][buffered_] = out.magnitude;
-    doubles_[2][buffered_] = out.angle;
-    doubles_[3][buffered_] = out.frequency;
-    doubles_[4][buffered_] = out.rocof;
-    integers_[0][buffered_] = out.reportStrobe ? 1 : 0;
-    integers_[1][buffered_] = out.activeReportRate;
+    Block& block = blocks_[filling_];
+    block.doubles[0][buffered_] = out.timestamp;
+    block.doubles[1][buffered_] = out.magnitude;
+    block.doubles[2][buffered_] = out.angle;
+    block.doubles[3][buffered_] = out.frequency;
+    block.doubles[4][buffered_] = out.rocof;
+    block.integers[0][buffered_] = out.reportStrobe ? 1 : 0;
+    block.integers[1][buffered_] = out.activeReportRate;
     ++rows_;
-    if (++buffered_ == kBlockRows) return flush();
+    if (++buffered_ == kBlockRows) return handOff();
     return true;
 }
 
-bool Hdf5OutputSink::flush() {
+bool Hdf5OutputSink::append(const Block& block, std::size_t rows, std::string& error) {
     for (int i = 0; i < 5; ++i) {
-        if (!hdf5_->append(i, doubles_[i].data(), buffered_, error_)) return false;
+        if (!hdf5_->append(i, block.doubles[i].data(), rows, error)) return false;
     }
     for (int i = 0; i < 2; ++i) {
-        if (!hdf5_->append(5 + i, integers_[i].data(), buffered_, error_)) return false;
+        if (!hdf5_->append(5 + i, block.integers[i].data(), rows, error)) return false;
     }
-    buffered_ = 0;
     return true;
 }
 
@@ -142,7 +198,9 @@ bool Hdf5OutputSink::finish() {
         error_ = "output '" + path_ + "' is not open";
         return false;
     }
-    if (!flush() || !writeAttributes() || !hdf5_->close(error_)) {
+    const bool written = waitWriter();
+    stopWriter();
+    if (!written || !append(blocks_[filling_], buffered_, error_) || !writeAttributes() || !hdf5_->close(error_)) {
         file_.discard();
         return false;
     }

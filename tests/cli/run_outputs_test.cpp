@@ -195,6 +195,59 @@ TEST(RunOutputs, SeveralRecordingsToHdf5InParallel) {
     EXPECT_EQ(readWholeFile(scratch.file("UP.H5")).compare(0, 4, "\x89HDF"), 0);
 }
 
+// More rows than two HDF5 blocks, so that full blocks go through the writer
+// thread while the next fills and the last one, partial, is written at the
+// end; and the time split of --timing, whose parts lie within the total.
+TEST(RunOutputs, ManyBlocksToHdf5AndTheTimingSplit) {
+    ScratchDirectory scratch("hdf5_blocks");
+    const std::string csv = scratch.file("run.csv"), h5 = scratch.file("run.h5");
+    const std::string args = "run --in-process --signal phase-step --duration 14 --output ";
+    ASSERT_EQ(runTool(args + "'" + csv + "'", scratch).status, 0);
+    const ToolResult r = runTool(args + "'" + h5 + "' --timing", scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectSameRows(readRows(h5), readRows(csv));
+
+    double preparing = -1, reading = -1, model = -1, writing = -1, total = -1, ratio = -1;
+    double modelCpu = -1, processCpu = -1, cpuRatio[2] = {-1, -1};
+    const std::size_t at = r.err.find("orvane run: preparing ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    ASSERT_EQ(std::sscanf(r.err.c_str() + at,
+                          "orvane run: preparing %lf s, reading %lf s, model %lf s, writing %lf s, total %lf s "
+                          "(T/Y = %lf); CPU: model %lf s, process %lf s (T/y = %lf, c/y = %lf)",
+                          &preparing, &reading, &model, &writing, &total, &ratio, &modelCpu, &processCpu,
+                          &cpuRatio[0], &cpuRatio[1]),
+              10)
+        << r.err;
+    // The model's CPU time is spent within its wall time, and within the
+    // process's.
+    EXPECT_GT(modelCpu, 0.0);
+    EXPECT_LE(modelCpu, model + 0.02);
+    EXPECT_LE(modelCpu, processCpu + 0.01);
+    EXPECT_GE(preparing, 0.0);
+    EXPECT_GE(reading, 0.0);
+    EXPECT_GT(model, 0.0);
+    EXPECT_GE(writing, 0.0);
+    // Each part is printed to a hundredth of a second.
+    EXPECT_LE(preparing + reading + model + writing, total + 0.04);
+    EXPECT_GE(preparing + reading + model + writing, total - 0.05);
+    EXPECT_GE(ratio, 1.0);
+    EXPECT_EQ(runTool("run --signal steady --duration 0.1 --timing --jobs 2 --output-dir .", scratch).status, 2);
+
+    // The file size limit reached while the writer thread writes (as a full
+    // disk would): the run fails with the write named, leaves no file, and
+    // does not crash on its way out.
+    const std::string limited = "cd '" + scratch.path().string() + "' && trap '' XFSZ && ulimit -f 40 && '" +
+                                std::filesystem::absolute(toolPath()).string() + "' " + args +
+                                "limited.h5 >/dev/null 2>err.txt";
+    const int raw = std::system(limited.c_str());
+    const std::string err = readWholeFile(scratch.file("err.txt"));
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw << ": " << err;
+    EXPECT_NE(err.find("cannot write 'limited.h5'"), std::string::npos) << err;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+        EXPECT_EQ(entry.path().filename().string().find("limited"), std::string::npos) << entry.path();
+    }
+}
+
 TEST(RunOutputs, AFailedRunLeavesNoFileAndAnUnwritableFolderIsNamed) {
     ScratchDirectory scratch("outputs_fail");
     const std::string input = scratch.file("in.csv");
