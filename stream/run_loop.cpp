@@ -56,6 +56,12 @@ std::string describeTiming(const RunTiming& t) {
     return text;
 }
 
+std::string describeBlockFailure(const std::string& source, const char* what, uint64_t sample, double time,
+                                 const std::string& why) {
+    return source + ": the block " + what + " at sample " + std::to_string(sample) + " (time " + describeTime(time) +
+           "): " + why;
+}
+
 RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress) {
     RunOutcome outcome;
     RunTiming& timing = outcome.timing;
@@ -105,18 +111,9 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
         timing.reading += secondsBetween(t0, t1);
         timing.model += secondsBetween(t1, t2);
         timing.writing += secondsBetween(t2, t3);
-        if (restartFailed) {
-            // A failed start leaves the block terminated: nothing to finish.
-            outcome.exitStatus = 1;
-            outcome.error = source.name() + ": the block did not start again at sample " +
-                            std::to_string(outcome.samples + 1) + " (time " + describeTime(block->in[stepped].time) +
-                            "): " + driver.error();
-            timing.total = secondsBetween(started, Clock::now());
-            return outcome;
-        }
         if (stepped < read) {
-            return fail(1, source.name() + ": the block stopped at sample " + std::to_string(outcome.samples + 1) +
-                               " (time " + describeTime(block->in[stepped].time) + "): " + driver.error());
+            return fail(1, describeBlockFailure(source.name(), restartFailed ? "did not start again" : "stopped",
+                                                outcome.samples + 1, block->in[stepped].time, driver.error()));
         }
         if (status == SampleSource::Status::Error) return fail(2, source.error());
         if (status == SampleSource::Status::End) break;

@@ -56,6 +56,12 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
 // The sample's time as the messages show it: 17 significant digits.
 std::string describeTime(double time);
 
+// "SOURCE: the block WHAT at sample N (time T): WHY", for a block that
+// failed at the sample numbered `sample` (from 1); `what` is "stopped" or
+// "did not start again".
+std::string describeBlockFailure(const std::string& source, const char* what, uint64_t sample, double time,
+                                 const std::string& why);
+
 // "preparing P s, reading X s, model Y s, writing Z s, total T s (T/Y = r);
 // CPU: model y s, process c s (T/y = r', c/y = r'')".
 std::string describeTiming(const RunTiming& timing);

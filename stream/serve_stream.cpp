@@ -282,13 +282,10 @@ bool ServeStream::stepTaken(bool marked, bool restart) {
         }
         lead.lastNominal = lead.in.nominalFrequency;
     }
-    if (restart && !lead.road.driver->restart()) {
-        return fail(1, source.name() + ": the block did not start again at sample " + std::to_string(samples_ + 1) +
-                           " (time " + describeTime(lead.in.time) + "): " + lead.road.driver->error());
-    }
-    if (!lead.road.driver->step(lead.in, lead.out)) {
-        return fail(1, source.name() + ": the block stopped at sample " + std::to_string(samples_ + 1) + " (time " +
-                           describeTime(lead.in.time) + "): " + lead.road.driver->error());
+    const bool restarted = !restart || lead.road.driver->restart();
+    if (!restarted || !lead.road.driver->step(lead.in, lead.out)) {
+        return fail(1, describeBlockFailure(source.name(), restarted ? "stopped" : "did not start again", samples_ + 1,
+                                            lead.in.time, lead.road.driver->error()));
     }
     ++samples_;
     // The other blocks step the same sample instant before the frame goes.

@@ -14,7 +14,7 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     // Past the filters' memory nothing is left of the signal before the
     // gap: the model starts again as at the stream's start, instead of
     // carrying the zeros below into its state.
-    flags.restart = !flags.any() && flaggedRun_ > bridge_.memorySamples();
+    flags.restartAfterGap = !flags.any() && flaggedRun_ > bridge_.memorySamples() ? flaggedRun_ : 0;
     flaggedRun_ = flags.any() ? flaggedRun_ + 1 : 0;
     // Left missing (no period of history yet, or a gap longer than the
     // filters' memory): a NaN would stay in the model's filters for the rest

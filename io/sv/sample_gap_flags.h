@@ -5,6 +5,8 @@
 #ifndef ORVANE_IO_SV_SAMPLE_GAP_FLAGS_H
 #define ORVANE_IO_SV_SAMPLE_GAP_FLAGS_H
 
+#include <cstdint>
+
 struct SampleGapFlags {
     bool missing = false;  // lost on the way: no values at all
     bool invalid = false;  // arrived, but flagged invalid, questionable or test
@@ -12,11 +14,13 @@ struct SampleGapFlags {
     // memory of this one, so measurements made now lean on invented data.
     bool marked = false;
     // Set by the gap filler on the first usable sample after a run of
-    // flagged ones longer than the filters' memory: nothing of the past
-    // can be bridged over such a gap, so the model starts afresh here.
-    bool restart = false;
+    // flagged ones longer than the filters' memory: the run's length in
+    // samples. Nothing of the past can be bridged over such a gap, so the
+    // model starts afresh here.
+    uint64_t restartAfterGap = 0;
 
     bool any() const { return missing || invalid; }
+    bool restart() const { return restartAfterGap > 0; }
 };
 
 // A stage that repairs flagged samples in place, sample by sample and in

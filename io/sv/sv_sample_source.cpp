@@ -116,8 +116,7 @@ bool SvSampleSource::pull(SvSample& sample) {
     // Every sample, not only flagged ones: the filler keeps the past it
     // bridges from.
     if (filler_ != nullptr) filler_->fill(sample.phase, sample.flags);
-    if (sample.flags.restart) noteRestart(sample);
-    flaggedRun_ = sample.flags.any() ? flaggedRun_ + 1 : 0;
+    if (sample.flags.restart()) noteRestart(sample);
     return true;
 }
 
@@ -132,7 +131,8 @@ void SvSampleSource::noteRestart(const SvSample& sample) {
     char line[160];
     std::snprintf(line, sizeof line,
                   "model restarted after a gap of %llu samples (%.4f s) at %04d-%02d-%02d %02d:%02d:%09.6f UTC",
-                  static_cast<unsigned long long>(flaggedRun_), static_cast<double>(flaggedRun_) / rate,
+                  static_cast<unsigned long long>(sample.flags.restartAfterGap),
+                  static_cast<double>(sample.flags.restartAfterGap) / rate,
                   parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
                   parts.tm_sec + static_cast<double>(sample.index - second * rate) / rate);
     restartNotes_.emplace_back(line);
@@ -165,7 +165,7 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         while (fed < feedSamples_ && pull(sample)) {
             staging_.insert(staging_.end(), sample.phase, sample.phase + 3);
             inputFlags_.push_back(sample.flags);
-            if (sample.flags.restart) restartInputs_.push_back(inputCount_ + fed);
+            if (sample.flags.restart()) restartInputs_.push_back({inputCount_ + fed, sample.flags.restartAfterGap});
             ++fed;
         }
         if (!error_.empty()) return Status::Error;
@@ -200,8 +200,8 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
     flags_ = SampleGapFlags{};
     // The model starts afresh at the first output sample at or after the
     // instant of the input sample it restarts at.
-    while (!restartInputs_.empty() && nearest >= restartInputs_.front()) {
-        flags_.restart = true;
+    while (!restartInputs_.empty() && nearest >= restartInputs_.front().first) {
+        flags_.restartAfterGap = restartInputs_.front().second;
         restartInputs_.pop_front();
     }
     for (uint64_t i = from; i <= nearest + 1 && i - inputFlagsBase_ < inputFlags_.size(); ++i) {

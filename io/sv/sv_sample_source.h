@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,7 +74,7 @@ public:
     // A sample lost, flagged by its sender, or within the filters' memory of
     // a bridged one.
     bool sampleMarked() const override { return flags_.any() || flags_.marked; }
-    bool sampleRestarts() const override { return flags_.restart; }
+    bool sampleRestarts() const override { return flags_.restart(); }
 
 private:
     SvSampleSource(std::unique_ptr<PacketReader> packets, std::string name, const SvStreamOptions& options);
@@ -95,7 +96,6 @@ private:
     SampleGapFlags flags_;
     std::string endNote_;
     std::string error_;
-    uint64_t flaggedRun_ = 0;  // consecutive flagged stream samples
     uint64_t restarts_ = 0;
     std::vector<std::string> restartNotes_;
 
@@ -113,7 +113,8 @@ private:
     std::size_t readyAt_ = 0;
     std::deque<SampleGapFlags> inputFlags_;  // from input sample inputFlagsBase_ on
     uint64_t inputFlagsBase_ = 0;
-    std::deque<uint64_t> restartInputs_;  // input samples the model starts afresh at
+    // Input samples the model starts afresh at, with their gaps' lengths.
+    std::deque<std::pair<uint64_t, uint64_t>> restartInputs_;
 };
 
 #endif  // ORVANE_IO_SV_SV_SAMPLE_SOURCE_H
