@@ -14,6 +14,10 @@ constexpr std::size_t kGivenMemory = 8192;  // how far back a duplicate is recog
 // highest smpCnt seen fall short).
 constexpr uint32_t kKnownRates[] = {960, 1200, 2400, 4000, 4800, 8000, 9600, 10000, 12000, 12800, 14400, 15360};
 
+// The longest silence across a wrap that still tells the rate: the 2 %
+// of a second that snapping makes up for.
+constexpr int64_t kWrapGapNanoseconds = 20'000'000;
+
 uint32_t snapRate(double found) {
     for (uint32_t r : kKnownRates) {
         if (std::fabs(found - r) <= 0.02 * r) return r;
@@ -45,9 +49,13 @@ void SvContinuity::offer(const SvArrival& a, std::deque<SvSample>& out) {
             settleRate(*a.smpRate, out);
         } else {
             // A large step back in smpCnt is the wrap at the top of the
-            // second; a small one is a reordering.
+            // second; a small one is a reordering. Only a wrap between
+            // frames close in capture time tells the rate: across an outage
+            // over the top of the second the highest count seen falls far
+            // short of it, so the rate waits for the next wrap.
             const bool wrapped = !pending_.empty() && a.smpCnt < pending_.back().smpCnt &&
-                                 pending_.back().smpCnt - a.smpCnt > maxCount_ / 2;
+                                 pending_.back().smpCnt - a.smpCnt > maxCount_ / 2 &&
+                                 nanosecondsBetween(pending_.back().stamp, a.stamp) <= kWrapGapNanoseconds;
             if (wrapped) {
                 settleRate(snapRate(maxCount_ + 1.0), out);
             } else {

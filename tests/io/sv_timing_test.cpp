@@ -86,6 +86,17 @@ TEST(SvTiming, RateFromTheWrapAndABreakAfterALongSilence) {
     ASSERT_EQ(out.size(), 25u);
     EXPECT_TRUE(out[20].afterBreak);
     EXPECT_EQ(out[20].index, (1000 + 3) * 4000);
+
+    // An outage of 0.3 s over the top of the first second hides its
+    // highest count (3199): the rate comes from the next, whole wrap.
+    counts.clear();
+    for (int n = 0; n < 2 * 4000 + 5; ++n) {
+        if (n < 3200 || n >= 4400) counts.push_back(n);
+    }
+    SvContinuity outage;
+    EXPECT_EQ(feed(outage, counts).size(), 2u * 4000 + 5);
+    EXPECT_EQ(outage.rate(), 4000u);
+    EXPECT_EQ(outage.counts().lost, 1200u);
 }
 
 }  // namespace
