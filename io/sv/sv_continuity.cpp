@@ -161,9 +161,15 @@ void SvContinuity::clock(const SvClock& now) {
 
 void SvContinuity::finish(std::deque<SvSample>& out) {
     if (rate_ == 0 && !pending_.empty()) {
-        // No wrap seen: the rate from the count's pace over the capture
-        // clock, when the capture spans enough of it.
-        const SvArrival& a = pending_.front();
+        // No wrap seen that tells the rate: the count's pace over the
+        // capture clock since the last wrap (one across an outage), when
+        // that spans enough of it.
+        std::size_t from = pending_.size() - 1;
+        while (from > 0 && !(pending_[from].smpCnt < pending_[from - 1].smpCnt &&
+                             pending_[from - 1].smpCnt - pending_[from].smpCnt > maxCount_ / 2)) {
+            --from;
+        }
+        const SvArrival& a = pending_[from];
         const SvArrival& b = pending_.back();
         const double seconds = static_cast<double>(nanosecondsBetween(a.stamp, b.stamp)) * 1e-9;
         if (b.smpCnt > a.smpCnt && seconds > 0.01) {

@@ -97,6 +97,11 @@ TEST(SvTiming, RateFromTheWrapAndABreakAfterALongSilence) {
     EXPECT_EQ(feed(outage, counts).size(), 2u * 4000 + 5);
     EXPECT_EQ(outage.rate(), 4000u);
     EXPECT_EQ(outage.counts().lost, 1200u);
+    // Ending before the next wrap, the pace since the outage tells it.
+    counts.resize(counts.size() - 6);
+    SvContinuity shorter;
+    feed(shorter, counts);
+    EXPECT_EQ(shorter.rate(), 4000u);
 }
 
 }  // namespace
