@@ -27,10 +27,6 @@ void warn(const std::string& line) {
     if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 std::string buildTagForRate(double rate) {
@@ -81,7 +77,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         facts.description = "capture " + input.path;
         FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, facts, progress);
         outcome.notes = svStreamNotes(*capture, bridge.get());
-        outcome.timing.widenTo(secondsSince(entered));
+        outcome.timing.widenSince(entered);
         return outcome;
     }
     if (input.comtrade) {
@@ -119,7 +115,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         warn(timeJumpWarning(*csv));
         warn(missingRowsWarning(*csv));
     }
-    outcome.timing.widenTo(secondsSince(entered));
+    outcome.timing.widenSince(entered);
     return outcome;
 }
 
@@ -168,7 +164,7 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     outcome.error = run.error;
     outcome.samples = run.samples;
     outcome.timing = run.timing;
-    outcome.timing.widenTo(secondsSince(entered));
+    outcome.timing.widenSince(entered);
     outcome.buildTag = choice.buildTag;
     return outcome;
 }

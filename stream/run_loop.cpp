@@ -39,7 +39,8 @@ std::string describeTime(double time) {
     return text;
 }
 
-void RunTiming::widenTo(double whole) {
+void RunTiming::widenSince(Clock::time_point entered) {
+    const double whole = secondsBetween(entered, Clock::now());
     preparing += whole - total;
     total = whole;
     processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);

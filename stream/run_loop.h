@@ -2,6 +2,7 @@
 #ifndef ORVANE_STREAM_RUN_LOOP_H
 #define ORVANE_STREAM_RUN_LOOP_H
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,9 +31,9 @@ struct RunTiming {
     double total = 0.0;
     double modelCpu = 0.0;
     double processCpu = 0.0;
-    // The run, seen from a caller that took `whole` seconds over it: what
-    // the caller did around the samples counts as preparing.
-    void widenTo(double whole);
+    // The run, seen from a caller that entered it at `entered`: what the
+    // caller did around the samples counts as preparing.
+    void widenSince(std::chrono::steady_clock::time_point entered);
 };
 
 struct RunOutcome {
