@@ -19,9 +19,9 @@ public:
         }
         return true;
     }
-    void markNextSample(bool marked) override {
-        OutputSink::markNextSample(marked);
-        for (auto& s : sinks_) s->markNextSample(marked);
+    void setNextQuality(ReportQuality quality) override {
+        OutputSink::setNextQuality(quality);
+        for (auto& s : sinks_) s->setNextQuality(quality);
     }
     bool finish() override {
         for (auto& s : sinks_) {

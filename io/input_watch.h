@@ -19,7 +19,7 @@ public:
     std::optional<uint64_t> sampleCount() const override { return inner_.sampleCount(); }
     std::optional<double> fractionConsumed() const override { return inner_.fractionConsumed(); }
     const std::string& error() const override { return inner_.error(); }
-    bool sampleMarked() const override { return inner_.sampleMarked(); }
+    ReportQuality sampleQuality() const override { return inner_.sampleQuality(); }
     bool sampleRestarts() const override { return inner_.sampleRestarts(); }
     Status next(ModelInputs& in) override;
 

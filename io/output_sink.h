@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "io/report_quality.h"
 #include "model/ports.h"
 
 class OutputSink {
@@ -18,15 +19,15 @@ public:
     // destroyed without a successful finish() leaves no partial file.
     virtual bool finish() = 0;
     virtual const std::string& error() const = 0;
-    // Whether the next sample written rests on bridged input (see
-    // SampleSource::sampleMarked); sinks that can say so mark it.
-    virtual void markNextSample(bool marked) { marked_ = marked; }
+    // The quality word of the next sample written (ReportQualityTracker
+    // makes it); sinks that can carry it do.
+    virtual void setNextQuality(ReportQuality quality) { quality_ = quality; }
 
 protected:
-    bool sampleMarked() const { return marked_; }
+    ReportQuality nextQuality() const { return quality_; }
 
 private:
-    bool marked_ = false;
+    ReportQuality quality_ = 0;
 };
 
 #endif  // ORVANE_IO_OUTPUT_SINK_H

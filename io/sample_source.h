@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "io/report_quality.h"
 #include "model/ports.h"
 
 class SampleSource {
@@ -26,9 +27,11 @@ public:
     // and where, and the source yields nothing more.
     virtual Status next(ModelInputs& in) = 0;
     virtual const std::string& error() const = 0;
-    // Whether the measurement at the sample last yielded rests on bridged
-    // (invented) input: its reports are marked "do not use".
-    virtual bool sampleMarked() const { return false; }
+    // What the measurement at the sample last yielded rests on, as far as
+    // the source knows: input bridged within the bridge's proven span
+    // (kQualityBridged), missing or bridged beyond it (kQualityMissing), a
+    // fresh start after an outage (kQualityRestarted). 0: sound input.
+    virtual ReportQuality sampleQuality() const { return 0; }
     // Whether the model is to start afresh before the sample last yielded
     // (a stream resuming after a gap longer than the filters' memory).
     virtual bool sampleRestarts() const { return false; }

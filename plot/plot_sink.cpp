@@ -18,7 +18,7 @@ bool PlotSink::open() {
 
 bool PlotSink::write(const ModelInputs& in, const ModelOutputs& out) {
     if (!firstTime_) firstTime_ = in.time;
-    trace_.add(out);
+    trace_.add(out, nextQuality());
     return true;
 }
 

@@ -90,6 +90,7 @@ struct Screened {
     std::vector<TraceBucket> reports;  // exact reports, or report columns
     std::vector<int> reportIndex;
     bool reportsMarked;
+    std::vector<TraceBucket> flagged;  // reports flagged do not use, one by one
 };
 
 std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
@@ -153,6 +154,7 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
         } else {
             s.reports = toColumns(r.reportBuckets, t0, t1, s.reportIndex);
         }
+        if (r.flaggedExact && r.flaggedReports <= kMaxMarkedReports) s.flagged = r.flaggedReportBuckets;
         screened.push_back(std::move(s));
     }
 
@@ -170,7 +172,8 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
     for (std::size_t i = 0; i < runs.size(); ++i) html += describeRun(runs[i], screened[i], i);
     html += "</div>\n<p style=\"font-size:12px\">Each screen column shows the least and the greatest value of the "
             "samples that fall in it; dots mark the report instants (a rug along the bottom when they are too dense "
-            "to mark one by one).</p>\n";
+            "to mark one by one), grey rings the reports flagged do not use (start-up, missing input, a restart, a "
+            "value not finite), which the axes leave out of their scale.</p>\n";
 
     const std::vector<double> xTicks = niceTicks(t0, t1, 10);
     const double xStep = xTicks.size() > 1 ? xTicks[1] - xTicks[0] : 1.0;
@@ -179,8 +182,16 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
     for (int q = 0; q < kTraceQuantities; ++q) {
         double lo = std::numeric_limits<double>::infinity();
         double hi = -lo;
+        // The figures nothing is against set the scale; flagged ones
+        // beyond it are drawn at the edge.
+        for (const RunTrace& r : runs) {
+            if (std::isfinite(r.scaleLo[q])) lo = std::min(lo, r.scaleLo[q]);
+            if (std::isfinite(r.scaleHi[q])) hi = std::max(hi, r.scaleHi[q]);
+        }
+        const bool scaled = lo <= hi;
         for (const Screened& s : screened) {
             for (const TraceBucket& b : s.columns) {
+                if (scaled) break;
                 if (std::isfinite(b.lo[q])) lo = std::min(lo, b.lo[q]);
                 if (std::isfinite(b.hi[q])) hi = std::max(hi, b.hi[q]);
             }
@@ -252,6 +263,16 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
                         (s.reportsMarked ? "5" : "1") + "\" stroke-linecap=\"round\" d=\"" + marks +
                         "\"><title>report instants</title></path>\n";
             }
+            std::string flagged;
+            for (const TraceBucket& b : s.flagged) {
+                const double y = b.lo[q] <= b.hi[q] ? sy(b.lo[q]) : kPanelTop + plotH;
+                flagged += "M" + px(sx(b.tFirst) - 3) + " " + px(y) + "a3 3 0 1 0 6 0a3 3 0 1 0 -6 0";
+            }
+            if (!flagged.empty()) {
+                html += "<path class=\"flagged\" fill=\"none\" stroke=\"#999\" stroke-width=\"1\" d=\"" + flagged +
+                        "\"><title>reports flagged do not use (start-up, missing input, restart, not finite)</title>"
+                        "</path>\n";
+            }
         }
         html += "</svg>\n";
     }
@@ -292,6 +313,8 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
         } else {
             html += "null";
         }
+        html += ",\"flagged_reports\":" + std::to_string(runs[r].flaggedReports) +
+                ",\"flagged_report_times\":" + array(s.flagged, [](const TraceBucket& b) { return b.tFirst; });
         html += "}";
     }
     html += "]}\n</script>\n<p style=\"font-size:11px;color:#777\">Drawn by orvane " + std::string(orvaneVersion()) +

@@ -62,12 +62,33 @@ std::vector<TraceBucket> BucketReducer::buckets() const {
     return all;
 }
 
-void RunTraceBuilder::add(const ModelOutputs& out) {
+RunTraceBuilder::RunTraceBuilder(std::size_t columns) : samples_(columns), reports_(columns), flagged_(columns) {
+    for (int q = 0; q < kTraceQuantities; ++q) {
+        scaleLo_[q] = std::numeric_limits<double>::infinity();
+        scaleHi_[q] = -std::numeric_limits<double>::infinity();
+    }
+}
+
+void RunTraceBuilder::add(const ModelOutputs& out, ReportQuality quality) {
     const double values[kTraceQuantities] = {out.magnitude, out.angle, out.frequency, out.rocof};
     samples_.add(out.timestamp, values);
     ++rows_;
+    const bool doNotUse = qualityDoNotUse(quality);
+    if (!doNotUse) {
+        // Start-up values (a magnitude near 0, a frequency of kHz) would
+        // flatten what the run measured: the axes follow usable figures.
+        for (int q = 0; q < kTraceQuantities; ++q) {
+            if (values[q] < scaleLo_[q]) scaleLo_[q] = values[q];
+            if (values[q] > scaleHi_[q]) scaleHi_[q] = values[q];
+        }
+    }
     if (out.reportStrobe) {
-        reports_.add(out.timestamp, values);
+        if (doNotUse) {
+            flagged_.add(out.timestamp, values);
+            ++flaggedCount_;
+        } else {
+            reports_.add(out.timestamp, values);
+        }
         ++reportCount_;
     }
 }
@@ -81,5 +102,12 @@ RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::s
     trace.samples = samples_.buckets();
     trace.reportBuckets = reports_.buckets();
     trace.reportsExact = reports_.span() == 1;
+    trace.flaggedReports = flaggedCount_;
+    trace.flaggedReportBuckets = flagged_.buckets();
+    trace.flaggedExact = flagged_.span() == 1;
+    for (int q = 0; q < kTraceQuantities; ++q) {
+        trace.scaleLo[q] = scaleLo_[q];
+        trace.scaleHi[q] = scaleHi_[q];
+    }
     return trace;
 }

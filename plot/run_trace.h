@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "io/report_quality.h"
 #include "model/ports.h"
 
 inline constexpr int kTraceQuantities = 4;  // magnitude, angle, frequency, rocof
@@ -40,25 +42,40 @@ private:
     TraceBucket open_;
 };
 
+inline constexpr double kNoScale = std::numeric_limits<double>::infinity();
+
 struct RunTrace {
     std::string label;  // the file, or what was run
     std::vector<std::pair<std::string, std::string>> description;
     uint64_t rows = 0;
     uint64_t reports = 0;
     std::vector<TraceBucket> samples;
-    std::vector<TraceBucket> reportBuckets;
+    std::vector<TraceBucket> reportBuckets;  // the reports with nothing against them
     bool reportsExact = true;  // each report bucket holds one report
+    // Reports whose quality word says do not use, drawn apart.
+    uint64_t flaggedReports = 0;
+    std::vector<TraceBucket> flaggedReportBuckets;
+    bool flaggedExact = true;
+    // The range of each quantity over the samples and reports that are not
+    // flagged do-not-use (lo > hi when there are none): the axes' scale.
+    double scaleLo[kTraceQuantities] = {kNoScale, kNoScale, kNoScale, kNoScale};
+    double scaleHi[kTraceQuantities] = {-kNoScale, -kNoScale, -kNoScale, -kNoScale};
 };
 
 class RunTraceBuilder {
 public:
-    explicit RunTraceBuilder(std::size_t columns = 2048) : samples_(columns), reports_(columns) {}
-    void add(const ModelOutputs& out);
+    explicit RunTraceBuilder(std::size_t columns = 2048);
+    // One row with its quality word.
+    void add(const ModelOutputs& out, ReportQuality quality = 0);
     RunTrace finish(std::string label, std::vector<std::pair<std::string, std::string>> description) const;
 
 private:
     BucketReducer samples_;
     BucketReducer reports_;
+    BucketReducer flagged_;
+    double scaleLo_[kTraceQuantities];
+    double scaleHi_[kTraceQuantities];
+    uint64_t flaggedCount_ = 0;
     uint64_t rows_ = 0;
     uint64_t reportCount_ = 0;
 };

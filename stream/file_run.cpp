@@ -157,7 +157,7 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
         warn("orvane run: " + describeRun(summary));
     }
     InputWatch watch(source, build->fs);
-    const RunOutcome run = runSamples(watch, *driver, sinks, progress);
+    const RunOutcome run = runSamples(watch, *driver, sinks, progress, qualityTrackerFor(*build));
     for (const std::string& warning : watch.warnings()) warn(warning);
     FileOutcome outcome;
     outcome.exitStatus = run.exitStatus;

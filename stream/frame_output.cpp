@@ -21,7 +21,7 @@ public:
         shiftedOut.timestamp += shift_;
         return frames_->write(shiftedIn, shiftedOut);
     }
-    void markNextSample(bool marked) override { frames_->markNextSample(marked); }
+    void setNextQuality(ReportQuality quality) override { frames_->setNextQuality(quality); }
     bool finish() override { return frames_->finish(); }
     const std::string& error() const override { return frames_->error(); }
 
@@ -44,17 +44,6 @@ StreamSettings streamSettingsFor(const std::string& modelName, double sampleRate
                   "magnitude divided by sqrt(2)), angle in rad. FREQ: actual frequency in Hz; DFREQ: ROCOF in Hz/s.",
                   modelName.c_str(), sampleRate);
     settings.headerText = text;
-    // Every boxcar of the model holds at most its delay line of L samples.
-    // The phasor's cascade holds two nominal periods, the frequency
-    // smoother and the ROCOF stage behind it at most L samples each, and a
-    // report's timestamp lies one nominal period before its last sample:
-    // the report at t is made from zeros-free memory only once
-    // t + 1/f0 - 2/f0 - 2 L/Fs reaches the first sample. The framer adds
-    // the period once it knows f0.
-    for (const char* tag : {"10k", "14p4k", "4k"}) {
-        const SampleRateBuild* build = buildByTag(tag);
-        if (build->fs == sampleRate) settings.startupSeconds = 2.0 * build->delayLineLength / build->fs;
-    }
     return settings;
 }
 

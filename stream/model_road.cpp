@@ -58,3 +58,22 @@ std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string&
                                  : choice.deliverablePath;
     return MexDriver::open(path, error);
 }
+
+ReportQualityTracker qualityTrackerFor(const SampleRateBuild& build) {
+    // Every boxcar of the model holds at most its delay line of L samples.
+    // Behind the phasor's cascade of two nominal periods (the tracker adds
+    // those once it knows the nominal frequency) the frequency smoother and
+    // the ROCOF stage hold at most L samples each: a report is free of the
+    // zeros the filters started with once 2/f0 + 2 L/Fs have passed.
+    return ReportQualityTracker(build.fs, 2.0 * build.delayLineLength / build.fs);
+}
+
+ReportQualityTracker qualityTrackerFor(double sampleRate) {
+    for (const char* tag : {"10k", "14p4k", "4k"}) {
+        const SampleRateBuild* build = buildByTag(tag);
+        if (build->fs == sampleRate) return qualityTrackerFor(*build);
+    }
+    // Delay lines of Fs/25 + 2 samples, as every build has.
+    const double delayLine = sampleRate / 25.0 + 2.0;
+    return ReportQualityTracker(sampleRate, 2.0 * delayLine / sampleRate);
+}

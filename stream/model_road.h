@@ -8,12 +8,20 @@
 #include <string>
 
 #include "host/block_driver.h"
+#include "io/report_quality_tracker.h"
 #include "model/model_entry.h"
 
 // The model linked in for the build with this tag ("10k", "14p4k" or
 // "4k"), or null; and that build's constants.
 const ModelEntry* entryByTag(const std::string& tag);
 const SampleRateBuild* buildByTag(const std::string& tag);
+
+// The quality tracker of a run of `build`: its start-up span is the one of
+// that build's filters (see qualityTrackerFor in model_road.cpp).
+ReportQualityTracker qualityTrackerFor(const SampleRateBuild& build);
+// The same for a stream at `sampleRate`; a rate no build has gets the
+// longest span of the builds at that rate's delay-line length.
+ReportQualityTracker qualityTrackerFor(double sampleRate);
 
 struct DriverChoice {
     std::string buildTag = "10k";

@@ -15,7 +15,7 @@ constexpr std::size_t kBlockSamples = 256;
 struct Block {
     ModelInputs in[kBlockSamples];
     ModelOutputs out[kBlockSamples];
-    bool marked[kBlockSamples];
+    ReportQuality quality[kBlockSamples];  // the source's word, then the whole word
     bool restarts[kBlockSamples];  // the block starts afresh at this sample
 };
 
@@ -63,7 +63,8 @@ std::string describeBlockFailure(const std::string& source, const char* what, ui
            "): " + why;
 }
 
-RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress) {
+RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress,
+                      ReportQualityTracker quality) {
     RunOutcome outcome;
     RunTiming& timing = outcome.timing;
     const auto block = std::make_unique<Block>();
@@ -84,7 +85,7 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
         while (read < kBlockSamples) {
             status = source.next(block->in[read]);
             if (status != SampleSource::Status::Sample) break;
-            block->marked[read] = source.sampleMarked();
+            block->quality[read] = source.sampleQuality();
             block->restarts[read] = source.sampleRestarts();
             ++read;
         }
@@ -98,12 +99,14 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
                 break;
             }
             if (!driver.step(block->in[stepped], block->out[stepped])) break;
+            block->quality[stepped] = quality.next(block->in[stepped], block->out[stepped],
+                                                   block->quality[stepped], block->restarts[stepped]);
             ++stepped;
         }
         timing.modelCpu += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu1;
         const Clock::time_point t2 = Clock::now();
         for (std::size_t k = 0; k < stepped; ++k) {
-            sink.markNextSample(block->marked[k]);
+            sink.setNextQuality(block->quality[k]);
             if (!sink.write(block->in[k], block->out[k])) return fail(1, sink.error());
             ++outcome.samples;
             if (progress && (outcome.samples & 4095u) == 0) progress(outcome.samples, source.fractionConsumed());

@@ -10,6 +10,7 @@
 
 #include "host/block_driver.h"
 #include "io/output_sink.h"
+#include "io/report_quality_tracker.h"
 #include "io/sample_source.h"
 
 // Hears, every few thousand samples, how many went through and, when the
@@ -52,7 +53,10 @@ struct RunOutcome {
 // written) so that the clock is read a few times per block, not per sample;
 // results, messages and the sample a failure names are those of going
 // sample by sample.
-RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress = {});
+// Each sample's quality word, made by `quality` from the source's word,
+// its restarts and the outputs, goes to the sink before the sample.
+RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sink, const SampleProgress& progress = {},
+                      ReportQualityTracker quality = {});
 
 // The sample's time as the messages show it: 17 significant digits.
 std::string describeTime(double time);

@@ -53,6 +53,7 @@ ServeStream::ServeStream(std::vector<ServeInput> inputs, double sampleRate, std:
     for (const ServeInput& road : inputs) {
         Input input;
         input.road = road;
+        input.quality = qualityTrackerFor(sampleRate);
         inputs_.push_back(input);
     }
 }
@@ -221,14 +222,15 @@ bool ServeStream::stepFollower(size_t k) {
     input.havePending = false;
     std::string problem;
     if (input.in.nominalFrequency != input.lastNominal) problem = nominalFrequencyProblem(input.in.nominalFrequency);
-    if (problem.empty() && input.road.source->sampleRestarts() && !input.road.driver->restart()) {
+    const bool restart = restartDue(input, input.road.source->sampleRestarts(), k);
+    if (problem.empty() && restart && !input.road.driver->restart()) {
         problem = "did not start again: " + input.road.driver->error();
     }
     if (problem.empty() && !input.road.driver->step(input.in, input.out)) problem = input.road.driver->error();
+    const ReportQuality quality = input.quality.next(input.in, input.out, input.road.source->sampleQuality(), restart);
     if (problem.empty() && input.out.reportStrobe) {
         bool ok = true;
-        framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem,
-                           input.road.source->sampleMarked());
+        framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem, quality);
     }
     input.lastNominal = input.in.nominalFrequency;
     if (!problem.empty()) {
@@ -252,7 +254,7 @@ bool ServeStream::step() {
         if (status == SampleSource::Status::Error) return fail(2, source.error());
     }
     lead.havePending = false;
-    return stepTaken(source.sampleMarked(), source.sampleRestarts());
+    return stepTaken(source.sampleQuality(), source.sampleRestarts());
 }
 
 void ServeStream::drainFeed() {
@@ -262,7 +264,7 @@ void ServeStream::drainFeed() {
             case LiveSampleFeed::Take::Sample:
                 lead.in = live_.in;
                 captureNs_ = live_.captureNs;
-                if (!stepTaken(live_.marked, live_.restart)) return;
+                if (!stepTaken(live_.quality, live_.restart)) return;
                 break;
             case LiveSampleFeed::Take::Empty: return;
             case LiveSampleFeed::Take::End: ended_ = true; return;
@@ -271,7 +273,25 @@ void ServeStream::drainFeed() {
     }
 }
 
-bool ServeStream::stepTaken(bool marked, bool restart) {
+bool ServeStream::restartDue(Input& input, bool sourceRestart, size_t block) {
+    const bool finite =
+        std::isfinite(input.in.phase[0]) && std::isfinite(input.in.phase[1]) && std::isfinite(input.in.phase[2]);
+    bool restart = sourceRestart;
+    if (input.poisoned && finite) {
+        // The frequency tracker keeps a non-finite value for good; only a
+        // fresh start clears it, as after an outage of a live stream.
+        restart = true;
+        if (++nonFiniteRestarts_ <= 5) {
+            log_(blockName(block) + " (" + input.road.source->name() + "): the block started afresh at time " +
+                 describeTime(input.in.time) + " after non-finite input; its reports since were flagged");
+        }
+    }
+    if (restart) input.poisoned = false;
+    if (!finite) input.poisoned = true;
+    return restart;
+}
+
+bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     Input& lead = inputs_[0];
     SampleSource& source = *lead.road.source;
     if (lead.in.nominalFrequency != lead.lastNominal) {
@@ -282,18 +302,20 @@ bool ServeStream::stepTaken(bool marked, bool restart) {
         }
         lead.lastNominal = lead.in.nominalFrequency;
     }
-    const bool restarted = !restart || lead.road.driver->restart();
+    const bool restartNow = restartDue(lead, restart, 0);
+    const bool restarted = !restartNow || lead.road.driver->restart();
     if (!restarted || !lead.road.driver->step(lead.in, lead.out)) {
         return fail(1, describeBlockFailure(source.name(), restarted ? "stopped" : "did not start again", samples_ + 1,
                                             lead.in.time, lead.road.driver->error()));
     }
+    const ReportQuality word = lead.quality.next(lead.in, lead.out, quality, restartNow);
     ++samples_;
     // The other blocks step the same sample instant before the frame goes.
     for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);
     if (lead.out.reportStrobe) {
         bool ok = true;
         std::string problem;
-        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem, marked);
+        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem, word);
         if (!ok) return fail(2, source.name() + ": " + problem);
         ++reports_;
         broadcast();
@@ -387,7 +409,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
         server.setWakeFd(wakeFd_);
         if (inputs_[0].havePending) {
             inputs_[0].havePending = false;
-            stepTaken(inputs_[0].road.source->sampleMarked(), inputs_[0].road.source->sampleRestarts());
+            stepTaken(inputs_[0].road.source->sampleQuality(), inputs_[0].road.source->sampleRestarts());
         }
         feed_->start();
         while (stop == 0 && !ended_ && exitStatus_ == 0) {

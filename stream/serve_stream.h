@@ -29,6 +29,7 @@
 #include "io/sample_source.h"
 #include "net/tcp_server.h"
 #include "net/udp_socket.h"
+#include "stream/model_road.h"
 #include "stream/run_loop.h"
 #include "stream/sv_capture.h"
 
@@ -125,7 +126,16 @@ private:
         bool havePending = false;  // `in` holds a sample not yet stepped
         bool ended = false;
         double lastNominal = 0.0;
+        // Makes the quality word of each of this block's samples.
+        ReportQualityTracker quality;
+        // A non-finite phase reached the block: its filters hold it until
+        // it starts again, which it does at the next finite sample.
+        bool poisoned = false;
     };
+    // Whether the block of `input` starts afresh before its sample in `in`:
+    // the source says so, or the block took a non-finite phase since.
+    bool restartDue(Input& input, bool sourceRestart, size_t block);
+    uint64_t nonFiniteRestarts_ = 0;
 
     bool receiversWaiting() const;
     bool tcpReceivers() const;
@@ -134,9 +144,9 @@ private:
     // or failed.
     bool step();
     // The sample in the leading input's `in` through every block: its
-    // reports `marked` "do not use", the block started afresh first when
+    // source's quality word `quality`, the block started afresh first when
     // `restart` (what the source said of this sample).
-    bool stepTaken(bool marked, bool restart);
+    bool stepTaken(ReportQuality quality, bool restart);
     // Steps every sample the live feed holds.
     void drainFeed();
     bool stepFollower(size_t k);

@@ -127,7 +127,7 @@ void LiveSampleFeed::run() {
             return;
         }
         entry.captureNs = captureNs_ ? captureNs_() : 0;
-        entry.marked = source_.sampleMarked();
+        entry.quality = source_.sampleQuality();
         entry.restart = source_.sampleRestarts();
         space_.wait(lock, [this] { return count_ < ring_.size() || stopRequested_; });
         if (stopRequested_) return;

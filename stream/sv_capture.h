@@ -68,8 +68,8 @@ public:
     struct Sample {
         ModelInputs in;
         int64_t captureNs = 0;
-        bool marked = false;   // SampleSource::sampleMarked()
-        bool restart = false;  // SampleSource::sampleRestarts()
+        ReportQuality quality = 0;  // SampleSource::sampleQuality()
+        bool restart = false;       // SampleSource::sampleRestarts()
     };
 
     // `captureNs` is asked after each sample: the capture time of the

@@ -55,7 +55,7 @@ bool C37118FileSink::write(const ModelInputs& in, const ModelOutputs& out) {
     }
     // The file's reader always holds the latest configuration, so the
     // change bit only marks a change that is still pending.
-    framer_.encodeData(framer_.configChangeFlagFor(framer_.configCount()), frame_, sampleMarked());
+    framer_.encodeData(framer_.configChangeFlagFor(framer_.configCount()), frame_, nextQuality());
     return writeFrame();
 }
 

@@ -15,7 +15,7 @@ bool PmuStreamFramer::configure(const std::vector<StreamSettings>& blocks, uint1
                                 std::string& error) {
     blocks_.assign(blocks.size(), ReportFramer{});
     ended_.assign(blocks.size(), false);
-    marked_.assign(blocks.size(), false);
+    quality_.assign(blocks.size(), 0);
     for (size_t k = 0; k < blocks.size(); ++k) {
         for (size_t j = 0; j < k; ++j) {
             if (blocks[j].idCode == blocks[k].idCode) {
@@ -39,8 +39,8 @@ bool PmuStreamFramer::configure(const std::vector<StreamSettings>& blocks, uint1
 }
 
 bool PmuStreamFramer::takeReport(size_t block, const ModelOutputs& report, int32_t requestedRate,
-                                 double nominalFrequency, bool& ok, std::string& error, bool marked) {
-    marked_[block] = marked;
+                                 double nominalFrequency, bool& ok, std::string& error, ReportQuality quality) {
+    quality_[block] = quality;
     const bool changed = blocks_[block].takeReport(report, requestedRate, nominalFrequency, ok, error);
     if (!ok && blocks_.size() > 1) error = "PMU block " + std::to_string(block + 1) + ": " + error;
     if (changed) {
@@ -76,7 +76,7 @@ void PmuStreamFramer::rebuildConfig() {
 
 void PmuStreamFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& out) {
     if (blocks_.size() == 1 && !ended_[0]) {
-        blocks_[0].encodeData(configChangeFlag, out, marked_[0]);
+        blocks_[0].encodeData(configChangeFlag, out, quality_[0]);
         return;
     }
     rebuildConfig();
@@ -91,7 +91,7 @@ void PmuStreamFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& ou
         const bool present = !ended_[k] && std::fabs(blocks_[k].lastTimestamp() - instant) < kSameInstant;
         if (present) {
             block = blocks_[k].data().pmus[0];
-            if (marked_[k]) block.stat = static_cast<uint16_t>((block.stat & ~kStatDataErrorMask) | kStatDataDoNotUse);
+            block.stat = statWithQuality(block.stat, quality_[k]);
         } else {
             // Absent data: NaN in every float, flagged "do not use".
             ++absent_;

@@ -29,12 +29,10 @@ public:
     ReportFramer& block(size_t k) { return blocks_[k]; }
 
     // Takes a block's report (see ReportFramer::takeReport). True when the
-    // stream's configuration changed with it. `marked`: the source marked
-    // the sample that completed it (invented to bridge a gap, or within the
-    // filters' memory of one), so the block goes out flagged "do not use"
-    // whatever else its STAT says.
+    // stream's configuration changed with it. `quality`: the report's
+    // quality word, carried in the block's STAT (statWithQuality).
     bool takeReport(size_t block, const ModelOutputs& report, int32_t requestedRate, double nominalFrequency,
-                    bool& ok, std::string& error, bool marked = false);
+                    bool& ok, std::string& error, ReportQuality quality = 0);
     // Marks a block whose input ended: its place is absent from now on.
     void endBlock(size_t block) { ended_[block] = true; }
 
@@ -57,7 +55,7 @@ private:
 
     std::vector<ReportFramer> blocks_;
     std::vector<bool> ended_;
-    std::vector<bool> marked_;
+    std::vector<ReportQuality> quality_;
     uint16_t idCode_ = 1;
     uint16_t configCount_ = 0;
     double changeTimestamp_ = 0.0;

@@ -104,17 +104,9 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
     } else {
         data_.time.quality = settings_.clockQuality;
     }
-    if (!started_) {
-        started_ = true;
-        firstTimestamp_ = report.timestamp;
-    }
-    // Any one reason makes the report unusable; they combine by OR.
-    // Plus one nominal period: the lag of the timestamp behind the samples.
-    const bool filling = settings_.startupSeconds > 0.0 &&
-                         report.timestamp - firstTimestamp_ < settings_.startupSeconds + 1.0 / config_.pmus[0].nominalFrequency;
-    const bool nonFinite = !std::isfinite(report.magnitude) || !std::isfinite(report.angle) ||
-                           !std::isfinite(report.frequency) || !std::isfinite(report.rocof);
-    if (filling || nonFinite || settings_.testMode) values.stat |= kStatDataDoNotUse;
+    // Start-up and non-finite values come with the report's quality word
+    // (encodeData); test mode is the stream's own.
+    if (settings_.testMode) values.stat |= kStatDataDoNotUse;
     values.phasors[0].first = report.magnitude / kSqrt2;
     values.phasors[0].second = report.angle;
     values.frequency = report.frequency;
@@ -138,10 +130,20 @@ bool ReportFramer::configChangeFlagFor(uint16_t recipientConfigCount) const {
     return recipientConfigCount != configCount() && lastTimestamp_ - changeTimestamp_ < kConfigChangeFlagSeconds;
 }
 
-void ReportFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& out, bool doNotUse) {
+uint16_t statWithQuality(uint16_t stat, ReportQuality quality) {
+    if (qualityDoNotUse(quality)) {
+        stat = static_cast<uint16_t>((stat & ~kStatDataErrorMask) | kStatDataDoNotUse);
+    } else if ((quality & kQualityBridged) != 0) {
+        stat |= kStatDataModified;
+    }
+    if ((quality & kQualityUnsynchronised) != 0) stat |= kStatNotSynchronised;
+    return stat;
+}
+
+void ReportFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& out, ReportQuality quality) {
     const uint16_t stat = data_.pmus[0].stat;
     if (configChangeFlag) data_.pmus[0].stat = static_cast<uint16_t>(stat | kStatConfigChange);
-    if (doNotUse) data_.pmus[0].stat = static_cast<uint16_t>((data_.pmus[0].stat & ~kStatDataErrorMask) | 0x8000);
+    data_.pmus[0].stat = statWithQuality(data_.pmus[0].stat, quality);
     std::string ignored;  // one PMU block never comes near the size limit
     encodeDataFrame(config_, data_, out, ignored);
     data_.pmus[0].stat = stat;

@@ -23,6 +23,7 @@
 #include "io/c37118/command_frame.h"
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"
+#include "io/report_quality.h"
 #include "model/ports.h"
 
 struct StreamSettings {
@@ -37,10 +38,6 @@ struct StreamSettings {
     // UTC (a recording's Time counts from the midnight of its first day).
     double timeOffset = 0.0;
     std::string headerText;
-    // Reports within this many seconds plus one nominal period of the
-    // first are made while the model's filters still hold the zeros they
-    // started with: they go out flagged "do not use". 0: none flagged.
-    double startupSeconds = 0.0;
     // The source's clock: the message time-quality code (0 locked .. 0xB,
     // 0xF failure) and whether its time is traceable to UTC.
     uint8_t clockQuality = 0;
@@ -68,9 +65,8 @@ public:
                     std::string& error);
 
     // The last report as a data frame; `configChangeFlag` sets STAT bit 10,
-    // `doNotUse` sets the data-error bits 15-14 to 10 (data invented to
-    // fill a gap in the input: do not use).
-    void encodeData(bool configChangeFlag, std::vector<uint8_t>& out, bool doNotUse = false);
+    // `quality` is the report's quality word (see statWithQuality).
+    void encodeData(bool configChangeFlag, std::vector<uint8_t>& out, ReportQuality quality = 0);
     // Whether a recipient whose latest configuration frame carried CFGCNT
     // `recipientConfigCount` should see the configuration-change bit.
     bool configChangeFlagFor(uint16_t recipientConfigCount) const;
@@ -100,9 +96,13 @@ private:
     bool changePending_ = false;
     double lastTimestamp_ = 0.0;
     double changeTimestamp_ = 0.0;
-    bool started_ = false;
-    double firstTimestamp_ = 0.0;
 };
+
+// STAT with a report's quality word: a reason not to use the report sets
+// the data-error bits 15-14 to 10 ("do not use"); bridged input alone sets
+// bit 9 ("data modified"), the figure being usable; an unsynchronised
+// input sets bit 13.
+uint16_t statWithQuality(uint16_t stat, ReportQuality quality);
 
 // STAT bits 8..6 (the PMU's time quality) for a message time-quality code.
 uint16_t statTimeQuality(uint8_t clockQuality);

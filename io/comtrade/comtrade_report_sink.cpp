@@ -17,6 +17,11 @@ const Channel kChannels[4] = {{"V1 magnitude (peak)", "V"},
                               {"frequency", "Hz"},
                               {"ROCOF", "Hz/s"}};
 
+// Status channels after the analog ones: the do-not-use summary of the
+// report's quality word, then one channel per bit of the word, lowest
+// first. FLOAT32 data packs them into one 16-bit word per record.
+constexpr int kStatusChannels = 1 + kQualityBitCount;
+
 // Timestamps count microseconds (nanosecond stamps times 1000); past the
 // 32-bit range they are written missing, since the rates carry the timing.
 constexpr double kTimeMultiplier = 1000.0;
@@ -75,6 +80,13 @@ bool ComtradeReportSink::open() {
         c.scaling = 'P';
         config_.analogs.push_back(c);
     }
+    for (int i = 0; i < kStatusChannels; ++i) {
+        ComtradeDigitalChannel c;
+        c.number = i + 1;
+        c.id = i == 0 ? "quality: do not use" : std::string("quality: ") + kQualityBitNames[i - 1];
+        c.normalState = 0;
+        config_.digitals.push_back(c);
+    }
     return true;
 }
 
@@ -97,7 +109,11 @@ bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
     const uint32_t stamp = micro >= 0.0 && micro < static_cast<double>(kMissingTimestamp)
                                ? static_cast<uint32_t>(micro)
                                : kMissingTimestamp;
-    char record[6 * 4];
+    // The summary in bit 0, the word's bit b in bit b + 1.
+    const ReportQuality quality = nextQuality();
+    const uint16_t status = static_cast<uint16_t>((qualityDoNotUse(quality) ? 1u : 0u) |
+                                                  ((quality & ((1u << kQualityBitCount) - 1u)) << 1));
+    char record[6 * 4 + 2];
     char* p = record;
     putU32(p, reports_);
     putU32(p, stamp);
@@ -105,6 +121,8 @@ bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
     putFloat(p, out.angle);
     putFloat(p, out.frequency);
     putFloat(p, out.rocof);
+    *p++ = static_cast<char>(status & 0xff);
+    *p++ = static_cast<char>(status >> 8);
     return dat_.write(record, sizeof record, error_);
 }
 

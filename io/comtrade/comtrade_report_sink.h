@@ -1,6 +1,8 @@
 // The block's reports as a COMTRADE recording (2013 revision, FLOAT32):
 // magnitude, angle, frequency and ROCOF as four analog channels sampled at
-// the report rate, starting at the absolute time of the first report. A
+// the report rate, starting at the absolute time of the first report, and
+// the report's quality word as status channels (a do-not-use summary, then
+// one channel per bit of the word). A
 // change of the active report rate starts a new sampling-rate section.
 // `X.cfg` is written with `X.dat` beside it; both appear only when the run
 // succeeded.

@@ -40,7 +40,8 @@ public:
     std::optional<double> fractionConsumed() const override;
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
-    bool sampleMarked() const override { return marked_; }
+    // The gap bridge's mark: the sample rests on bridged or missing input.
+    ReportQuality sampleQuality() const override { return marked_ ? kQualityMissing : 0; }
     // The one-line warning about bridged gaps (no line end), or empty.
     const std::string& gapWarning() const { return gapWarning_; }
 

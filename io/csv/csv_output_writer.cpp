@@ -43,7 +43,7 @@ bool CsvOutputWriter::write(const ModelInputs&, const ModelOutputs& out) {
     size_t length = formatCsvOutputRow(out, row);
     if (quality_) {
         row[length - 1] = ',';
-        row[length++] = sampleMarked() ? '1' : '0';
+        length += static_cast<size_t>(formatCsvInt32(row + length, nextQuality()) - (row + length));
         row[length++] = '\n';
     }
     return file_.write(row, length, error_);

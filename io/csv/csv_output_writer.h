@@ -12,8 +12,9 @@ class CsvOutputWriter : public OutputSink {
 public:
     // `path` empty or "-" for standard output. With `reportsOnly`, only the
     // samples whose report strobe is set are written.
-    // With `quality`, a last column `quality` says 1 where the sample is
-    // marked (its measurement rests on bridged input), else 0.
+    // With `quality`, a last column `quality` holds the sample's quality
+    // word as a decimal integer (io/report_quality.h): 0 where nothing
+    // is against the figure.
     CsvOutputWriter(const std::string& path, bool reportsOnly, bool quality = false);
     // Creates the output and writes the header; false, with error() set,
     // when the output cannot be created.
@@ -33,7 +34,7 @@ private:
 
 // One output row with its line end, as the writer writes it; returns the
 // number of characters written to `row`, which must hold kMaxCsvOutputRow.
-inline constexpr size_t kMaxCsvOutputRow = 5 * 25 + 2 + 12 + 8 + 2;
+inline constexpr size_t kMaxCsvOutputRow = 5 * 25 + 2 + 12 + 8 + 8;
 size_t formatCsvOutputRow(const ModelOutputs& out, char* row);
 
 #endif  // ORVANE_IO_CSV_CSV_OUTPUT_WRITER_H

@@ -231,7 +231,8 @@ std::string missingRowsWarning(const CsvSampleReader& reader) {
     return "warning: " + reader.name() + ":" + std::to_string(reader.firstMissingLine()) + ": " +
            std::to_string(reader.missingRows()) + " row" + (reader.missingRows() == 1 ? "" : "s") +
            " with a missing value (NaN or infinite time or phase), the first here; the block's outputs are NaN "
-           "after them until its filters recover (--bridge-gaps bridges short gaps)";
+           "from the first to the end of the run: the frequency tracker does not recover from a non-finite sample "
+           "until the block is started again (--bridge-gaps bridges short gaps instead)";
 }
 
 std::string timeJumpWarning(const CsvSampleReader& reader) {

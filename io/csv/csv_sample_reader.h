@@ -37,7 +37,8 @@ public:
     uint64_t firstMissingLine() const { return firstMissingLine_; }
     uint64_t timeJumps() const { return timeJumps_; }
     uint64_t firstTimeJumpLine() const { return firstTimeJumpLine_; }
-    bool sampleMarked() const override { return marked_; }
+    // The gap bridge's mark: the sample rests on bridged or missing input.
+    ReportQuality sampleQuality() const override { return marked_ ? kQualityMissing : 0; }
 
     const std::string& name() const override { return path_; }
     std::optional<uint64_t> sampleCount() const override { return std::nullopt; }

@@ -53,7 +53,7 @@ std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& 
         }
         if (source->rows_ == 0) source->startTime_ = in.time;
         ++source->rows_;
-        source->rowMarked_.push_back(reader->sampleMarked());
+        source->rowMarked_.push_back(reader->sampleQuality() != 0);
         input.insert(input.end(), in.phase, in.phase + 3);
     }
     if (source->rows_ == 0) {

@@ -25,7 +25,8 @@ public:
     std::optional<uint64_t> sampleCount() const override { return phases_.size() / 3; }
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
-    bool sampleMarked() const override { return marked_; }
+    // The gap bridge's mark: the sample rests on bridged or missing input.
+    ReportQuality sampleQuality() const override { return marked_ ? kQualityMissing : 0; }
 
 private:
     std::string path_;

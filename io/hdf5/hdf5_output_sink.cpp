@@ -30,6 +30,18 @@ const Column kColumns[7] = {
     {"1/s", "the report rate the block is reporting at"},
 };
 
+// What each bit of the `quality` dataset says, lowest first (the names are
+// kQualityBitNames).
+const char* const kQualityBitMeanings[kQualityBitCount] = {
+    "the filters are still filling since the block started (or started again): a start-up value",
+    "the figure rests on input the gap bridge estimated within its proven span: usable, but modified",
+    "the figure rests on missing input, or on a gap longer than the bridge's proven span",
+    "the block was started afresh after an outage; its filters are filling",
+    "a value of the figure, or an input it rests on, is not finite",
+    "the block's input is absent",
+    "the input's time is not traceable to UTC",
+};
+
 bool samePorts(const ModelInputs& a, const ModelInputs& b) {
     return a.reportRate == b.reportRate && a.reportMode == b.reportMode &&
            std::memcmp(a.magnitudeCoeffs, b.magnitudeCoeffs, sizeof a.magnitudeCoeffs) == 0 &&
@@ -72,6 +84,22 @@ bool Hdf5OutputSink::open() {
         if (hdf5_->addSeries(name, type, kBlockRows, error_) != i) return false;
         if (!hdf5_->setText(name, "units", kColumns[i].units, error_) ||
             !hdf5_->setText(name, "description", kColumns[i].description, error_)) {
+            return false;
+        }
+    }
+    if (hdf5_->addSeries("quality", Hdf5File::Type::Int32, kBlockRows, error_) != 7 ||
+        !hdf5_->setText("quality", "units", "1", error_) ||
+        !hdf5_->setText("quality", "description",
+                        "the quality word of the row: one bit per reason not to trust the figure, 0 when there is "
+                        "none; bits that mean do not use: see do_not_use_mask",
+                        error_) ||
+        !hdf5_->setInteger("quality", "do_not_use_mask", kQualityDoNotUseMask, error_)) {
+        return false;
+    }
+    for (int bit = 0; bit < kQualityBitCount; ++bit) {
+        const std::string name = "bit_" + std::to_string(bit);
+        if (!hdf5_->setText("quality", name.c_str(),
+                            std::string(kQualityBitNames[bit]) + ": " + kQualityBitMeanings[bit], error_)) {
             return false;
         }
     }
@@ -148,6 +176,7 @@ bool Hdf5OutputSink::write(const ModelInputs& in, const ModelOutputs& out) {
     block.doubles[4][buffered_] = out.rocof;
     block.integers[0][buffered_] = out.reportStrobe ? 1 : 0;
     block.integers[1][buffered_] = out.activeReportRate;
+    block.integers[2][buffered_] = nextQuality();
     ++rows_;
     if (++buffered_ == kBlockRows) return handOff();
     return true;
@@ -157,7 +186,7 @@ bool Hdf5OutputSink::append(const Block& block, std::size_t rows, std::string& e
     for (int i = 0; i < 5; ++i) {
         if (!hdf5_->append(i, block.doubles[i].data(), rows, error)) return false;
     }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         if (!hdf5_->append(5 + i, block.integers[i].data(), rows, error)) return false;
     }
     return true;

@@ -40,7 +40,7 @@ private:
     // Column buffers of one block of rows, allocated once.
     struct Block {
         std::vector<double> doubles[5];
-        std::vector<int32_t> integers[2];
+        std::vector<int32_t> integers[3];  // report_strobe, active_report_rate, quality
     };
     // Appends `rows` rows of `block` to the datasets.
     bool append(const Block& block, std::size_t rows, std::string& error);

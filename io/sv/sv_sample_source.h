@@ -73,7 +73,11 @@ public:
     const std::string& error() const override { return error_; }
     // A sample lost, flagged by its sender, or within the filters' memory of
     // a bridged one.
-    bool sampleMarked() const override { return flags_.any() || flags_.marked; }
+    ReportQuality sampleQuality() const override {
+        ReportQuality q = flags_.any() || flags_.marked ? kQualityMissing : 0;
+        if (flags_.restart()) q |= kQualityRestarted;
+        return q;
+    }
     bool sampleRestarts() const override { return flags_.restart(); }
 
 private:

@@ -75,6 +75,12 @@ class Measurements:
         True at report instants.
     active_report_rate : ndarray of int32
         Reports per second the model is producing.
+    quality : ndarray of uint16
+        The quality word of each entry, as every output of ``orvane run``
+        carries it: 0 when nothing is against the figure, else one bit per
+        reason (see ``QUALITY_BITS``); ``do_not_use()`` picks the entries
+        not to trust. Here: start-up (the filters filling after the first
+        sample) and values that are not finite.
     """
 
     timestamp: np.ndarray
@@ -84,8 +90,22 @@ class Measurements:
     rocof: np.ndarray
     report_strobe: np.ndarray
     active_report_rate: np.ndarray
+    quality: Optional[np.ndarray] = None
 
+    # The seven output ports, as the output CSV has them.
     COLUMNS = ("timestamp", "magnitude", "angle", "frequency", "rocof", "report_strobe", "active_report_rate")
+    # The bits of ``quality``, lowest first.
+    QUALITY_BITS = ("start-up", "bridged", "missing", "restarted", "non-finite", "absent", "unsynchronised")
+    # The bits that make a figure unusable.
+    DO_NOT_USE_MASK = 0b0111101
+
+    def __post_init__(self):
+        if self.quality is None:
+            self.quality = np.zeros(len(self.timestamp), dtype=np.uint16)
+
+    def do_not_use(self) -> np.ndarray:
+        """True where the quality word holds a reason not to use the figure."""
+        return (self.quality & self.DO_NOT_USE_MASK) != 0
 
     def __len__(self) -> int:
         return len(self.timestamp)
@@ -96,17 +116,18 @@ class Measurements:
 
     def select(self, keep) -> "Measurements":
         """The entries a boolean mask or an index array picks."""
-        return Measurements(*(getattr(self, c)[keep] for c in self.COLUMNS))
+        return Measurements(*(getattr(self, c)[keep] for c in self.COLUMNS + ("quality",)))
 
     def to_frame(self):
         """The outputs as a pandas DataFrame, one column per output."""
         import pandas as pd
-        return pd.DataFrame({c: getattr(self, c) for c in self.COLUMNS})
+        return pd.DataFrame({c: getattr(self, c) for c in self.COLUMNS + ("quality",)})
 
     @staticmethod
     def concatenate(parts: Sequence["Measurements"]) -> "Measurements":
         """Chunks' outputs joined in order."""
-        return Measurements(*(np.concatenate([getattr(p, c) for p in parts]) for c in Measurements.COLUMNS))
+        return Measurements(*(np.concatenate([getattr(p, c) for p in parts])
+                              for c in Measurements.COLUMNS + ("quality",)))
 
 
 def _numbers(name: str, value, dtype=np.float64) -> np.ndarray:

@@ -80,7 +80,8 @@ std::string describeTime(double time) {
 // One model instance fed chunk by chunk.
 class PmuCore {
 public:
-    PmuCore(const std::string& tag, const std::string& deliverable, bool inProcess) : mex_(!inProcess) {
+    PmuCore(const std::string& tag, const std::string& deliverable, bool inProcess)
+        : mex_(!inProcess), quality_(qualityTrackerFor(*modelOf(tag)->build)) {
         std::string error;
         driver_ = makeDriver(tag, deliverable, inProcess, error);
         if (!driver_) {
@@ -124,6 +125,7 @@ public:
         py::array_t<double> ts(n), mag(n), ang(n), freq(n), rocof(n);
         py::array_t<bool> strobe(n);
         py::array_t<int32_t> active(n);
+        py::array_t<uint16_t> quality(n);
         auto t = time.unchecked<1>();
         auto ph = phases.unchecked<2>();
         auto rr = rate.unchecked<1>();
@@ -138,6 +140,7 @@ public:
         double* outRocof = rocof.mutable_data();
         bool* outStrobe = strobe.mutable_data();
         int32_t* outActive = active.mutable_data();
+        uint16_t* outQuality = quality.mutable_data();
         bool failed = false;
         bool interrupted = false;
         {
@@ -182,11 +185,12 @@ public:
                 outRocof[i] = out.rocof;
                 outStrobe[i] = out.reportStrobe;
                 outActive[i] = out.activeReportRate;
+                outQuality[i] = quality_.next(in, out, 0, false);
             }
         }
         if (interrupted) throw py::error_already_set();
         if (failed) throw std::runtime_error(error_);
-        return py::make_tuple(ts, mag, ang, freq, rocof, strobe, active);
+        return py::make_tuple(ts, mag, ang, freq, rocof, strobe, active, quality);
     }
 
 private:
@@ -196,6 +200,7 @@ private:
     bool mex_;
     bool running_ = false;
     uint64_t samples_ = 0;
+    ReportQualityTracker quality_;  // the run's own rule, as for the tool
     std::string error_;
 };
 

@@ -71,7 +71,7 @@ TEST(ReportFramer, CarriesRmsMagnitudeAndTheRestAsFloats) {
     EXPECT_EQ(pmu.rocof, -0.5);
     EXPECT_EQ(pmu.stat, 0);
     // A report resting on bridged input: data error "do not use" (10).
-    framer.encodeData(false, bytes, true);
+    framer.encodeData(false, bytes, kQualityMissing);
     EXPECT_EQ(decodeData(framer, bytes).pmus[0].stat & kStatDataErrorMask, 0x8000);
 }
 
@@ -273,31 +273,42 @@ TEST(PmuConnection, IgnoresOtherStreamsAndRefusesGarbage) {
     EXPECT_NE(other.error().find("wrong SYNC"), std::string::npos) << other.error();
 }
 
-// Several reasons for "do not use" combine: start-up, a non-finite value,
-// test mode; other STAT bits stay as they are.
-TEST(ReportFramer, FlagsStartupNonFiniteAndTestReportsDoNotUse) {
+// The quality word reaches STAT: every reason not to use the report sets
+// bits 15-14 to 10, bridged input alone only "data modified", an
+// unsynchronised input the sync bit; test mode is the stream's own; other
+// STAT bits stay as they are.
+TEST(ReportFramer, CarriesTheQualityWordInStat) {
     StreamSettings settings;
-    settings.startupSeconds = 0.08;
     ReportFramer framer;
     std::string error;
     ASSERT_TRUE(framer.configure(settings, error)) << error;
     bool ok = true;
-    auto statAt = [&](ModelOutputs out, bool change) {
-        framer.takeReport(out, 50, 50.0, ok, error);
+    auto statAt = [&](ReportQuality quality, bool change) {
+        framer.takeReport(report(1.0, 50), 50, 50.0, ok, error);
         std::vector<uint8_t> bytes;
-        framer.encodeData(change, bytes);
+        framer.encodeData(change, bytes, quality);
         return decodeData(framer, bytes).pmus[0].stat;
     };
-    EXPECT_EQ(statAt(report(1.0, 50), true), kStatDataDoNotUse | kStatConfigChange);  // first report
-    EXPECT_EQ(statAt(report(1.08, 50), false), kStatDataDoNotUse);  // still within span plus a period
-    EXPECT_EQ(statAt(report(1.10, 50), false), 0);
-    ModelOutputs bad = report(1.12, 50);
-    bad.rocof = INFINITY;
-    EXPECT_EQ(statAt(bad, false), kStatDataDoNotUse);
+    const struct {
+        ReportQuality quality;
+        uint16_t stat;
+    } cases[] = {
+        {0, 0},
+        {kQualityStartUp, kStatDataDoNotUse},
+        {kQualityBridged, kStatDataModified},
+        {kQualityBridged | kQualityMissing, kStatDataDoNotUse},
+        {kQualityRestarted | kQualityStartUp, kStatDataDoNotUse},
+        {kQualityNonFinite, kStatDataDoNotUse},
+        {kQualityAbsent, kStatDataDoNotUse},
+        {kQualityUnsynchronised, kStatNotSynchronised},
+        {kQualityUnsynchronised | kQualityStartUp, kStatNotSynchronised | kStatDataDoNotUse},
+    };
+    for (const auto& c : cases) EXPECT_EQ(statAt(c.quality, false), c.stat) << "word " << c.quality;
+    EXPECT_EQ(statAt(kQualityStartUp, true), kStatDataDoNotUse | kStatConfigChange);
     settings.testMode = true;
     settings.clockQuality = 0x7;  // within 1 ms
     ASSERT_TRUE(framer.configure(settings, error));
-    EXPECT_EQ(statAt(report(2.0, 50), false), kStatDataDoNotUse | (5u << 6));
+    EXPECT_EQ(statAt(0, false), kStatDataDoNotUse | (5u << 6));
 }
 
 // Three blocks in one frame; the block without a report at the leader's
