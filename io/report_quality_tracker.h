@@ -41,6 +41,39 @@ private:
     uint64_t sinceStart_ = 0;    // samples stepped since the block (re)started
 };
 
+// One report per instant across a gap. Over a filled gap (missing input
+// stood in by zeros, or bridged) the block's frequency tracker drifts, so
+// it may give an instant again that it reported already, and after a fresh
+// start its first report falls on the grid instant at or after its first
+// sample minus one period, which the block before the restart may have
+// reported early. Such a report, one whose instant is not after the last
+// report's while the sample rests on filled or restarted input, is taken
+// back (its strobe cleared): the first word said of an instant stands. A
+// time that runs back in sound input is the block's own business and
+// passes.
+class RepeatedReportGuard {
+public:
+    // Clears `out.reportStrobe` of a repeated report; true when it did.
+    bool check(ModelOutputs& out, ReportQuality quality) {
+        if (!out.reportStrobe) return false;
+        constexpr ReportQuality kFilled = kQualityBridged | kQualityMissing | kQualityRestarted;
+        if (haveReport_ && (quality & kFilled) != 0 && !(out.timestamp > lastReport_)) {
+            out.reportStrobe = false;
+            ++dropped_;
+            return true;
+        }
+        haveReport_ = true;
+        lastReport_ = out.timestamp;
+        return false;
+    }
+    uint64_t dropped() const { return dropped_; }
+
+private:
+    bool haveReport_ = false;
+    double lastReport_ = 0.0;
+    uint64_t dropped_ = 0;
+};
+
 // Whether any of the seven outputs' real values or the three phases is not
 // finite.
 bool sampleNonFinite(const ModelInputs& in, const ModelOutputs& out);

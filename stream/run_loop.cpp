@@ -69,6 +69,7 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
     RunTiming& timing = outcome.timing;
     const auto block = std::make_unique<Block>();
     const Clock::time_point started = Clock::now();
+    RepeatedReportGuard repeats;
     auto fail = [&](int status, std::string error) {
         driver.finish();
         outcome.exitStatus = status;
@@ -101,6 +102,7 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
             if (!driver.step(block->in[stepped], block->out[stepped])) break;
             block->quality[stepped] = quality.next(block->in[stepped], block->out[stepped],
                                                    block->quality[stepped], block->restarts[stepped]);
+            repeats.check(block->out[stepped], block->quality[stepped]);
             ++stepped;
         }
         timing.modelCpu += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu1;

@@ -228,6 +228,7 @@ bool ServeStream::stepFollower(size_t k) {
     }
     if (problem.empty() && !input.road.driver->step(input.in, input.out)) problem = input.road.driver->error();
     const ReportQuality quality = input.quality.next(input.in, input.out, input.road.source->sampleQuality(), restart);
+    input.repeats.check(input.out, quality);
     if (problem.empty() && input.out.reportStrobe) {
         bool ok = true;
         framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem, quality);
@@ -309,6 +310,7 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
                                             lead.in.time, lead.road.driver->error()));
     }
     const ReportQuality word = lead.quality.next(lead.in, lead.out, quality, restartNow);
+    lead.repeats.check(lead.out, word);
     ++samples_;
     // The other blocks step the same sample instant before the frame goes.
     for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);

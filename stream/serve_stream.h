@@ -131,6 +131,7 @@ private:
         // A non-finite phase reached the block: its filters hold it until
         // it starts again, which it does at the next finite sample.
         bool poisoned = false;
+        RepeatedReportGuard repeats;
     };
     // Whether the block of `input` starts afresh before its sample in `in`:
     // the source says so, or the block took a non-finite phase since.

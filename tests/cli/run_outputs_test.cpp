@@ -293,10 +293,15 @@ TEST(RunOutputs, PlotPageCarriesTheRunAndABrowserDrawsIt) {
     ASSERT_EQ(data["runs"].size(), 1u);
     const nlohmann::json& run = data["runs"][0];
     EXPECT_EQ(run["rows"], rows.size());
-    // The reports, one by one, to the bit.
-    std::size_t k = 0;
+    // The reports, one by one, to the bit: the start-up ones apart, flagged.
+    std::size_t k = 0, flagged = 0;
+    const nlohmann::json& flaggedTimes = run["flagged_report_times"];
     for (const ModelOutputs& r : rows) {
         if (!r.reportStrobe) continue;
+        if (flagged < flaggedTimes.size() && sameBits(flaggedTimes[flagged].get<double>(), r.timestamp)) {
+            ++flagged;
+            continue;
+        }
         ASSERT_LT(k, run["report_points"]["timestamp"].size());
         EXPECT_TRUE(sameBits(run["report_points"]["timestamp"][k].get<double>(), r.timestamp));
         EXPECT_TRUE(sameBits(run["report_points"]["angle"][k].get<double>(), r.angle));
@@ -304,6 +309,21 @@ TEST(RunOutputs, PlotPageCarriesTheRunAndABrowserDrawsIt) {
         ++k;
     }
     EXPECT_EQ(k, run["report_points"]["timestamp"].size());
+    EXPECT_EQ(flagged, 6u);  // those made within 2/f0 + 2 L/Fs = 120.4 ms of the first sample
+    EXPECT_EQ(run["flagged_reports"], flagged);
+    // The frequency axis is scaled on unflagged figures: the start-up
+    // values (59 Hz, kHz before the first sample) do not stretch it.
+    const std::size_t panel = html.find("<svg id=\"panel-frequency\"");
+    ASSERT_NE(panel, std::string::npos);
+    const std::string frequencyPanel = html.substr(panel, html.find("</svg>", panel) - panel);
+    const std::string tick = "text-anchor=\"end\">";
+    int ticks = 0;
+    for (std::size_t at = frequencyPanel.find(tick); at != std::string::npos; at = frequencyPanel.find(tick, at + 1)) {
+        const double value = std::atof(frequencyPanel.c_str() + at + tick.size());
+        EXPECT_TRUE(value > 45.0 && value < 55.0) << "frequency tick " << value;
+        ++ticks;
+    }
+    EXPECT_GT(ticks, 1);
     // The columns keep the extremes of every quantity.
     double lo = INFINITY, hi = -INFINITY, columnLo = INFINITY, columnHi = -INFINITY;
     for (const ModelOutputs& r : rows) lo = std::fmin(lo, r.rocof), hi = std::fmax(hi, r.rocof);
