@@ -44,10 +44,27 @@ def test_chunks_equal_one_call_and_frames():
         assert same(orvane.Measurements.concatenate(parts), whole)
 
     frame = orvane.run(s.phases, s.time, **s.ports, reports_only=True, as_frame=True)
-    assert list(frame.columns) == list(orvane.Measurements.COLUMNS)
+    assert list(frame.columns) == list(orvane.Measurements.COLUMNS) + ["quality"]
     assert frame.report_strobe.all() and len(frame) == whole.report_strobe.sum()
     assert np.array_equal(frame.frequency.to_numpy(), whole.frequency[whole.report_strobe])
     assert frame.active_report_rate.dtype == np.int32
+
+
+def test_quality_word_is_the_tools(tmp_path):
+    # The same word as every output of the tool: start-up at a real time of
+    # day (the first report an instant before the first sample); a
+    # non-finite sample flags every output after it.
+    tool("run", "--signal", "steady", "--start-time", "80000", "--duration", "0.5", "--reports-only",
+         "--quality", "--output", tmp_path / "tool.csv")
+    words = np.loadtxt(tmp_path / "tool.csv", delimiter=",", skiprows=1, usecols=7)
+    s = orvane.signal("steady", duration=0.5, start_time=80000.0)
+    reports = orvane.run(s.phases, s.time, **s.ports, reports_only=True)
+    assert np.array_equal(reports.quality, words)
+    assert reports.do_not_use()[:7].all() and not reports.do_not_use()[7:].any()
+    phases = s.phases.copy()
+    phases[3000, 0] = np.nan
+    flagged = orvane.run(phases, s.time, **s.ports)
+    assert (flagged.quality[3000:] & 16).all() and not (flagged.quality[1300:3000] & 16).any()
 
 
 @pytest.mark.parametrize("in_process", [False, True])

@@ -6,6 +6,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -173,3 +176,49 @@ TEST(ServeUsage, RefusesWhatItCannotServe) {
 }
 
 }  // namespace
+
+// One non-finite sample would hold the block's frequency tracker NaN for
+// good: serve starts the block afresh at the next finite sample, flags the
+// reports of its filling span, and every report after it is sound again.
+TEST(ServeClients, ANonFiniteSampleRestartsTheBlockAndItsReportsRecover) {
+    ScratchDirectory scratch("serve_nan");
+    const std::string input = scratch.file("nan.csv");
+    {
+        std::ofstream out(input);
+        out << "time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n";
+        char row[300];
+        for (int k = 0; k < 8000; ++k) {
+            const double t = 80000.37 + k / 4000.0;
+            const double w = 2.0 * 3.141592653589793 * 50.0 * t;
+            std::snprintf(row, sizeof row, "%.17g,%.17g,%.17g,%.17g,50,0,0,1,0,0,0,50,1\n", t,
+                          k == 4000 ? NAN : 100 * std::cos(w), 100 * std::cos(w - 2.0943951023931957),
+                          100 * std::cos(w + 2.0943951023931957));
+            out << row;
+        }
+    }
+    Server server(scratch, {"--build", "4k", "--input", input, "--no-pace"});
+    ASSERT_FALSE(server.port.empty()) << server.process.err();
+    BackgroundProcess pdc(pdcArguments(server.port), scratch.file("pdc.out"), scratch.file("pdc.err"));
+    EXPECT_EQ(pdc.wait(20000), 0) << pdc.err();
+    EXPECT_EQ(server.process.wait(10000), 0) << server.process.err();
+    EXPECT_NE(server.process.err().find("started afresh at time 80001.37"), std::string::npos)
+        << server.process.err();
+    int flagged = 0, rows = 0;
+    for (const std::string& line : linesOf(pdc.out())) {
+        if (line.rfind("timestamp", 0) == 0) continue;
+        ++rows;
+        double t = 0, frequency = 0;
+        unsigned stat = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%*[^,],%*[^,],%*[^,],0x%x,%lf", &t, &stat, &frequency), 3) << line;
+        const bool doNotUse = (stat & 0xC000) == 0x8000;
+        EXPECT_FALSE(std::isnan(frequency)) << line;
+        // Start-up, then the filling span after the restart at 80001.37 s.
+        EXPECT_EQ(doNotUse, t < 80000.48 || (t > 80001.35 && t < 80001.47)) << line;
+        if (!doNotUse) {
+            EXPECT_NEAR(frequency, 50.0, 1e-3) << line;
+        }
+        flagged += doNotUse;
+    }
+    EXPECT_EQ(rows, 100);
+    EXPECT_EQ(flagged, 12);
+}
