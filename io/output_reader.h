@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/report_quality.h"
 #include "model/ports.h"
 
 class OutputRows {
@@ -19,6 +20,9 @@ public:
     virtual const std::string& error() const = 0;
     // Name and value pairs describing the run, as the file gives them.
     virtual const std::vector<std::pair<std::string, std::string>>& description() const = 0;
+    // The quality word of the last row: the CSV's `quality` column, the
+    // HDF5 `quality` dataset; 0 for a file without them.
+    virtual ReportQuality quality() const { return 0; }
 };
 
 // Null, with `error` set, when the file cannot be read or is neither an

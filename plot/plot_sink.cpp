@@ -51,7 +51,7 @@ std::optional<RunTrace> loadRunTrace(const std::string& path, std::string& error
             error = rows->error();
             return std::nullopt;
         }
-        builder.add(out);
+        builder.add(out, rows->quality());
     }
     std::vector<std::pair<std::string, std::string>> description;
     for (const auto& entry : rows->description()) {

@@ -26,8 +26,10 @@ public:
         }
         std::string header;
         for (std::string_view column : kOutputColumns) header += (header.empty() ? "" : ",") + std::string(column);
-        if (!readLine() || std::string(line_, length_) != header) {
-            error = path_ + ":1:1: not an output CSV (the first line must be '" + header + "')";
+        const bool read = readLine();
+        columns_ = read && std::string(line_, length_) == header + ",quality" ? 8 : 7;
+        if (!read || (columns_ == 7 && std::string(line_, length_) != header)) {
+            error = path_ + ":1:1: not an output CSV (the first line must be '" + header + "', or that and ',quality')";
             return false;
         }
         description_ = {{"file", path_}};
@@ -38,9 +40,11 @@ public:
         if (!readLine()) return error_.empty() ? Status::End : Status::Error;
         char* field = line_;
         char* const end = line_ + length_;
-        for (std::size_t column = 0; column < 7; ++column) {
+        for (std::size_t column = 0; column < columns_; ++column) {
             char* stop = static_cast<char*>(std::memchr(field, ',', static_cast<std::size_t>(end - field)));
-            if ((column < 6) != (stop != nullptr)) return fail(column, field, "expected 7 columns");
+            if ((column + 1 < columns_) != (stop != nullptr)) {
+                return fail(column, field, "expected " + std::to_string(columns_) + " columns");
+            }
             if (stop == nullptr) stop = end;
             *stop = '\0';
             bool ok = true;
@@ -55,17 +59,22 @@ public:
                     ok = parseCsvInt32(field, stop, integer) == IntegerParse::Ok && (integer == 0 || integer == 1);
                     out.reportStrobe = integer == 1;
                     break;
-                default:
+                case 6:
                     ok = parseCsvInt32(field, stop, integer) == IntegerParse::Ok;
                     out.activeReportRate = integer;
+                    break;
+                default:
+                    ok = parseCsvInt32(field, stop, integer) == IntegerParse::Ok && integer >= 0 && integer <= 0xFFFF;
+                    quality_ = static_cast<ReportQuality>(integer);
             }
             if (!ok) return fail(column, field, "'" + std::string(field) + "' is not a valid " +
-                                                    std::string(kOutputColumns[column]));
+                                                    std::string(column < 7 ? kOutputColumns[column] : "quality"));
             field = stop + 1;
         }
         return Status::Row;
     }
     const std::string& error() const override { return error_; }
+    ReportQuality quality() const override { return quality_; }
     const std::vector<std::pair<std::string, std::string>>& description() const override { return description_; }
 
 private:
@@ -88,6 +97,8 @@ private:
     }
 
     std::string path_;
+    std::size_t columns_ = 7;  // 8 with the quality column
+    ReportQuality quality_ = 0;
     FILE* file_ = nullptr;
     char* line_ = nullptr;
     std::size_t capacity_ = 0;

@@ -27,6 +27,11 @@ public:
             rows_ = n;
             block_[i].resize(kBlock);
         }
+        // The quality word, in files written since it was made.
+        uint64_t n = 0;
+        std::string absent;
+        hasQuality_ = file_.length("quality", n, absent) && n == rows_;
+        if (hasQuality_) block_[7].resize(kBlock);
         description_ = {{"file", path_}};
         std::vector<std::pair<std::string, std::string>> attributes;
         if (!file_.attributes("", attributes, error)) return false;
@@ -43,6 +48,7 @@ public:
                     return Status::Error;
                 }
             }
+            if (hasQuality_ && !file_.read("quality", next_, count, block_[7].data(), error_)) return Status::Error;
             blockStart_ = next_;
             blockEnd_ = next_ + count;
         }
@@ -54,10 +60,12 @@ public:
         out.rocof = block_[4][k];
         out.reportStrobe = block_[5][k] != 0.0;
         out.activeReportRate = static_cast<int32_t>(block_[6][k]);
+        quality_ = hasQuality_ ? static_cast<ReportQuality>(block_[7][k]) : 0;
         ++next_;
         return Status::Row;
     }
     const std::string& error() const override { return error_; }
+    ReportQuality quality() const override { return quality_; }
     const std::vector<std::pair<std::string, std::string>>& description() const override { return description_; }
 
 private:
@@ -67,7 +75,9 @@ private:
     uint64_t next_ = 0;
     uint64_t blockStart_ = 0;
     uint64_t blockEnd_ = 0;
-    std::array<std::vector<double>, 7> block_;
+    std::array<std::vector<double>, 8> block_;  // the seven ports and the quality word
+    bool hasQuality_ = false;
+    ReportQuality quality_ = 0;
     std::string error_;
     std::vector<std::pair<std::string, std::string>> description_;
 };

@@ -129,4 +129,15 @@ TEST(RunQuality, EveryOutputCarriesTheSameWordAtARealTime) {
     EXPECT_EQ(words[7], 0);
     EXPECT_NE(words[26] & (kQualityBridged | kQualityMissing), 0);
     EXPECT_EQ(words[40], 0);
+
+    // The plot page of either file draws the flagged reports apart.
+    std::size_t doNotUse = 0;
+    for (int w : words) doNotUse += qualityDoNotUse(static_cast<ReportQuality>(w));
+    for (const char* file : {"q.csv", "q.h5"}) {
+        const std::string page = scratch.file(std::string(file) + ".html");
+        ASSERT_EQ(runTool("plot '" + scratch.file(file) + "' --output '" + page + "'", scratch).status, 0) << file;
+        EXPECT_NE(readWholeFile(page).find("\"flagged_reports\":" + std::to_string(doNotUse) + ","),
+                  std::string::npos)
+            << file;
+    }
 }
