@@ -16,8 +16,9 @@ GapBridge::GapBridge(double sampleRate, double nominalFrequency)
       nominalPeriod_(period_ > 1 ? sampleRate / nominalFrequency : 1.0),
       memory_(static_cast<std::size_t>(std::ceil(sampleRate * kFilterMemorySeconds))),
       proven_(static_cast<std::size_t>(std::floor(sampleRate * kBridgeProvenSeconds + 1e-9))),
-      // Periods up to twice the nominal one are measured; the interpolation
-      // reaches two samples past the period.
+      // Periods up to one and a half nominal ones are measured; the
+      // interpolation reaches two samples past the period (two periods
+      // held: room to spare for a nominal period rounded down).
       capacity_(2 * period_ + 4),
       // Before the first period, nothing is known: a missing value stays so.
       history_(3 * capacity_, std::numeric_limits<double>::quiet_NaN()),
@@ -76,15 +77,21 @@ void GapBridge::noteCrossings(const double phase[3], const bool received[3]) {
             }
             continue;
         }
-        const int direction = before < 0.0 && value >= 0.0 ? 0 : before > 0.0 && value <= 0.0 ? 1 : -1;
-        if (direction < 0) continue;
+        // Zero counts as positive, here and in the gap's test above, so
+        // that a sample exactly at zero (a crossing on a sample instant)
+        // belongs to one side and no crossing is seen twice or missed.
+        const bool wasNegative = before < 0.0, isNegative = value < 0.0;
+        if (wasNegative == isNegative) continue;
+        const int direction = wasNegative ? 0 : 1;
         // The instant where the straight line between the two samples
         // crosses zero: near a zero crossing a sinusoid is nearly straight,
         // and what harmonics and offsets add repeats every cycle.
         const double at = now - 1.0 + before / (before - value);
         double& last = lastCrossing_[p][direction];
         const double interval = at - last;
-        if (last >= 0.0 && interval >= 0.5 * nominalPeriod_ && interval <= 2.0 * nominalPeriod_) {
+        // Within half and one and a half nominal periods: an interval of
+        // two periods (a crossing missed) or a noise crossing is not one.
+        if (last >= 0.0 && interval >= 0.5 * nominalPeriod_ && interval <= 1.5 * nominalPeriod_) {
             intervals_[intervalAt_] = interval;
             intervalAt_ = intervalAt_ + 1 == kPeriodIntervals ? 0 : intervalAt_ + 1;
             if (intervalCount_ < kPeriodIntervals) ++intervalCount_;

@@ -108,22 +108,26 @@ TEST(RunComtrade, UsageFaults) {
     }
 }
 
-// A recording with a few missing values is bridged and its reports marked
-// where the filters hold bridged samples; the measurement stays with the
-// gap-free recording's throughout, and is unmarked again after the memory.
-TEST(RunComtrade, AGapIsBridgedAndItsReportsMarked) {
+// A recording off nominal (51.5 Hz) with two gaps in phase b: 8 samples
+// (within the bridge's proven span of 2 ms, 20 samples at 10 kHz) are
+// bridged without a mark, the reports staying with the gap-free
+// recording's within a small part of the class-P limits; 30 samples are
+// bridged too, but the reports resting on them are marked ("do not use")
+// from the sample past the span until the filters' memory has passed.
+TEST(RunComtrade, AShortGapIsBridgedUnmarkedALongerOneMarked) {
     ScratchDirectory scratch("comtrade_gap");
-    const SyntheticRecording whole = threePhaseRecording(DataFormat::Binary, 10000.0, 10000);
+    const SyntheticRecording whole = threePhaseRecording(DataFormat::Binary, 10000.0, 20000, 100.0, 2013, 51.5);
     SyntheticRecording gap = whole;
-    for (std::size_t i = 5000; i < 5005; ++i) gap.data.analogRaw[1][i] = std::nan("");
+    for (std::size_t i = 5000; i < 5008; ++i) gap.data.analogRaw[1][i] = std::nan("");
+    for (std::size_t i = 15000; i < 15030; ++i) gap.data.analogRaw[1][i] = std::nan("");
     ASSERT_TRUE(writeComtrade(scratch.file("whole"), whole.config, whole.data));
     ASSERT_TRUE(writeComtrade(scratch.file("gap"), gap.config, gap.data));
     const std::string options = " --in-process --reports-only --quality";
     const ToolResult reference = runTool("run --comtrade '" + scratch.file("whole.cfg") + "'" + options, scratch);
     const ToolResult bridged = runTool("run --comtrade '" + scratch.file("gap.cfg") + "'" + options, scratch);
     ASSERT_EQ(bridged.status, 0) << bridged.err;
-    EXPECT_NE(bridged.err.find("warning: " + scratch.file("gap.dat") + ": 5 sample(s) with missing values, the "
-                                                                        "first is sample 5001; 5 bridged"),
+    EXPECT_NE(bridged.err.find("warning: " + scratch.file("gap.dat") + ": 38 sample(s) with missing values, the "
+                                                                        "first is sample 5001; 38 bridged"),
               std::string::npos)
         << bridged.err;
     std::istringstream a(reference.out), b(bridged.out);
@@ -132,30 +136,33 @@ TEST(RunComtrade, AGapIsBridgedAndItsReportsMarked) {
     std::getline(b, lineB);
     EXPECT_EQ(lineB, lineA);
     EXPECT_EQ(lineB.substr(lineB.rfind(',') + 1), "quality");
-    // The gap starts 0.5 s after the first sample; marks last the filters'
-    // memory of 0.12 s after its last sample.
-    const double gapStart = 0.5, gapEnd = 0.5005 + 0.12;
+    // Marks from the 21st sample of the long gap (1.502 s after the first
+    // sample) until the filters' memory of 0.12 s after its last.
+    const double markStart = 1.502, markEnd = 1.503 + 0.12;
     int marked = 0;
     double firstTime = -1.0;
     while (std::getline(a, lineA) && std::getline(b, lineB)) {
-        double ta, ma, tb, mb;
+        double ta, ma, fa, ra, tb, mb, fb, rb;
         int qa, qb;
-        ASSERT_EQ(std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &ta, &ma, &qa), 3);
-        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &tb, &mb, &qb), 3);
+        ASSERT_EQ(std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%lf,%lf,%*d,%*d,%d", &ta, &ma, &fa, &ra, &qa), 5);
+        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%lf,%lf,%*d,%*d,%d", &tb, &mb, &fb, &rb, &qb), 5);
         if (firstTime < 0) firstTime = std::floor(ta);
         const double elapsed = ta - firstTime - 0.25;  // the recording starts at .25 s
         EXPECT_EQ(qa, 0);
         // A report's timestamp is one 50 Hz period before the sample that
         // gives it.
         const double at = elapsed + 0.02;
-        if (std::fabs(at - gapStart) > 2e-3 && std::fabs(at - gapEnd) > 2e-3) {
-            EXPECT_EQ(qb, at > gapStart && at < gapEnd ? 1 : 0) << elapsed;
+        if (std::fabs(at - markStart) > 2e-3 && std::fabs(at - markEnd) > 2e-3) {
+            EXPECT_EQ(qb, at > markStart && at < markEnd ? 1 : 0) << elapsed;
         }
         marked += qb;
+        if (at > 1.49) continue;
         EXPECT_NEAR(mb, ma, 1e-3 * ma) << elapsed;
+        EXPECT_NEAR(fb, fa, 1e-3) << elapsed;
+        EXPECT_NEAR(rb, ra, 0.05) << elapsed;
     }
-    // Reports every 20 ms across the 125 ms marked.
-    EXPECT_GE(marked, 6);
+    // Reports every 20 ms across the 121 ms marked.
+    EXPECT_GE(marked, 5);
 }
 
 // A frequency-tracking recorder: a new rate every cycle (32 samples a
