@@ -20,7 +20,8 @@ frequencies f0-2 .. f0+2 Hz in steps of 0.5, losses 0.1, 0.5, 1 and 2 %,
 bursts 1 to 8, at 4000 and 4800 Hz, 50 and 60 Hz.
 
     scripts/bridge-sweep.py [--orvane build/orvane] [--full] [--duration S]
-                            [--markdown FILE]
+                            [--markdown FILE] [--harmonic N] [--rates LIST]
+                            [--losses LIST] [--bursts LIST]
 """
 
 import argparse
@@ -49,13 +50,16 @@ def percentile(values, q):
     return s[lo] + (s[hi] - s[lo]) * (k - lo)
 
 
-def run_cell(orvane, tmp, rate, f0, f, loss, burst, duration, seed):
+def run_cell(orvane, tmp, rate, f0, f, loss, burst, duration, seed, harmonic):
     pcap = os.path.join(tmp, "cell.pcap")
     out = os.path.join(tmp, "cell.csv")
     publish = [orvane, "sv-publish", "--signal", "steady", "--frequency", repr(f), "--nominal-frequency", repr(f0),
                "--amplitude", repr(AMPLITUDE), "--duration", repr(duration), "--start-time", str(START),
                "--rate", str(rate), "--asdus", str(burst), "--lose", repr(loss), "--fault-seed", str(seed),
                "--pcap", pcap]
+    if harmonic:
+        # A 1 % harmonic: the reference stays the fundamental's phasor.
+        publish += ["--harmonic-order", str(harmonic), "--harmonic-fraction", "0.01"]
     subprocess.run(publish, check=True, capture_output=True, text=True)
     measure = [orvane, "run", "--sv-pcap", pcap, "--build", "auto", "--nominal-frequency", repr(f0), "--quality",
                "--reports-only", "--output", out]
@@ -102,6 +106,10 @@ def main():
     ap.add_argument("--full", action="store_true", help="the whole grid (long)")
     ap.add_argument("--duration", type=float, default=10.0, help="seconds of signal per cell (default 10)")
     ap.add_argument("--markdown", help="also write the table here")
+    ap.add_argument("--harmonic", type=int, default=0, help="add a 1 %% harmonic of this order to the signal")
+    ap.add_argument("--rates", help="sample rates, comma-separated (default 4000,4800)")
+    ap.add_argument("--losses", help="loss rates as fractions, comma-separated (0 for a loss-free baseline)")
+    ap.add_argument("--bursts", help="burst lengths, comma-separated")
     args = ap.parse_args()
 
     if args.full:
@@ -116,6 +124,12 @@ def main():
         offsets = [-2.0, 0.0, 1.5]
         losses = [0.005, 0.02]
         bursts = [1, 4, 8]
+    if args.rates:
+        rates = [int(x) for x in args.rates.split(",")]
+    if args.losses:
+        losses = [float(x) for x in args.losses.split(",")]
+    if args.bursts:
+        bursts = [int(x) for x in args.bursts.split(",")]
 
     header = ("| Fs | f0 | loss | burst | worst f | TVE worst / p99 (%) | FE worst / p99 (mHz) | "
               "RFE worst / p99 (Hz/s) | do not use | bridged |")
@@ -132,7 +146,7 @@ def main():
                         worst = None
                         for off in offsets:
                             f = f0 + off
-                            r = run_cell(args.orvane, tmp, rate, f0, f, loss, burst, args.duration, seed)
+                            r = run_cell(args.orvane, tmp, rate, f0, f, loss, burst, args.duration, seed, args.harmonic)
                             seed += 1
                             r["f"] = f
                             if worst is None:
