@@ -10,9 +10,10 @@ are compared with the signal's exact phasor (peak magnitude A, angle
 2*pi*(f - f0)*t against the nominal cosine whose phase is zero at whole
 seconds, frequency f, ROCOF 0) and the cell gives the worst and the 99th
 percentile of TVE, FE and RFE over the reports that are not "do not use",
-the share of reports "do not use" (the --quality column), and the share of
+the share of reports "do not use" (the --quality column), the share of
 samples resting on bridged samples within the bridge's proven span (the
-stream's note). The first second of reports (the filters filling) is left
+stream's note), and the worst FE and RFE of the "do not use" reports (runs
+past the proven span are bridged all the same, up to the filters' memory). The first second of reports (the filters filling) is left
 out.
 
 The default grid is reduced (minutes); --full runs the whole grid:
@@ -73,6 +74,7 @@ def run_cell(orvane, tmp, rate, f0, f, loss, burst, duration, seed, harmonic):
     offset = Fraction(repr(f)) - Fraction(repr(f0))
     cycles0 = float((offset * midnight) % 1)
     tve, fe, rfe = [], [], []
+    flagged_fe, flagged_rfe = [], []
     reports = unusable = 0
     with open(out, newline="") as fh:
         for row in csv.DictReader(fh):
@@ -80,8 +82,12 @@ def run_cell(orvane, tmp, rate, f0, f, loss, burst, duration, seed, harmonic):
             if t < 80000.0 + 1.0:
                 continue
             reports += 1
-            if row["quality"] not in ("0", "0.0"):
+            flagged = row["quality"] not in ("0", "0.0")
+            if flagged:
                 unusable += 1
+                # Measured all the same: how far the bridge holds past its span.
+                flagged_fe.append(abs(float(row["frequency"]) - f))
+                flagged_rfe.append(abs(float(row["rocof"])))
                 continue
             angle = 2 * math.pi * (cycles0 + float(offset) * t)
             mag, ang = float(row["magnitude"]), float(row["angle"])
@@ -97,6 +103,7 @@ def run_cell(orvane, tmp, rate, f0, f, loss, burst, duration, seed, harmonic):
         "tve": (max(tve, default=float("nan")), percentile(tve, 0.99)),
         "fe": (max(fe, default=float("nan")), percentile(fe, 0.99)),
         "rfe": (max(rfe, default=float("nan")), percentile(rfe, 0.99)),
+        "flagged": (max(flagged_fe, default=0.0), max(flagged_rfe, default=0.0)),
     }
 
 
@@ -132,8 +139,8 @@ def main():
         bursts = [int(x) for x in args.bursts.split(",")]
 
     header = ("| Fs | f0 | loss | burst | worst f | TVE worst / p99 (%) | FE worst / p99 (mHz) | "
-              "RFE worst / p99 (Hz/s) | do not use | bridged |")
-    lines = [header, "|" + "---|" * 10]
+              "RFE worst / p99 (Hz/s) | do not use | bridged | do not use: worst FE (mHz) / RFE (Hz/s) |")
+    lines = [header, "|" + "---|" * 11]
     print(header, flush=True)
     began = time.time()
     seed = 1
@@ -160,13 +167,15 @@ def main():
                             worst["fe"] = tuple(max(a, b) for a, b in zip(worst["fe"], r["fe"]))
                             worst["unusable"] = max(worst["unusable"], r["unusable"])
                             worst["bridged"] = max(worst["bridged"], r["bridged"])
+                            worst["flagged"] = tuple(max(a, b) for a, b in zip(worst["flagged"], r["flagged"]))
                         w = worst
                         ok = w["tve"][0] <= TVE_LIMIT and w["fe"][0] <= FE_LIMIT and w["rfe"][0] <= RFE_LIMIT
                         line = ("| %d | %g | %g %% | %d | %g | %.3f / %.3f | %.2f / %.2f | %.3f / %.3f | %.2f %% | "
-                                "%.1f %% |%s" % (rate, f0, loss * 100, burst, w["f"], w["tve"][0] * 100,
+                                "%.1f %% | %.2f / %.3f |%s" % (rate, f0, loss * 100, burst, w["f"], w["tve"][0] * 100,
                                                  w["tve"][1] * 100, w["fe"][0] * 1000, w["fe"][1] * 1000,
                                                  w["rfe"][0], w["rfe"][1], w["unusable"] * 100,
-                                                 w["bridged"] * 100, "" if ok else " over"))
+                                                 w["bridged"] * 100, w["flagged"][0] * 1000, w["flagged"][1],
+                                                 "" if ok else " over"))
                         lines.append(line)
                         print(line, flush=True)
     print("%.0f s" % (time.time() - began), file=sys.stderr)
