@@ -152,7 +152,8 @@ Command setup(CLI::App& root) {
         "With --sv IFACE the samples are a sampled-values stream captured live (root or\n"
         "CAP_NET_RAW), the only input: the model steps each sample as it arrives,\n"
         "whether or not a PDC listens, and the server ends a second after the stream\n"
-        "stops. Reports leaning on lost or flagged samples are sent 'do not use'.\n");
+        "stops. Lost or flagged samples are bridged; reports leaning on gaps longer\n"
+        "than the bridge's proven span (2 ms) are sent 'do not use'.\n");
     const struct {
         const char* name;
         Kind kind;
