@@ -248,8 +248,9 @@ void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
     const std::string group = "Recordings";
     r.options = {
         addText(app, "--phases", r.phases,
-                "the recording's phase channels by name or number (default: its three voltage channels, or the "
-                "voltages marked phase A, B, C)")
+                "the recording's phase channels by name or number (4 or A4, from 1) (default: its three voltage "
+                "channels, ordered by their phase fields A, B, C when those name each once, or the voltages marked "
+                "phase A, B, C)")
             ->type_name("A,B,C"),
         app->add_flag("--line-to-line", r.lineToLine,
                       "the voltage channels (or --phases AB,BC,CA) are line-to-line; found from names like VAB, "

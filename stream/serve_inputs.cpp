@@ -7,6 +7,7 @@
 
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_sample_reader.h"
+#include "io/reporting_capacity.h"
 #include "stream/frame_output.h"
 
 namespace {
@@ -44,6 +45,10 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             source = std::move(sv);
         }
         build_ = buildByTag(s.choice.buildTag);
+        // The same refusal as orvane run's: a stream whose frames would skip
+        // most report instants is never what a client expects.
+        error = reportingCapacityProblem(build_->fs, s.ports.ports.reportRate);
+        if (!error.empty()) return false;
         if (input.kind == ServeInputChoice::Kind::Csv) {
             source = CsvSampleReader::open(input.text, error);
         } else if (input.kind == ServeInputChoice::Kind::Signal) {
