@@ -241,11 +241,16 @@ double ServeStream::utcAheadOfLead(size_t k) const {
 }
 
 bool ServeStream::stepFollower(size_t k) {
-    // A follower steps every sample of its own that lies less than one
-    // sample period after the lead's on UTC, so that it has passed every
-    // report instant the lead has; one sample a call once they run side by
-    // side, none while it starts later, its catch-up while it started
-    // earlier (bounded by kMostSecondsApart).
+    // A follower steps every sample of its own that lies less than one and
+    // a half sample periods after the lead's on UTC: it runs one sample
+    // ahead, so that it has reported every instant the lead has even where
+    // an instant falls on a sample and the rounding of its Time (2.4e-7 s
+    // at a Unix time) puts its strobe one sample later than the lead's.
+    // One sample a call once they run side by side, none while it starts
+    // later, its catch-up while it started earlier (bounded by
+    // kMostSecondsApart). Instants lie at least three samples apart within
+    // every build's reporting capacity, so the one ahead never reports the
+    // next instant before the lead's frame goes.
     const double period = 1.0 / sampleRate_;
     Input& input = inputs_[k];
     while (!input.ended) {
@@ -261,7 +266,7 @@ bool ServeStream::stepFollower(size_t k) {
             }
             input.havePending = true;
         }
-        if (utcAheadOfLead(k) >= period * (1.0 - 1e-6)) return true;
+        if (utcAheadOfLead(k) >= 1.5 * period) return true;
         stepFollowerSample(k);
     }
     return true;

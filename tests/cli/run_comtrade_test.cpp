@@ -284,7 +284,9 @@ TEST(RunComtrade, LineFrequencyThatIsNot50Or60IsSaidWithTheNominalChosen) {
         ASSERT_GT(reports.size(), 20u);
         const ModelOutputs& last = reports.back();
         EXPECT_NEAR(last.frequency, 60.0, 1e-3);
-        if (c.sixty) EXPECT_NEAR(last.angle, 0.3, 1e-3);
+        if (c.sixty) {
+            EXPECT_NEAR(last.angle, 0.3, 1e-3);
+        }
         // The option decides without a word.
         const ToolResult told = runTool("run --in-process --reports-only --nominal-frequency 60 --comtrade '" + stem +
                                             ".cfg' --output '" + stem + ".csv'",

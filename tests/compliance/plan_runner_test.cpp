@@ -128,7 +128,9 @@ TEST(PlanRunner, NoReportsAtAllIsSaidPlainlyInEveryRow) {
             EXPECT_EQ(line.note.find("worst: "), std::string::npos) << line.note;
             EXPECT_NE(line.note.find("no report was made"), std::string::npos) << line.note;
             for (const SummaryCell& cell : line.cells) {
-                if (cell.text != "-") EXPECT_EQ(cell.text, "no reports") << table.title;
+                if (cell.text != "-") {
+                    EXPECT_EQ(cell.text, "no reports") << table.title;
+                }
             }
         }
     }

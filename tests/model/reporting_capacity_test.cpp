@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "io/reporting_capacity.h"
@@ -25,9 +27,10 @@ bool everyInstantReported(const ModelEntry& entry, double origin, int32_t rate) 
     if (!model.start()) return false;
     const double fs = entry.build->fs;
     // Start-up: the block reports at 50/s until its first channel restart
-    // latches the request (about 0.14 s), and that hand-over report falls
-    // off the grid; then a window of at least two report intervals.
-    const double window = std::max(0.1, 2.5 / rate);
+    // latches the request (about 0.14 s); the hand-over report falls at the
+    // next instant of the new rate, or off both grids. Then a window of at
+    // least two more report intervals.
+    const double window = std::max(0.1, 3.5 / rate);
     const int64_t samples = static_cast<int64_t>(std::ceil((0.2 + window) * fs));
     ModelInputs in;
     in.reportRate = rate;
@@ -44,7 +47,7 @@ bool everyInstantReported(const ModelEntry& entry, double origin, int32_t rate) 
             if (atRate > 0) return false;  // the rate fell back
             continue;
         }
-        if (atRate == 0 && out.timestamp - origin > 0.2) return false;  // no hand-over within start-up
+        if (atRate == 0 && out.timestamp - origin > 0.2 + 1.0 / rate) return false;  // no hand-over
         if (atRate >= 2 && std::fabs(out.timestamp - previous - 1.0 / rate) > 1e-6) {
             return false;  // an instant skipped
         }
