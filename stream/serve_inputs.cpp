@@ -47,8 +47,12 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
         build_ = buildByTag(s.choice.buildTag);
         // The same refusal as orvane run's: a stream whose frames would skip
         // most report instants is never what a client expects.
-        error = reportingCapacityProblem(build_->fs, s.ports.ports.reportRate);
-        if (!error.empty()) return false;
+        const std::string beyond =
+            build_ != nullptr ? reportingCapacityProblem(build_->fs, s.ports.ports.reportRate) : std::string();
+        if (!beyond.empty()) {
+            error = beyond;
+            return false;
+        }
         if (input.kind == ServeInputChoice::Kind::Csv) {
             source = CsvSampleReader::open(input.text, error);
         } else if (input.kind == ServeInputChoice::Kind::Signal) {
