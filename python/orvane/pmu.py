@@ -4,6 +4,7 @@ signal at once (`run`)."""
 from __future__ import annotations
 
 import os
+import warnings
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional, Sequence, Union
@@ -259,9 +260,15 @@ class Pmu:
         ------
         ValueError
             Wrong shapes, values that are not numbers, a report rate outside
-            int32 or beyond the build's reporting capacity (the 4k build
-            produces every report only up to 999 per second), a report mode
-            other than 0 or 1.
+            int32, one report rate for every sample beyond the build's
+            reporting capacity (the 4k build produces every report only up
+            to 999 per second), a report mode other than 0 or 1.
+
+        Warns
+        -----
+        OrvaneWarning
+            Report rates given per sample that reach beyond the build's
+            reporting capacity (passed to the block as they are).
         RuntimeError
             The block stopped (it takes no further samples).
         """
@@ -277,10 +284,14 @@ class Pmu:
         rates = _report_rate(report_rate, n)
         if n > 0:
             # The block clamps the port to 1..1200; the build's capacity is
-            # checked on what it will use (the tool's words, ValueError).
+            # checked on what it will use, in the tool's words. One rate for
+            # every sample is what --report-rate is: refused. A rate per
+            # sample is the port itself, as a sample CSV's column: warned.
             problem = _orvane.reporting_capacity_problem(self.rate, int(np.clip(rates.max(), 1, 1200)))
-            if problem:
+            if problem and np.ndim(report_rate) == 0:
                 raise ValueError(problem)
+            if problem:
+                warnings.warn(problem, OrvaneWarning, stacklevel=3)
         outputs = self._core.step(
             t, ph, rates, _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
             _per_sample("phase_coeffs", phase_coeffs, n, 3), _per_sample("nominal_frequency", nominal_frequency, n),
