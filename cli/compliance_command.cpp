@@ -111,7 +111,8 @@ Command setup(CLI::App& root) {
                "50 (default) or 60 Hz")
         ->type_name("HZ");
     addInteger(app, "--report-rate", 1, 1200, o->reportRate,
-               "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz)");
+               "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz); beyond the build's reporting "
+               "capacity (the 4k build: 999) a warning, and the plan fails");
     app->add_option_function<std::string>(
            "--estimator",
            [o](const std::string& which) {

@@ -104,8 +104,8 @@ bool ServeStream::prepare() {
                                utcText(blockSettings_[0].timeOffset, inputs_[0].in.time) +
                                ": their blocks cannot be lined up on UTC (" + describeSpan(std::fabs(apart)) +
                                " apart, at most " + std::to_string(static_cast<int>(kMostSecondsApart)) +
-                               " s allowed); give the signal a --start-time in seconds since 1970 near the "
-                               "recording's, or serve them apart");
+                               " s allowed); a built-in signal starts at its --start-time in seconds since 1970 (give "
+                               "the other input's start), or serve them apart");
         }
     }
     std::string problem;
