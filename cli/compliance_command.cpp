@@ -53,6 +53,8 @@ int complianceCommand(ComplianceOptions& o) {
     // says why before the minutes of simulation.
     const std::string beyond = reportingCapacityProblem(build->fs, settings.reportRate);
     if (!beyond.empty()) note("warning: " + beyond + "; the plan runs and will fail for it");
+    const std::string caution = reportingCapacityCaution(build->fs, settings.reportRate);
+    if (!caution.empty()) note("warning: " + caution);
     const bool runModel = o.estimator != "reference";
     const bool runReference = o.estimator != "model";
 

@@ -33,3 +33,22 @@ std::string reportingCapacityProblem(double sampleRate, int32_t reportRate) {
            " reports per second, and above that it skips instants; use a report rate of at most " +
            std::to_string(capacity) + ", or the 10k or 14p4k build";
 }
+
+int32_t reportingCapacityUnderChange(double sampleRate) {
+    // Measured by `orvane compliance --quick --build B --report-rate R`
+    // (README, Reporting capacity): no report missing at 701 (4k), 1199
+    // (10k) and 1200 (14p4k).
+    if (sampleRate < 10000.0) return 701;
+    if (sampleRate < 14400.0) return 1199;
+    return 1200;
+}
+
+std::string reportingCapacityCaution(double sampleRate, int32_t reportRate) {
+    const int32_t steady = reportingCapacity(sampleRate);
+    const int32_t underChange = reportingCapacityUnderChange(sampleRate);
+    if (reportRate <= underChange || reportRate > steady) return "";
+    return "at report rate " + std::to_string(reportRate) + " the " + buildName(sampleRate) +
+           " build skips some report instants while the frequency moves or after a step (the quick compliance plan "
+           "loses reports above " + std::to_string(underChange) +
+           " per second); every instant of a steady signal is produced";
+}

@@ -19,4 +19,12 @@ int32_t reportingCapacity(double sampleRate);
 // sentence naming the build, the rate and the limit, for a refusal.
 std::string reportingCapacityProblem(double sampleRate, int32_t reportRate);
 
+// Within the capacity, the timestamp's step grows while the tuning follows
+// a moving frequency or a channel hands over after a step, so near the
+// limit some instants are still skipped then. The highest rate at which the
+// quick compliance plan (ramps, modulation, steps) loses no report; and,
+// above it, one sentence for a warning (empty otherwise).
+int32_t reportingCapacityUnderChange(double sampleRate);
+std::string reportingCapacityCaution(double sampleRate, int32_t reportRate);
+
 #endif  // ORVANE_IO_REPORTING_CAPACITY_H

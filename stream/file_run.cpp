@@ -136,6 +136,8 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     // then the defaults.)
     const std::string beyond = reportingCapacityProblem(build->fs, settings.ports.reportRate);
     if (!beyond.empty()) return failure(2, beyond);
+    const std::string caution = reportingCapacityCaution(build->fs, settings.ports.reportRate);
+    if (!caution.empty()) warn("warning: " + caution);
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failure(2, error);
     const RunDescription description =

@@ -53,6 +53,10 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             error = beyond;
             return false;
         }
+        if (k == 0 && build_ != nullptr) {
+            const std::string caution = reportingCapacityCaution(build_->fs, s.ports.ports.reportRate);
+            if (!caution.empty()) std::fprintf(stderr, "orvane serve: warning: %s\n", caution.c_str());
+        }
         if (input.kind == ServeInputChoice::Kind::Csv) {
             source = CsvSampleReader::open(input.text, error);
         } else if (input.kind == ServeInputChoice::Kind::Signal) {

@@ -79,6 +79,9 @@ def compliance(build: str = "10k", *, nominal_frequency: int = 50, report_rate: 
     beyond = _orvane.reporting_capacity_problem(build_rate(build), rate)
     if beyond:
         warnings.warn(beyond + "; the plan runs and will fail for it", OrvaneWarning, stacklevel=2)
+    caution = _orvane.reporting_capacity_caution(build_rate(build), rate)
+    if caution:
+        warnings.warn(caution, OrvaneWarning, stacklevel=2)
     if estimator not in ("model", "reference", "both"):
         raise ValueError(f"option '--estimator' must be model, reference or both, not '{estimator}'")
     path = ""

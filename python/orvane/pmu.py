@@ -263,14 +263,16 @@ class Pmu:
             int32, one report rate for every sample beyond the build's
             reporting capacity (the 4k build produces every report only up
             to 999 per second), a report mode other than 0 or 1.
+        RuntimeError
+            The block stopped (it takes no further samples).
 
         Warns
         -----
         OrvaneWarning
             Report rates given per sample that reach beyond the build's
-            reporting capacity (passed to the block as they are).
-        RuntimeError
-            The block stopped (it takes no further samples).
+            reporting capacity (passed to the block as they are), and rates
+            at which the build skips some instants while the frequency moves
+            or after a step (4k above 701 per second, 10k at 1200).
         """
         ph = _phases(phases)
         n = ph.shape[0]
@@ -292,6 +294,9 @@ class Pmu:
                 raise ValueError(problem)
             if problem:
                 warnings.warn(problem, OrvaneWarning, stacklevel=3)
+            caution = _orvane.reporting_capacity_caution(self.rate, int(np.clip(rates.max(), 1, 1200)))
+            if caution:
+                warnings.warn(caution, OrvaneWarning, stacklevel=3)
         outputs = self._core.step(
             t, ph, rates, _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
             _per_sample("phase_coeffs", phase_coeffs, n, 3), _per_sample("nominal_frequency", nominal_frequency, n),

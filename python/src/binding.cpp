@@ -564,6 +564,9 @@ PYBIND11_MODULE(_orvane, m) {
         const NominalChoice c = nominalForLineFrequency(lineFrequency, fileName);
         return py::make_tuple(c.nominal, c.note);
     });
+    m.def("reporting_capacity_caution", [](double sampleRate, int32_t reportRate) {
+        return reportingCapacityCaution(sampleRate, reportRate);
+    });
     m.def("reporting_capacity_problem", [](double sampleRate, int32_t reportRate) {
         return reportingCapacityProblem(sampleRate, reportRate);
     });
