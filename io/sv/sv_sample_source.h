@@ -71,10 +71,12 @@ public:
     std::optional<double> fractionConsumed() const override;
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
-    // A sample lost, flagged by its sender, or within the filters' memory of
-    // a bridged one.
+    // With a gap filler, what it judged (a lost or flagged sample it bridged
+    // within its proven span is usable); without one, a sample lost or
+    // flagged by its sender. And a fresh start after a long gap.
     ReportQuality sampleQuality() const override {
-        ReportQuality q = flags_.any() || flags_.marked ? kQualityMissing : 0;
+        const bool marked = filler_ != nullptr ? flags_.marked : flags_.any();
+        ReportQuality q = marked ? kQualityMissing : 0;
         if (flags_.restart()) q |= kQualityRestarted;
         return q;
     }
