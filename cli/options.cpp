@@ -269,6 +269,10 @@ void readRecordingOptions(const RecordingOptions& r, ComtradeReadOptions& read) 
     if (read.phases.size() != 3) throw UsageError("--phases needs three channels, as in VA,VB,VC");
 }
 
+std::vector<CLI::Option*> recordingOnlyOptions(const RecordingOptions& r) {
+    return std::vector<CLI::Option*>(r.options.begin() + 1, r.options.end());
+}
+
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {
     const std::string group = "Signal shaping (any signal takes any of them; angles in degrees)";
     std::vector<CLI::Option*> options = {

@@ -121,6 +121,9 @@ struct RecordingOptions {
 };
 void addRecordingOptions(CLI::App* app, RecordingOptions& recording);
 void readRecordingOptions(const RecordingOptions& recording, ComtradeReadOptions& read);
+// The recording options that a plain three-phase CSV does not take (all but
+// --phases, which names its columns).
+std::vector<CLI::Option*> recordingOnlyOptions(const RecordingOptions& recording);
 
 // Which sampled-values stream to take and how to read its phases: --sv-id,
 // --appid, --sv-mac, --sv-channels A,B,C and --sv-scale S or SA,SB,SC.

@@ -1,7 +1,7 @@
 // Watches the samples of a run for what deserves a warning and passes them
-// on unchanged: phases in the wrong order (a negative sequence larger than
-// the positive one over the first second), and a `Time` past the point from
-// which the block's report grid finds no report instant any more.
+// on unchanged: the checks every road shares (io/input_checks.h) on a
+// sample source of the tool. The source itself warns of its missing values
+// and time jumps, in its own terms (lines of a file, a recording's gaps).
 #ifndef ORVANE_IO_INPUT_WATCH_H
 #define ORVANE_IO_INPUT_WATCH_H
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "io/input_checks.h"
 #include "io/sample_source.h"
 
 class InputWatch : public SampleSource {
@@ -24,25 +25,11 @@ public:
     Status next(ModelInputs& in) override;
 
     // One line each ("warning: NAME: ..."), no line ends; call after the run.
-    std::vector<std::string> warnings();
+    std::vector<std::string> warnings() { return checks_.takeWarnings(true); }
 
 private:
-    void judgeSequence();
-
     SampleSource& inner_;
-    double fs_;
-    uint64_t samples_ = 0;
-    uint64_t window_;  // samples of the first second
-    double omega_ = 0.0;  // rad per sample at the nominal frequency
-    double re_[3] = {0, 0, 0}, im_[3] = {0, 0, 0};
-    bool judged_ = false;
-    std::string sequenceWarning_;
-    std::string timeWarning_;
+    InputChecks checks_;
 };
-
-// The last `Time` at which the report grid of `reportRate` reports per
-// second still finds report instants: the block clamps Time and the report
-// index to +-2e9, so past 2e9 + 1 + 2e9/R seconds no instant is found.
-double reportGridLimit(double reportRate);
 
 #endif  // ORVANE_IO_INPUT_WATCH_H

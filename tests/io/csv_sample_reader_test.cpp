@@ -179,7 +179,7 @@ TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
         }
     }
     std::string error;
-    EXPECT_NEAR(csvSampleRate(write(rows({t0, t0 + 1.0 / 4800})), error), 4800.0, 1e-6) << error;
+    EXPECT_NEAR(csvSampleRate(write(rows({t0, t0 + 1.0 / 4800})), {}, error).rate, 4800.0, 1e-6) << error;
 }
 
 TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
