@@ -25,7 +25,9 @@ public:
     Status next(ModelInputs& in) override;
 
     // One line each ("warning: NAME: ..."), no line ends; call after the run.
-    std::vector<std::string> warnings() { return checks_.takeWarnings(true); }
+    // `inputEnded`: the run read the input to its end (not stopped by a
+    // fault), so the checks of the whole input are judged too.
+    std::vector<std::string> warnings(bool inputEnded = true) { return checks_.takeWarnings(inputEnded); }
 
 private:
     SampleSource& inner_;

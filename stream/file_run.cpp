@@ -186,7 +186,7 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     }
     InputWatch watch(source, build->fs);
     const RunOutcome run = runSamples(watch, *driver, sinks, progress);
-    for (const std::string& warning : watch.warnings()) warn(warning);
+    for (const std::string& warning : watch.warnings(run.exitStatus == 0)) warn(warning);
     FileOutcome outcome;
     outcome.exitStatus = run.exitStatus;
     outcome.error = run.error;

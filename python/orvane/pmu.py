@@ -320,12 +320,21 @@ class Pmu:
         ------
         ValueError
             Wrong shapes, values that are not numbers, a report rate outside
-            int32, a report mode other than 0 or 1.
+            int32 (or, given as one value, outside 1..1200), a nominal
+            frequency given as one value outside 45..65 Hz, a report mode
+            other than 0 or 1, sample times at another rate than the
+            build's (judged once the times given so far tell it).
         RuntimeError
             The block stopped (it takes no further samples).
+
+        Warns
+        -----
+        OrvaneWarning
+            The shared input checks' warnings (see :func:`orvane.run`).
         """
         ph = _phases(phases)
         n = ph.shape[0]
+        rate_array = _report_rate(report_rate, n)
         _option_ranges(report_rate, nominal_frequency)
         if time is None:
             k0 = self._core.samples
@@ -336,7 +345,7 @@ class Pmu:
                 raise ValueError(f"time must have one value per sample ({n}), not shape {t.shape}")
             self._check_rate(t)
         outputs = self._core.step(
-            t, ph, _report_rate(report_rate, n), _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
+            t, ph, rate_array, _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
             _per_sample("phase_coeffs", phase_coeffs, n, 3), _per_sample("nominal_frequency", nominal_frequency, n),
             _report_mode(report_mode, n))
         _warn(self._core.take_warnings(False))
@@ -466,7 +475,6 @@ def run(phases: ArrayLike, time: Optional[ArrayLike] = None, *, build: str = "10
     ph = _phases(phases)
     if ph.shape[0] == 0:
         raise ValueError("phases: no samples (an empty array); give at least one row of a, b, c")
-    _option_ranges(report_rate, nominal_frequency)
     if build == "auto":
         build = _build_for(time, build)
     with Pmu(build, start_time=start_time, deliverable=deliverable, in_process=in_process) as pmu:
