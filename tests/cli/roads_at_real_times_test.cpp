@@ -336,3 +336,23 @@ TEST_F(RoadsAtRealTimes, SameSamplesGiveTheSameBitsAndQuantisedOnesAgree) {
 }
 
 }  // namespace
+
+namespace {
+
+// One check, every road: run and serve refuse a file at another rate with
+// the same words, and read a plain CSV at Unix times at its own rate.
+TEST(OneCheckEveryRoad, RunAndServeRefuseAFileAtAnotherRateAlike) {
+    ScratchDirectory scratch("roads_refuse");
+    const std::string path = scratch.file("at4800.csv");
+    writeCsv(path, samplesOf(4800.0, 1700000123.37), true);
+    const std::string says = path +
+                             ": the samples are at 4800 Hz (mean of 4799 steps over the first 0.999792 s, whole hertz), but "
+                             "the 10k build takes 10000 Hz";
+    for (const std::string command : {"run --in-process", "serve --listen 127.0.0.1:0"}) {
+        const ToolResult r = runTool(command + " --input " + path, scratch);
+        EXPECT_EQ(r.status, 2) << command;
+        EXPECT_NE(r.err.find(says), std::string::npos) << command << ": " << r.err;
+    }
+}
+
+}  // namespace
