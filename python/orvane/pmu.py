@@ -405,12 +405,21 @@ def run(phases: ArrayLike, time: Optional[ArrayLike] = None, *, build: str = "10
       1..1200 and 45..65 Hz, else ``ValueError``; one value per sample is
       the block's own port, which the model clamps (as the columns of a
       13-column sample CSV);
+    * an empty array is refused (``ValueError``);
     * warnings (:class:`OrvaneWarning`, one line each): samples with a
       missing value (NaN, infinite), time that stands still, runs back or
       jumps, phases in the wrong order (the negative sequence larger than
       the positive over the first second), a Time past the report grid's
       limit, an input shorter than the filters need to settle (0.12 s:
       every report rests on start-up values).
+
+    Files: a plain three-phase CSV (header ``time,va,vb,vc``, or any header
+    with a ``time`` column, its phase columns named by ``phases=`` of
+    :func:`orvane.read_samples`) holds times and phases only; read it with
+    ``orvane.read_samples(path, build="auto")`` (its rate found from its
+    first second and resampled to a build's rate when needed, as ``orvane
+    run --build auto`` does) and give the ports here as keywords. A 13-column
+    sample CSV carries its ports: ``orvane.run(**orvane.read_samples(path))``.
 
     Parameters
     ----------
