@@ -10,6 +10,7 @@
 #include <map>
 
 #include "io/comtrade/comtrade_text.h"
+#include "io/input_checks.h"
 
 std::vector<Command (*)(CLI::App&)>& commandSetups() {
     static std::vector<Command (*)(CLI::App&)> setups;
@@ -222,14 +223,8 @@ std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports) {
             [&ports](double hz) {
                 // The model's filters and its correction are laid out for
                 // 50 and 60 Hz systems.
-                if (!(hz >= kMinNominal && hz <= kMaxNominal)) {
-                    char text[160];
-                    std::snprintf(text, sizeof text,
-                                  "option '--nominal-frequency': %g Hz is outside %g..%g Hz (the model is built for "
-                                  "50 and 60 Hz systems)",
-                                  hz, kMinNominal, kMaxNominal);
-                    throw CLI::ValidationError(text);
-                }
+                const std::string refused = nominalFrequencyError(hz);
+                if (!refused.empty()) throw CLI::ValidationError("option '--nominal-frequency': " + refused);
                 ports.nominalFrequency = hz;
             },
             "NominalFrequency port, 45..65 Hz (default 50)")
@@ -249,7 +244,8 @@ void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
     r.options = {
         addText(app, "--phases", r.phases,
                 "the recording's phase channels by name or number (default: its three voltage channels, or the "
-                "voltages marked phase A, B, C)")
+                "voltages marked phase A, B, C); for a CSV, its phase columns by header name (a plain three-phase "
+                "CSV, ports from the options)")
             ->type_name("A,B,C"),
         app->add_flag("--line-to-line", r.lineToLine,
                       "the voltage channels (or --phases AB,BC,CA) are line-to-line; found from names like VAB, "

@@ -17,6 +17,7 @@
 #include "model/ports.h"
 #include "io/sv/sv_stream.h"
 #include "signals/built_in_signals.h"
+#include "io/input_checks.h"
 #include "stream/model_road.h"
 
 // A command: its subcommand and what runs it once the options are read.
@@ -100,9 +101,10 @@ CLI::Option* addTriple(CLI::App* app, const std::string& name, double* target, c
 // --build TAG, --deliverable PATH and --in-process (one or the other).
 void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto);
 
-// The nominal frequencies the options take, Hz.
-inline constexpr double kMinNominal = 45.0;
-inline constexpr double kMaxNominal = 65.0;
+// The nominal frequencies the options take, Hz: the shared range of every
+// road (io/input_checks.h).
+inline constexpr double kMinNominal = kLowestNominalFrequency;
+inline constexpr double kMaxNominal = kHighestNominalFrequency;
 
 // The configuration ports: --report-rate, --nominal-frequency,
 // --report-mode, --magnitude-coeffs, --phase-coeffs. Returns the options,
