@@ -184,10 +184,11 @@ Command setup(CLI::App& root) {
                   "at the end, say on standard error where the run's wall time went: reading the input, the model, "
                   "writing the outputs");
     app->add_flag("--bridge-gaps", o->settings.bridgeGaps,
-                  "bridge short runs of missing samples (NaN) in a sample CSV: each takes the value one nominal "
-                  "period earlier (always done for recordings)");
+                  "bridge short runs of missing samples (NaN) in a sample CSV: each takes the value the same "
+                  "phase had one measured period earlier (always done for recordings)");
     app->add_flag("--quality", o->settings.quality,
-                  "add a last output column 'quality': 1 where the measurement rests on bridged samples");
+                  "add a last output column 'quality': 1 where the measurement rests on missing samples or on "
+                  "gaps longer than the bridge is proven for");
     addText(app, "--c37118", o->frames,
             "also write the reports as IEEE C37.118.2 frames: CFG-2, then one data frame per report")
         ->type_name("FILE");

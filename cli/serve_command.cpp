@@ -152,13 +152,16 @@ Command setup(CLI::App& root) {
         "the input ends, the server closes the connections and exits. Ctrl-C stops it.\n"
         "\n"
         "Several inputs make several PMU blocks in one stream, aligned on the first\n"
-        "input's report instants; a block whose input ended or has no report at an\n"
+        "input's report instants on UTC (a recording's Time counts from its UTC midnight,\n"
+        "a signal's --start-time and a CSV's time from 1970; inputs starting more than\n"
+        "60 s apart are refused); a block whose input ended or has no report at an\n"
         "instant is sent as absent data flagged 'do not use'.\n"
         "\n"
         "With --sv IFACE the samples are a sampled-values stream captured live (root or\n"
         "CAP_NET_RAW), the only input: the model steps each sample as it arrives,\n"
         "whether or not a PDC listens, and the server ends a second after the stream\n"
-        "stops. Reports leaning on lost or flagged samples are sent 'do not use'.\n");
+        "stops. Lost or flagged samples are bridged; reports leaning on gaps longer\n"
+        "than the bridge's proven span (2 ms) are sent 'do not use'.\n");
     const struct {
         const char* name;
         Kind kind;

@@ -10,7 +10,7 @@
 void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     // A flagged sample's values are not to be trusted even when present.
     if (flags.any()) std::fill(phase, phase + 3, std::numeric_limits<double>::quiet_NaN());
-    flags.marked = bridge_.process(phase);
+    quality_ = bridge_.process(phase);
     // Past the filters' memory nothing is left of the signal before the
     // gap: the model starts again as at the stream's start, instead of
     // carrying the zeros below into its state.
@@ -24,9 +24,12 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     for (int p = 0; p < 3; ++p) {
         if (!std::isfinite(phase[p])) {
             phase[p] = 0.0;
-            flags.marked = true;
+            quality_ |= kQualityMissing;
         }
     }
+    // Until the sources carry quality words, a sample is marked when its
+    // word says "do not use"; one bridged within the proven span is not.
+    flags.marked = qualityDoNotUse(quality_);
 }
 
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
@@ -77,9 +80,16 @@ std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGap
     }
     for (const std::string& fault : s.malformed().describe()) notes.push_back(source.name() + ": " + fault);
     if (bridge != nullptr && bridge->bridged() > 0) {
-        notes.push_back(source.name() + ": " + std::to_string(bridge->bridged()) +
-                        " samples bridged with the same phase one nominal period earlier; the reports within the "
-                        "filters' memory of them are marked");
+        const GapBridge& b = bridge->bridge();
+        const double all = static_cast<double>(std::max<uint64_t>(b.samplesProcessed(), 1));
+        std::snprintf(line, sizeof line,
+                      "%s: %llu samples bridged with the same phase one measured period earlier; of all samples, "
+                      "%.3f %% rest on gaps within the bridge's proven span (%zu samples, bridged) and %.3f %% on "
+                      "longer gaps or missing samples (do not use)",
+                      source.name().c_str(), static_cast<unsigned long long>(bridge->bridged()),
+                      100.0 * static_cast<double>(b.samplesWithBridgedBit()) / all, b.provenSamples(),
+                      100.0 * static_cast<double>(b.samplesWithMissingBit()) / all);
+        notes.emplace_back(line);
     }
     if (bridge != nullptr && bridge->unbridged() > 0) {
         notes.push_back(source.name() + ": " + std::to_string(bridge->unbridged()) +

@@ -20,9 +20,9 @@
 
 // The recordings' gap bridge on a live or captured stream: a lost sample,
 // and one its sender flagged unusable, is bridged by the same rule as a
-// missing value of a recording (the same phase one nominal period earlier,
-// for at most the filters' memory), and marks the samples whose
-// measurements lean on it. The first usable sample after a run of flagged
+// missing value of a recording (the same phase one measured period
+// earlier, for at most the filters' memory), and gives the quality word of
+// the samples whose measurements lean on it. The first usable sample after a run of flagged
 // ones longer than the filters' memory is a fresh start of the model.
 class SvGapBridge : public SampleGapFiller {
 public:
@@ -31,10 +31,16 @@ public:
     uint64_t bridged() const { return bridge_.bridgedSamples(); }
     uint64_t unbridged() const { return bridge_.unbridgedSamples(); }
     std::size_t memorySamples() const { return bridge_.memorySamples(); }
+    // The quality word of the sample last filled: kQualityBridged while a
+    // run bridged within the proven span lies within the filters' memory,
+    // kQualityMissing while a longer run or a sample left missing does.
+    ReportQuality quality() const { return quality_; }
+    const GapBridge& bridge() const { return bridge_; }
 
 private:
     GapBridge bridge_;
     uint64_t flaggedRun_ = 0;  // consecutive flagged samples up to now
+    ReportQuality quality_ = 0;
 };
 
 // Opens the capture file `path` (or, with `live`, the interface of that

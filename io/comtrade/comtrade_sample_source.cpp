@@ -20,8 +20,8 @@ public:
         if (!rec_.sections.empty()) enter(0);
     }
 
-    // Bridges the next sample in place; whether it is marked.
-    bool process(double phase[3]) {
+    // Bridges the next sample in place; its quality word.
+    ReportQuality process(double phase[3]) {
         while (index_ >= end_ && section_ + 1 < rec_.sections.size()) enter(++section_);
         ++index_;
         return bridge_->process(phase);
@@ -148,7 +148,9 @@ std::vector<SectionGap> ComtradeSampleSource::scanGaps(double nominalFrequency) 
                 first = index;
                 seen = true;
             }
-            const bool marked = bridges.process(phase);
+            // Until the sources carry quality words, a sample is marked when its
+            // word says "do not use"; one bridged within the proven span is not.
+            const bool marked = qualityDoNotUse(bridges.process(phase));
             if (bridges.section() != section) {
                 if (section != kNone) closeSection();
                 section = bridges.section();
@@ -171,9 +173,10 @@ std::vector<SectionGap> ComtradeSampleSource::scanGaps(double nominalFrequency) 
     if (bridged + left == 0) return gaps;
     gapWarning_ = "warning: " + recording_.dataPath + ": " + std::to_string(bridged + left) +
                   " sample(s) with missing values, the first is sample " + std::to_string(first + 1) + "; " +
-                  std::to_string(bridged) + " bridged (value one nominal period earlier), " + std::to_string(left) +
+                  std::to_string(bridged) + " bridged (the same phase one measured period earlier), " + std::to_string(left) +
                   " left missing (gap longer than " + std::to_string(static_cast<int>(kFilterMemorySeconds * 1000)) +
-                  " ms); reports resting on them are marked";
+                  " ms); reports resting on gaps longer than " +
+                  std::to_string(static_cast<int>(kBridgeProvenSeconds * 1000)) + " ms are marked";
     return gaps;
 }
 

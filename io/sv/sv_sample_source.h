@@ -71,9 +71,10 @@ public:
     std::optional<double> fractionConsumed() const override;
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
-    // A sample lost, flagged by its sender, or within the filters' memory of
-    // a bridged one.
-    bool sampleMarked() const override { return flags_.any() || flags_.marked; }
+    // With a gap filler, what it judged (a lost or flagged sample it bridged
+    // within its proven span is usable); without one, a sample lost or
+    // flagged by its sender.
+    bool sampleMarked() const override { return filler_ != nullptr ? flags_.marked : flags_.any(); }
     bool sampleRestarts() const override { return flags_.restart(); }
 
 private:

@@ -13,6 +13,7 @@ import numpy as np
 
 from . import _build_info, _orvane
 
+
 BUILDS = ("10k", "14p4k", "4k")
 """The sample-rate builds: 10 kHz, 14.4 kHz and 4 kHz."""
 
@@ -22,10 +23,13 @@ ArrayLike = Union[np.ndarray, Sequence[float], float]
 
 
 class OrvaneWarning(UserWarning):
-    """A warning about the input, with the tool's text: missing values, time
+    """Something the package did as asked but whose result needs a word,
+    with the tool's text: the input checks' warnings (missing values, time
     that stands still or runs back, phases in the wrong order, a Time past
-    the report grid, an input shorter than the filters need to settle.
-    Silence or raise them with :mod:`warnings` filters on this category."""
+    the report grid, an input shorter than the filters need to settle), a
+    report rate beyond the build's reporting capacity (also in the
+    compliance plan). Silence or raise them with :mod:`warnings` filters on
+    this category."""
 
 
 def _warn(lines) -> None:
@@ -320,17 +324,23 @@ class Pmu:
         ------
         ValueError
             Wrong shapes, values that are not numbers, a report rate outside
-            int32 (or, given as one value, outside 1..1200), a nominal
-            frequency given as one value outside 45..65 Hz, a report mode
-            other than 0 or 1, sample times at another rate than the
-            build's (judged once the times given so far tell it).
+            int32 (or, given as one value, outside 1..1200, or beyond the
+            build's reporting capacity: the 4k build produces every report
+            only up to 999 per second), a nominal frequency given as one
+            value outside 45..65 Hz, a report mode other than 0 or 1, sample
+            times at another rate than the build's (judged once the times
+            given so far tell it).
         RuntimeError
             The block stopped (it takes no further samples).
 
         Warns
         -----
         OrvaneWarning
-            The shared input checks' warnings (see :func:`orvane.run`).
+            The shared input checks' warnings (see :func:`orvane.run`);
+            report rates given per sample that reach beyond the build's
+            reporting capacity (passed to the block as they are), and rates
+            at which the build skips some instants while the frequency moves
+            or after a step (4k above 701 per second, 10k at 1200).
         """
         ph = _phases(phases)
         n = ph.shape[0]
@@ -344,8 +354,22 @@ class Pmu:
             if t.shape != (n,):
                 raise ValueError(f"time must have one value per sample ({n}), not shape {t.shape}")
             self._check_rate(t)
+        rates = rate_array
+        if n > 0:
+            # The block clamps the port to 1..1200; the build's capacity is
+            # checked on what it will use, in the tool's words. One rate for
+            # every sample is what --report-rate is: refused. A rate per
+            # sample is the port itself, as a sample CSV's column: warned.
+            problem = _orvane.reporting_capacity_problem(self.rate, int(np.clip(rates.max(), 1, 1200)))
+            if problem and np.ndim(report_rate) == 0:
+                raise ValueError(problem)
+            if problem:
+                warnings.warn(problem, OrvaneWarning, stacklevel=3)
+            caution = _orvane.reporting_capacity_caution(self.rate, int(np.clip(rates.max(), 1, 1200)))
+            if caution:
+                warnings.warn(caution, OrvaneWarning, stacklevel=3)
         outputs = self._core.step(
-            t, ph, rate_array, _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
+            t, ph, rates, _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
             _per_sample("phase_coeffs", phase_coeffs, n, 3), _per_sample("nominal_frequency", nominal_frequency, n),
             _report_mode(report_mode, n))
         _warn(self._core.take_warnings(False))

@@ -23,6 +23,8 @@
 #include "host/deliverable.h"
 #include "host/in_process_driver.h"
 #include "host/mex_driver.h"
+#include "io/comtrade/line_frequency.h"
+#include "io/reporting_capacity.h"
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"
 #include "io/c37118/frame_assembler.h"
@@ -361,14 +363,15 @@ py::dict comtradeArrays(const std::string& path, const std::vector<std::string>&
     d["sections"] = sections;
     d["max_rate"] = rec.maxRate();
     d["line_frequency"] = rec.config.lineFrequency;
+    // What the tool prints as warnings while reading (departures from the
+    // standard, the phase order taken from the phase fields).
+    py::list notes;
+    for (const std::string& w : rec.config.warnings) notes.append(w);
+    d["notes"] = notes;
     d["epoch_of_origin"] = rec.origin.epochSecondsOfOrigin();
     d["station"] = rec.config.station;
     d["device"] = rec.config.device;
     d["revision"] = rec.config.revision;
-    // The recording's own warnings (recorders' departures), the tool's text.
-    py::list notes;
-    for (const std::string& line : rec.config.warnings) notes.append(line.rfind("warning: ", 0) == 0 ? line.substr(9) : line);
-    d["warnings"] = notes;
     if (sampleRate > 0.0) {
         const py::ssize_t m = static_cast<py::ssize_t>(buildTime.size());
         d["build_time"] = py::array_t<double>(m, buildTime.data());
@@ -611,6 +614,16 @@ PYBIND11_MODULE(_orvane, m) {
         .def("take_warnings", &PmuCore::takeWarnings)
         .def_property_readonly("samples", &PmuCore::samples);
     m.def("build_info", &buildInfo);
+    m.def("nominal_for_line_frequency", [](double lineFrequency, const std::string& fileName) {
+        const NominalChoice c = nominalForLineFrequency(lineFrequency, fileName);
+        return py::make_tuple(c.nominal, c.note);
+    });
+    m.def("reporting_capacity_caution", [](double sampleRate, int32_t reportRate) {
+        return reportingCapacityCaution(sampleRate, reportRate);
+    });
+    m.def("reporting_capacity_problem", [](double sampleRate, int32_t reportRate) {
+        return reportingCapacityProblem(sampleRate, reportRate);
+    });
     m.def("read_sample_csv", &readSampleCsv);
     // The shared input checks (io/input_checks.h), with the tool's texts.
     m.def("find_sample_rate", [](const Doubles& times) {

@@ -7,11 +7,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "io/comtrade/comtrade_recording.h"
 #include "io/comtrade/comtrade_writer.h"
+#include "io/output_reader.h"
 #include "tests/support/tool_process.h"
 #include "tests/io/comtrade_fixtures.h"
 
@@ -108,22 +112,26 @@ TEST(RunComtrade, UsageFaults) {
     }
 }
 
-// A recording with a few missing values is bridged and its reports marked
-// where the filters hold bridged samples; the measurement stays with the
-// gap-free recording's throughout, and is unmarked again after the memory.
-TEST(RunComtrade, AGapIsBridgedAndItsReportsMarked) {
+// A recording off nominal (51.5 Hz) with two gaps in phase b: 8 samples
+// (within the bridge's proven span of 2 ms, 20 samples at 10 kHz) are
+// bridged without a mark, the reports staying with the gap-free
+// recording's within a small part of the class-P limits; 30 samples are
+// bridged too, but the reports resting on them are marked ("do not use")
+// from the sample past the span until the filters' memory has passed.
+TEST(RunComtrade, AShortGapIsBridgedUnmarkedALongerOneMarked) {
     ScratchDirectory scratch("comtrade_gap");
-    const SyntheticRecording whole = threePhaseRecording(DataFormat::Binary, 10000.0, 10000);
+    const SyntheticRecording whole = threePhaseRecording(DataFormat::Binary, 10000.0, 20000, 100.0, 2013, 51.5);
     SyntheticRecording gap = whole;
-    for (std::size_t i = 5000; i < 5005; ++i) gap.data.analogRaw[1][i] = std::nan("");
+    for (std::size_t i = 5000; i < 5008; ++i) gap.data.analogRaw[1][i] = std::nan("");
+    for (std::size_t i = 15000; i < 15030; ++i) gap.data.analogRaw[1][i] = std::nan("");
     ASSERT_TRUE(writeComtrade(scratch.file("whole"), whole.config, whole.data));
     ASSERT_TRUE(writeComtrade(scratch.file("gap"), gap.config, gap.data));
     const std::string options = " --in-process --reports-only --quality";
     const ToolResult reference = runTool("run --comtrade '" + scratch.file("whole.cfg") + "'" + options, scratch);
     const ToolResult bridged = runTool("run --comtrade '" + scratch.file("gap.cfg") + "'" + options, scratch);
     ASSERT_EQ(bridged.status, 0) << bridged.err;
-    EXPECT_NE(bridged.err.find("warning: " + scratch.file("gap.dat") + ": 5 sample(s) with missing values, the "
-                                                                        "first is sample 5001; 5 bridged"),
+    EXPECT_NE(bridged.err.find("warning: " + scratch.file("gap.dat") + ": 38 sample(s) with missing values, the "
+                                                                        "first is sample 5001; 38 bridged"),
               std::string::npos)
         << bridged.err;
     std::istringstream a(reference.out), b(bridged.out);
@@ -132,30 +140,33 @@ TEST(RunComtrade, AGapIsBridgedAndItsReportsMarked) {
     std::getline(b, lineB);
     EXPECT_EQ(lineB, lineA);
     EXPECT_EQ(lineB.substr(lineB.rfind(',') + 1), "quality");
-    // The gap starts 0.5 s after the first sample; marks last the filters'
-    // memory of 0.12 s after its last sample.
-    const double gapStart = 0.5, gapEnd = 0.5005 + 0.12;
+    // Marks from the 21st sample of the long gap (1.502 s after the first
+    // sample) until the filters' memory of 0.12 s after its last.
+    const double markStart = 1.502, markEnd = 1.503 + 0.12;
     int marked = 0;
     double firstTime = -1.0;
     while (std::getline(a, lineA) && std::getline(b, lineB)) {
-        double ta, ma, tb, mb;
+        double ta, ma, fa, ra, tb, mb, fb, rb;
         int qa, qb;
-        ASSERT_EQ(std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &ta, &ma, &qa), 3);
-        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%*[^,],%*[^,],%*d,%*d,%d", &tb, &mb, &qb), 3);
+        ASSERT_EQ(std::sscanf(lineA.c_str(), "%lf,%lf,%*[^,],%lf,%lf,%*d,%*d,%d", &ta, &ma, &fa, &ra, &qa), 5);
+        ASSERT_EQ(std::sscanf(lineB.c_str(), "%lf,%lf,%*[^,],%lf,%lf,%*d,%*d,%d", &tb, &mb, &fb, &rb, &qb), 5);
         if (firstTime < 0) firstTime = std::floor(ta);
         const double elapsed = ta - firstTime - 0.25;  // the recording starts at .25 s
         EXPECT_EQ(qa, 0);
         // A report's timestamp is one 50 Hz period before the sample that
         // gives it.
         const double at = elapsed + 0.02;
-        if (std::fabs(at - gapStart) > 2e-3 && std::fabs(at - gapEnd) > 2e-3) {
-            EXPECT_EQ(qb, at > gapStart && at < gapEnd ? 1 : 0) << elapsed;
+        if (std::fabs(at - markStart) > 2e-3 && std::fabs(at - markEnd) > 2e-3) {
+            EXPECT_EQ(qb, at > markStart && at < markEnd ? 1 : 0) << elapsed;
         }
         marked += qb;
+        if (at > 1.49) continue;
         EXPECT_NEAR(mb, ma, 1e-3 * ma) << elapsed;
+        EXPECT_NEAR(fb, fa, 1e-3) << elapsed;
+        EXPECT_NEAR(rb, ra, 0.05) << elapsed;
     }
-    // Reports every 20 ms across the 125 ms marked.
-    EXPECT_GE(marked, 6);
+    // Reports every 20 ms across the 121 ms marked.
+    EXPECT_GE(marked, 5);
 }
 
 // A frequency-tracking recorder: a new rate every cycle (32 samples a
@@ -224,3 +235,100 @@ TEST(RunComtrade, AFrequencyTrackingRecordingMeasuresLikeOneAtTheBuildRate) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rows of a run's output CSV.
+std::vector<ModelOutputs> reportsOf(const std::string& csv) {
+    std::string error;
+    std::unique_ptr<OutputRows> rows = openOutputRows(csv, error);
+    EXPECT_TRUE(rows) << error;
+    std::vector<ModelOutputs> all;
+    ModelOutputs out;
+    while (rows && rows->next(out) == OutputRows::Status::Row) all.push_back(out);
+    return all;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+// A 60 Hz recording whose line frequency is 59.94 (rounded to 60), 0 or
+// blank (50 assumed): the choice is said once; at the nominal 60 Hz the
+// angle stands still at 0.3 rad, at 50 Hz it would turn at 10 Hz.
+TEST(RunComtrade, LineFrequencyThatIsNot50Or60IsSaidWithTheNominalChosen) {
+    ScratchDirectory scratch("comtrade_lf");
+    struct Case {
+        double lf;
+        const char* said;  // in the warning; empty: no warning
+        bool sixty;
+    };
+    const Case cases[] = {{60.0, "", true},
+                          {59.94, "the line frequency 59.94 Hz is not 50 or 60: the nearer, 60 Hz, is taken", true},
+                          {0.0, "the line frequency is '0': a nominal 50 Hz is assumed", false},
+                          {std::nan(""), "the line frequency is blank: a nominal 50 Hz is assumed", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lf);
+        SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 10000.0, 10000, 100.0, 2013, 60.0);
+        r.config.lineFrequency = c.lf;
+        const std::string stem = scratch.file("sixty");
+        ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+        const ToolResult run = runTool("run --in-process --reports-only --comtrade '" + stem + ".cfg' --output '" +
+                                           stem + ".csv'",
+                                       scratch);
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (*c.said == '\0') {
+            EXPECT_EQ(run.err.find("line frequency"), std::string::npos) << run.err;
+        } else {
+            EXPECT_EQ(occurrences(run.err, c.said), 1u) << run.err;
+            EXPECT_NE(run.err.find("--nominal-frequency"), std::string::npos) << run.err;
+        }
+        const std::vector<ModelOutputs> reports = reportsOf(stem + ".csv");
+        ASSERT_GT(reports.size(), 20u);
+        const ModelOutputs& last = reports.back();
+        EXPECT_NEAR(last.frequency, 60.0, 1e-3);
+        if (c.sixty) {
+            EXPECT_NEAR(last.angle, 0.3, 1e-3);
+        }
+        // The option decides without a word.
+        const ToolResult told = runTool("run --in-process --reports-only --nominal-frequency 60 --comtrade '" + stem +
+                                            ".cfg' --output '" + stem + ".csv'",
+                                        scratch);
+        EXPECT_EQ(told.err.find("line frequency"), std::string::npos) << told.err;
+    }
+}
+
+// Three voltage channels listed C, B, A by their phase fields: taken in
+// that order, with a note, they measure the set's true positive sequence.
+// `--phases` by number, with or without the An spelling, picks the same.
+TEST(RunComtrade, PhaseFieldsOrderTheThreeVoltages) {
+    ScratchDirectory scratch("comtrade_cba");
+    SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 10000.0, 10000);
+    std::swap(r.data.analogRaw[0], r.data.analogRaw[2]);
+    const char* names[3] = {"U1", "U2", "U3"};
+    const char* phases[3] = {"C", "B", "A"};
+    for (int k = 0; k < 3; ++k) {
+        r.config.analogs[static_cast<std::size_t>(k)].id = names[k];
+        r.config.analogs[static_cast<std::size_t>(k)].phase = phases[k];
+    }
+    const std::string stem = scratch.file("cba");
+    ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+    const std::string base = "run --in-process --reports-only --comtrade '" + stem + ".cfg' --output '" + stem + ".csv'";
+    for (const char* phasesOption : {"", " --phases 3,2,1", " --phases A3,A2,a1"}) {
+        SCOPED_TRACE(phasesOption);
+        const ToolResult run = runTool(base + phasesOption, scratch);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find("phases swapped"), std::string::npos) << run.err;
+        EXPECT_EQ(occurrences(run.err, "name them in another order than the file's"), *phasesOption ? 0u : 1u)
+            << run.err;
+        const std::vector<ModelOutputs> reports = reportsOf(stem + ".csv");
+        ASSERT_GT(reports.size(), 20u);
+        // Peak 100 (kV, primary values) a phase.
+        EXPECT_NEAR(reports.back().magnitude, 100.0, 0.5);
+        EXPECT_NEAR(reports.back().angle, 0.3, 1e-3);
+    }
+}

@@ -21,18 +21,19 @@ struct SyntheticRecording {
     std::array<std::vector<double>, 3> scaled;
 };
 
-// Peak amplitude `amplitude` at 50 Hz, phase a at angle 0.3 rad relative to
+// Peak amplitude `amplitude` at `frequency` (50 Hz unless given), phase a at angle 0.3 rad relative to
 // the recording's whole seconds; a fourth channel (a current) and two status
 // channels come along so that channel positions matter.
 inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, std::size_t samples,
-                                              double amplitude = 100.0, int revision = 2013) {
+                                              double amplitude = 100.0, int revision = 2013,
+                                              double frequency = 50.0) {
     SyntheticRecording r;
     ComtradeConfig& c = r.config;
     c.station = "Test bay";
     c.device = "orvane-writer";
     c.revision = revision;
     c.format = format;
-    c.lineFrequency = 50.0;
+    c.lineFrequency = frequency;
     c.rates = {{rate, static_cast<int64_t>(samples)}};
     c.start = CivilTime{2026, 12, 8, 10 * 3600 + 15 * 60 + 30, 250000000, 6};
     c.trigger = c.start;
@@ -65,7 +66,7 @@ inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, st
         const double t = origin + static_cast<double>(i) / rate;
         for (int k = 0; k < 4; ++k) {
             const double shift = k < 3 ? -twoPi / 3.0 * k : -0.5;
-            const double v = amplitude * std::cos(twoPi * 50.0 * t + phaseA + shift);
+            const double v = amplitude * std::cos(twoPi * frequency * t + phaseA + shift);
             const ComtradeAnalogChannel& a = c.analogs[static_cast<std::size_t>(k)];
             const double raw = (v - a.b) / a.a;
             r.data.analogRaw[static_cast<std::size_t>(k)][i] =

@@ -182,14 +182,21 @@ TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
     EXPECT_NEAR(csvSampleRate(write(rows({t0, t0 + 1.0 / 4800})), {}, error).rate, 4800.0, 1e-6) << error;
 }
 
+// Off nominal (51.5 Hz), on a time of day: a 2-sample gap is bridged with
+// the waveform's measured period, close to the true values and not marked
+// (within the bridge's proven span, 20 samples at 10 kHz); a 25-sample gap
+// is bridged too, but marks every sample from its 21st until the filters'
+// memory has passed (here the end of the file).
 TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
     std::string text = kHeader + "\n";
-    char row[160];
-    for (int k = 0; k < 1000; ++k) {
-        const double v = std::sin(2 * M_PI * 50 * k * 1e-4);
-        const bool gap = k == 600 || k == 601;
-        std::snprintf(row, sizeof row, "%.17g,%s,2,3,50,0,0,1,0,0,0,50,1\n", k * 1e-4,
-                      gap ? "nan" : std::to_string(v).c_str());
+    char row[200];
+    auto wave = [](int k, int p) { return std::sin(2 * M_PI * 51.5 * (80000.37 + k * 1e-4) - p * 2 * M_PI / 3); };
+    for (int k = 0; k < 2000; ++k) {
+        const bool gap = k == 600 || k == 601 || (k >= 1200 && k < 1225);
+        std::string v[3];
+        for (int p = 0; p < 3; ++p) v[p] = gap ? "nan" : std::to_string(wave(k, p));
+        std::snprintf(row, sizeof row, "%.17g,%s,%s,%s,50,0,0,1,0,0,0,50,1\n", 80000.37 + k * 1e-4, v[0].c_str(),
+                      v[1].c_str(), v[2].c_str());
         text += row;
     }
     const std::string path = write(text);
@@ -200,15 +207,20 @@ TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
         reader->expectSampleRate(10000.0);
         if (bridge) reader->bridgeGaps();
         ModelInputs in;
-        int marked = 0, nan = 0;
-        while (reader->next(in) == SampleSource::Status::Sample) {
+        int marked = 0, nan = 0, firstMarked = -1;
+        for (int k = 0; reader->next(in) == SampleSource::Status::Sample; ++k) {
+            if (reader->sampleMarked() && firstMarked < 0) firstMarked = k;
             marked += reader->sampleMarked();
             nan += std::isnan(in.phase[0]);
+            // The file's values carry six decimals.
+            if (bridge) {
+                EXPECT_NEAR(in.phase[1], wave(k, 1), 1e-4) << "row " << k;
+            }
         }
-        EXPECT_EQ(nan, bridge ? 0 : 2);
-        // From the gap to the end of the file (fewer than a memory span).
-        EXPECT_EQ(marked, bridge ? 400 : 0);
-        EXPECT_NE(missingRowsWarning(*reader).find(path + ":602: 2 rows with a missing value"), std::string::npos)
+        EXPECT_EQ(nan, bridge ? 0 : 27);
+        EXPECT_EQ(firstMarked, bridge ? 1220 : -1);
+        EXPECT_EQ(marked, bridge ? 2000 - 1220 : 0);
+        EXPECT_NE(missingRowsWarning(*reader).find(path + ":602: 27 rows with a missing value"), std::string::npos)
             << missingRowsWarning(*reader);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -43,6 +44,73 @@ TEST(GapBridge, ShortGapsFilledLongGapsLeftAndMarksSpanTheMemory) {
     }
     EXPECT_EQ(longGap.bridgedSamples(), 1200u);
     EXPECT_EQ(left, 4000 - 400 - 1200);
+}
+
+// A three-phase set at `f` with one harmonic, on a time of day.
+struct Wave {
+    double fs, f;
+    int order;
+    double fraction;
+    double at(long k, int phase) const {
+        const double t = 80000.37 + static_cast<double>(k) / fs;
+        const double a = 2 * M_PI * f * t - 2 * M_PI * phase / 3.0;
+        return 100.0 * (std::cos(a) + fraction * std::cos(order * a));
+    }
+};
+
+// Off nominal anywhere in the class-P range, with a harmonic, bursts of 1
+// to 8 lost samples are filled with what the samples would have been: the
+// waveform is continued with its measured period. (Continued with the
+// nominal period instead, a sample at 51.5 Hz would be off by 19 % of the
+// amplitude.)
+TEST(GapBridge, BurstsOffNominalAreFilledWithTheWaveformsOwnPeriod) {
+    struct Case {
+        double fs, nominal, f;
+        int order;
+        double fraction, tolerance;  // of the amplitude
+    } cases[] = {
+        {4000, 50, 51.5, 1, 0.0, 1e-4}, {4000, 50, 48.0, 1, 0.0, 1e-4},  {4800, 60, 62.0, 1, 0.0, 1e-4},
+        {4800, 60, 58.0, 1, 0.0, 1e-4}, {4000, 60, 61.7, 7, 0.01, 1e-3}, {4000, 50, 52.0, 25, 0.01, 5e-3},
+    };
+    for (const Case& c : cases) {
+        const Wave wave{c.fs, c.f, c.order, c.fraction};
+        GapBridge bridge(c.fs, c.nominal);
+        double worst = 0.0;
+        for (long k = 0; k < static_cast<long>(c.fs) * 3; ++k) {
+            double phase[3] = {wave.at(k, 0), wave.at(k, 1), wave.at(k, 2)};
+            // After half a second, a burst of 1..8 samples every 97.
+            const long burst = 1 + (k / 97) % 8;
+            const bool lost = k > static_cast<long>(c.fs) / 2 && k % 97 < burst;
+            if (lost) phase[0] = phase[1] = phase[2] = std::numeric_limits<double>::quiet_NaN();
+            const ReportQuality q = bridge.process(phase);
+            EXPECT_EQ(q & kQualityMissing, 0) << c.f << " Hz, sample " << k;
+            for (int p = 0; p < 3 && lost; ++p) worst = std::max(worst, std::fabs(phase[p] - wave.at(k, p)) / 100.0);
+        }
+        EXPECT_LT(worst, c.tolerance) << c.fs << " Hz, " << c.f << " Hz, harmonic " << c.order;
+        EXPECT_NEAR(bridge.bridgingPeriod(), c.fs / c.f, 1e-3) << c.f << " Hz";
+    }
+}
+
+// The word: a run within the proven span (2 ms, 8 samples at 4000 Hz)
+// gives "bridged" from its first sample until one memory span after its
+// last; a longer run gives "missing" (do not use) from the sample that
+// takes it past the span.
+TEST(GapBridge, RunsWithinTheProvenSpanAreBridgedLongerOnesMissing) {
+    const Wave wave{4000, 50.7, 1, 0.0};
+    GapBridge bridge(4000, 50);
+    ASSERT_EQ(bridge.provenSamples(), 8u);
+    ASSERT_EQ(bridge.memorySamples(), 480u);
+    for (long k = 0; k < 12000; ++k) {
+        double phase[3] = {wave.at(k, 0), wave.at(k, 1), wave.at(k, 2)};
+        const bool inShort = k >= 2000 && k < 2008, inLong = k >= 6000 && k < 6009;
+        if (inShort || inLong) phase[1] = std::numeric_limits<double>::quiet_NaN();
+        const ReportQuality q = bridge.process(phase);
+        const bool bridged = (k >= 2000 && k <= 2007 + 479) || (k >= 6000 && k <= 6007 + 479);
+        const bool missing = k >= 6008 && k <= 6008 + 479;
+        ASSERT_EQ(q, (bridged ? kQualityBridged : 0) | (missing ? kQualityMissing : 0)) << "sample " << k;
+        EXPECT_EQ(qualityDoNotUse(q), missing) << "sample " << k;
+    }
+    EXPECT_EQ(bridge.bridgedSamples(), 17u);
 }
 
 }  // namespace
