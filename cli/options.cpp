@@ -10,6 +10,7 @@
 #include <map>
 
 #include "io/comtrade/comtrade_text.h"
+#include "io/input_checks.h"
 
 std::vector<Command (*)(CLI::App&)>& commandSetups() {
     static std::vector<Command (*)(CLI::App&)> setups;
@@ -223,14 +224,8 @@ std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports) {
             [&ports](double hz) {
                 // The model's filters and its correction are laid out for
                 // 50 and 60 Hz systems.
-                if (!(hz >= kMinNominal && hz <= kMaxNominal)) {
-                    char text[160];
-                    std::snprintf(text, sizeof text,
-                                  "option '--nominal-frequency': %g Hz is outside %g..%g Hz (the model is built for "
-                                  "50 and 60 Hz systems)",
-                                  hz, kMinNominal, kMaxNominal);
-                    throw CLI::ValidationError(text);
-                }
+                const std::string refused = nominalFrequencyError(hz);
+                if (!refused.empty()) throw CLI::ValidationError("option '--nominal-frequency': " + refused);
                 ports.nominalFrequency = hz;
             },
             "NominalFrequency port, 45..65 Hz (default 50)")
@@ -251,7 +246,8 @@ void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
         addText(app, "--phases", r.phases,
                 "the recording's phase channels by name or number (4 or A4, from 1) (default: its three voltage "
                 "channels, ordered by their phase fields A, B, C when those name each once, or the voltages marked "
-                "phase A, B, C)")
+                "phase A, B, C); for a CSV, its phase columns by header name (a plain three-phase CSV, ports from "
+                "the options)")
             ->type_name("A,B,C"),
         app->add_flag("--line-to-line", r.lineToLine,
                       "the voltage channels (or --phases AB,BC,CA) are line-to-line; found from names like VAB, "
@@ -269,6 +265,10 @@ void readRecordingOptions(const RecordingOptions& r, ComtradeReadOptions& read) 
     if (!r.phases) return;
     for (const std::string_view name : splitFields(*r.phases)) read.phases.emplace_back(name);
     if (read.phases.size() != 3) throw UsageError("--phases needs three channels, as in VA,VB,VC");
+}
+
+std::vector<CLI::Option*> recordingOnlyOptions(const RecordingOptions& r) {
+    return std::vector<CLI::Option*>(r.options.begin() + 1, r.options.end());
 }
 
 std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {

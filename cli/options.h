@@ -17,6 +17,7 @@
 #include "model/ports.h"
 #include "io/sv/sv_stream.h"
 #include "signals/built_in_signals.h"
+#include "io/input_checks.h"
 #include "stream/model_road.h"
 
 // A command: its subcommand and what runs it once the options are read.
@@ -100,9 +101,10 @@ CLI::Option* addTriple(CLI::App* app, const std::string& name, double* target, c
 // --build TAG, --deliverable PATH and --in-process (one or the other).
 void addRoadOptions(CLI::App* app, DriverChoice& choice, bool allowAuto);
 
-// The nominal frequencies the options take, Hz.
-inline constexpr double kMinNominal = 45.0;
-inline constexpr double kMaxNominal = 65.0;
+// The nominal frequencies the options take, Hz: the shared range of every
+// road (io/input_checks.h).
+inline constexpr double kMinNominal = kLowestNominalFrequency;
+inline constexpr double kMaxNominal = kHighestNominalFrequency;
 
 // The configuration ports: --report-rate, --nominal-frequency,
 // --report-mode, --magnitude-coeffs, --phase-coeffs. Returns the options,
@@ -121,6 +123,9 @@ struct RecordingOptions {
 };
 void addRecordingOptions(CLI::App* app, RecordingOptions& recording);
 void readRecordingOptions(const RecordingOptions& recording, ComtradeReadOptions& read);
+// The recording options that a plain three-phase CSV does not take (all but
+// --phases, which names its columns).
+std::vector<CLI::Option*> recordingOnlyOptions(const RecordingOptions& recording);
 
 // Which sampled-values stream to take and how to read its phases: --sv-id,
 // --appid, --sv-mac, --sv-channels A,B,C and --sv-scale S or SA,SB,SC.

@@ -76,13 +76,23 @@ int runCommand(RunOptions& o) {
         refuseGiven(o.sv.options, "--sv-pcap");
     }
     if (o.inputs.empty() == !o.signal) throw UsageError("give either --input FILE or --signal NAME");
-    bool recording = false;
-    for (const InputFile& input : o.inputs) recording = recording || input.comtrade || input.svCapture;
-    if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
-    if (!o.signal && !recording) refuseGiven(o.portOptions, "--signal, --comtrade or --sv-pcap");
-    if (!recording || o.svPcap) refuseGiven(o.recording.options, "--comtrade recordings");
-    if (o.idCodeOption->count() > 0 && !o.frames) throw UsageError("--idcode has no effect without --c37118");
     FileRunSettings& settings = o.settings;
+    bool recording = false, csv = false;
+    for (const InputFile& input : o.inputs) {
+        recording = recording || input.comtrade || input.svCapture;
+        csv = csv || (!input.comtrade && !input.svCapture);
+    }
+    if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
+    // A plain three-phase CSV takes the port options and --phases; a CSV of
+    // thirteen columns refuses them when it is opened.
+    if (!o.signal && !recording && !csv) refuseGiven(o.portOptions, "--signal, --comtrade or --sv-pcap");
+    if (o.svPcap) refuseGiven(o.recording.options, "--comtrade recordings");
+    if (!recording && !o.svPcap) {
+        refuseGiven(csv ? recordingOnlyOptions(o.recording) : o.recording.options,
+                    csv ? "--comtrade recordings" : "--comtrade recordings and plain CSVs");
+    }
+    for (const CLI::Option* option : o.portOptions) settings.portsGiven = settings.portsGiven || option->count() > 0;
+    if (o.idCodeOption->count() > 0 && !o.frames) throw UsageError("--idcode has no effect without --c37118");
     settings.buildTag = settings.driver.buildTag;
     settings.reportsOnly = o.reportsOnly;
     settings.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
@@ -142,6 +152,9 @@ Command setup(CLI::App& root) {
         "  timestamp,magnitude,angle,frequency,rocof,report_strobe,active_report_rate\n"
         "A sample CSV has the header\n"
         "  time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n"
+        "or, a plain three-phase CSV, 'time,va,vb,vc' (or any header with a 'time' column and\n"
+        "--phases naming three), its ports from --report-rate, --nominal-frequency, ... as for\n"
+        "recordings. A file's sample rate is the mean step of time over its first second.\n"
         "A recording's Time input counts seconds since UTC midnight of the day its first\n"
         "sample was taken (its start time moved to UTC by the 2013 time code), and the output\n"
         "timestamps count from the same midnight; --c37118 frames carry the absolute time.\n"

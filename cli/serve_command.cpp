@@ -67,11 +67,17 @@ int serveCommand(ServeOptions& o) {
     } else {
         refuseGiven(o.svOptions.options, "--sv");
     }
-    // A recording takes the configuration-port options; a CSV has them in
-    // its columns.
+    // A recording and a plain three-phase CSV take the configuration-port
+    // options; a CSV of thirteen columns has them in its columns (refused
+    // when the file is opened). --phases names a plain CSV's columns too.
+    const bool anyCsv = o.in.count(Kind::Csv) > 0;
     if (!anySignal) refuseGiven(o.shapeOptions, "--signal");
-    if (!anySignal && !anyComtrade && !live) refuseGiven(o.portOptions, "--signal or --comtrade");
-    if (!anyComtrade) refuseGiven(o.recording.options, "--comtrade recordings");
+    if (!anySignal && !anyComtrade && !live && !anyCsv) refuseGiven(o.portOptions, "--signal or --comtrade");
+    if (!anyComtrade) {
+        refuseGiven(anyCsv ? recordingOnlyOptions(o.recording) : o.recording.options,
+                    anyCsv ? "--comtrade recordings" : "--comtrade recordings and plain CSVs");
+    }
+    for (const CLI::Option* option : o.portOptions) o.in.ports.portsGiven = o.in.ports.portsGiven || option->count() > 0;
     readRecordingOptions(o.recording, o.in.ports.comtrade);
     if (o.in.stations.size() > blocks) throw UsageError("more --station names than inputs");
     if (o.in.pmuIdCodes.size() > blocks) throw UsageError("more --pmu-idcode values than inputs");
@@ -79,8 +85,8 @@ int serveCommand(ServeOptions& o) {
     std::string error;
     if (!parseHostPort(o.listen, "--listen", listenAddress, error)) throw UsageError(error);
     const UdpRoads roads = udpRoads(o);
-    if (o.in.choice.buildTag == "auto" && (blocks != 1 || (!anyComtrade && !live))) {
-        throw UsageError("--build auto needs --comtrade or --sv, one input (a CSV or a signal has no rate of its own)");
+    if (o.in.choice.buildTag == "auto" && (blocks != 1 || (!anyComtrade && !live && !anyCsv))) {
+        throw UsageError("--build auto needs one input, a file or --sv (a signal has no rate of its own)");
     }
     o.in.ports.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
 

@@ -22,6 +22,7 @@ std::string describeRun(const RunSummary& s) {
     }
     text += "), " + s.road + ", phases " + s.phases;
     if (!s.scaling.empty()) text += ", " + s.scaling;
+    if (!s.rateHow.empty()) text += "; the input's rate " + hertz(s.inputRate) + " is the " + s.rateHow;
     return text;
 }
 

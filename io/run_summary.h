@@ -17,6 +17,9 @@ struct RunSummary {
     std::string road;        // "deliverable PATH" or "model linked in"
     std::string phases;      // as phaseChannelsOf says, or "va, vb, vc columns"
     std::string scaling;     // "primary values" ...
+    // How the input's rate was found, when it was found from sample times
+    // ("mean of 10000 steps over the first 1 s, whole hertz").
+    std::string rateHow;
 };
 
 std::string describeRun(const RunSummary& summary);

@@ -31,12 +31,6 @@ void warn(const std::string& line) {
 
 }  // namespace
 
-std::string buildTagForRate(double rate) {
-    if (rate <= 4000.0) return "4k";
-    if (rate <= 10000.0) return "10k";
-    return "14p4k";
-}
-
 std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileRunSettings& settings,
                                             std::string& buildTag, SourceFacts& facts, std::string& error) {
     auto recording = ComtradeSampleSource::open(path, settings.comtrade, error);
@@ -63,7 +57,64 @@ std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileR
     facts.summary.phases = phaseChannelsOf(recording->recording());
     facts.summary.scaling = scalingOf(recording->recording(), settings.comtrade.side);
     facts.epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());
+    facts.inputRate = recording->recording().maxRate();
+    facts.rateHow = recording->recording().config.timedByRates() ? "the configuration's sampling rates"
+                                                                  : "the timestamps' mean step";
+    // The recording's time-quality code says how good its clock was.
+    facts.clockQuality = recording->recording().config.timeQuality;
     return recording;
+}
+
+std::unique_ptr<SampleSource> openSampleCsv(const std::string& path, const FileRunSettings& settings,
+                                            std::string& buildTag, SourceFacts& facts, CsvSampleReader*& csv,
+                                            std::string& error) {
+    facts.description = "file " + path;
+    const CsvReadOptions options{settings.comtrade.phases, settings.ports};
+    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error, options);
+    if (!reader) return nullptr;
+    if (!reader->plain() && settings.portsGiven) {
+        error = path + ": the port options (--report-rate, --nominal-frequency, --report-mode, --magnitude-coeffs, "
+                       "--phase-coeffs) apply to a plain three-phase CSV (time,va,vb,vc) or a recording; this file "
+                       "carries its ports in its own columns";
+        return nullptr;
+    }
+    const RateFinding found = csvSampleRate(path, options, error);
+    const bool automatic = buildTag == "auto";
+    facts.inputRate = found.rate;
+    facts.rateHow = found.how;
+    if (automatic) {
+        if (found.rate == 0.0) return nullptr;
+        buildTag = buildTagForRate(found.rate);
+    }
+    error.clear();
+    const SampleRateBuild* build = buildByTag(buildTag);
+    if (build == nullptr) {
+        error = "unknown build '" + buildTag + "'";
+        return nullptr;
+    }
+    if (automatic) {
+        facts.summary.input = path;
+        facts.summary.inputRate = found.rate;
+        facts.summary.rateHow = found.how;
+        facts.summary.phases = reader->plain() && !settings.comtrade.phases.empty()
+                                   ? "'" + settings.comtrade.phases[0] + "', '" + settings.comtrade.phases[1] +
+                                         "', '" + settings.comtrade.phases[2] + "' columns"
+                                   : "va, vb, vc columns";
+    }
+    // A file too short to tell its rate runs as it is, its spacing checked
+    // step by step.
+    if (found.rate != 0.0 && !isBuildRate(found.rate, build->fs)) {
+        if (!automatic) {
+            error = path + ": " + rateAgainstBuildError(found, buildTag, build->fs) +
+                    "; give --build auto to run the file at a build's rate (resampled)";
+            return nullptr;
+        }
+        return ResampledCsvSource::open(path, options, found.rate, build->fs, settings.bridgeGaps, error);
+    }
+    reader->expectSampleRate(build->fs);
+    if (settings.bridgeGaps) reader->bridgeGaps();
+    csv = reader.get();
+    return reader;
 }
 
 FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings, const SampleProgress& progress) {
@@ -89,31 +140,8 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         source = openRecording(input.path, settings, choice.buildTag, facts, error);
         if (!source) return failure(2, error);
     } else {
-        facts.description = "file " + input.path;
-        double fileRate = 0.0;
-        if (choice.buildTag == "auto") {
-            fileRate = csvSampleRate(input.path, error);
-            if (fileRate == 0.0) return failure(2, error);
-            choice.buildTag = buildTagForRate(fileRate);
-        }
-        const SampleRateBuild* build = buildByTag(choice.buildTag);
-        if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "'");
-        if (fileRate != 0.0) {
-            facts.summary.input = input.path;
-            facts.summary.inputRate = fileRate;
-            facts.summary.phases = "va, vb, vc columns";
-        }
-        if (fileRate != 0.0 && std::fabs(fileRate - build->fs) > 1e-3 * build->fs) {
-            source = ResampledCsvSource::open(input.path, fileRate, build->fs, settings.bridgeGaps, error);
-            if (!source) return failure(2, error);
-        } else {
-            std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(input.path, error);
-            if (!reader) return failure(2, error);
-            reader->expectSampleRate(build->fs);
-            if (settings.bridgeGaps) reader->bridgeGaps();
-            csv = reader.get();
-            source = std::move(reader);
-        }
+        source = openSampleCsv(input.path, settings, choice.buildTag, facts, csv, error);
+        if (!source) return failure(2, error);
     }
     FileOutcome outcome = runSource(*source, choice, input.outputPath, settings, facts, progress);
     if (csv != nullptr) {
@@ -171,7 +199,7 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     }
     InputWatch watch(source, build->fs);
     const RunOutcome run = runSamples(watch, *driver, sinks, progress, qualityTrackerFor(*build));
-    for (const std::string& warning : watch.warnings()) warn(warning);
+    for (const std::string& warning : watch.warnings(run.exitStatus == 0)) warn(warning);
     FileOutcome outcome;
     outcome.exitStatus = run.exitStatus;
     outcome.error = run.error;

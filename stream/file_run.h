@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "io/comtrade/comtrade_recording.h"
+#include "io/input_checks.h"
+#include "io/csv/csv_sample_reader.h"
 #include "io/run_summary.h"
 #include "model/ports.h"
 #include "signals/built_in_signals.h"
@@ -49,8 +51,12 @@ struct FileRunSettings {
     std::string format;
     std::string plotPath;
     std::string commandLine;
-    // Configuration ports of every sample of a COMTRADE run.
+    // Configuration ports of every sample of a recording, a capture or a
+    // plain three-phase CSV.
     ModelInputs ports;
+    // Some port option was given (a sample CSV of thirteen columns, which
+    // carries its ports, refuses them).
+    bool portsGiven = false;
     // The NominalFrequency port came from the command line; otherwise a
     // recording's line frequency (50 or 60 Hz) is used.
     bool nominalFrequencyGiven = false;
@@ -72,9 +78,6 @@ struct FileOutcome {
     RunTiming timing;
 };
 
-// The build for a recording at `rate` Hz: the one at that rate or the
-// nearest above it, and the fastest for anything faster.
-std::string buildTagForRate(double rate);
 
 // What the outputs and messages say of a source.
 struct SourceFacts {
@@ -83,6 +86,14 @@ struct SourceFacts {
     double epochShift = 0.0;
     // The line printed before the run, when its input is set.
     RunSummary summary;
+    // The input's sample rate (Hz, 0 when it has none of its own: a
+    // signal) and how it was found ("the configuration's rates", "mean of
+    // 10000 steps over the first 1 s, whole hertz").
+    double inputRate = 0.0;
+    std::string rateHow;
+    // The recorder's clock quality code (0 locked ... 0xF unreliable), -1
+    // when the input does not say.
+    int clockQuality = -1;
 };
 
 // Opens the recording `path` and prepares it for the build `buildTag`
@@ -94,6 +105,16 @@ struct SourceFacts {
 // recording.
 std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileRunSettings& settings,
                                             std::string& buildTag, SourceFacts& facts, std::string& error);
+
+// Opens the sample CSV `path` (thirteen columns, or plain three-phase with
+// the ports and --phases of `settings`) for the build `buildTag` ("auto":
+// the one for the file's rate, written back): its rate is found from the
+// times of its first second and checked against the build's; a file at
+// another rate is resampled under "auto" and refused otherwise. `csv`
+// receives the reader when the file is read directly (for its warnings).
+std::unique_ptr<SampleSource> openSampleCsv(const std::string& path, const FileRunSettings& settings,
+                                            std::string& buildTag, SourceFacts& facts, CsvSampleReader*& csv,
+                                            std::string& error);
 
 // Runs the file, telling `progress` (may be empty) how far it got.
 // Warnings about the input and, for recordings and --build auto, a line

@@ -7,6 +7,7 @@
 
 #include "host/in_process_driver.h"
 #include "host/mex_driver.h"
+#include "io/input_checks.h"
 
 const ModelEntry* entryByTag(const std::string& tag) {
     if (tag == "10k") return &model_10k::kModelEntry;
@@ -32,12 +33,10 @@ bool checkDriverRate(BlockDriver& driver, const DriverChoice& choice, const Samp
     auto* mex = dynamic_cast<MexDriver*>(&driver);
     if (mex == nullptr) return true;  // the model linked in is the build itself
     const double period = ssGetSampleTime(mex->block().simStruct(), 0);
-    if (std::fabs(period - build.ts) <= 1e-9 * build.ts) return true;
-    char text[200];
-    std::snprintf(text, sizeof text, "registers a sample time of %g s (%g Hz), but the run is at %g Hz", period,
-                  period > 0.0 ? 1.0 / period : 0.0, build.fs);
-    const std::string path = choice.deliverablePath.empty() ? "the build's deliverable" : "deliverable '" + choice.deliverablePath + "'";
-    error = path + " " + text + "; give the --build of its rate";
+    const std::string which =
+        choice.deliverablePath.empty() ? "the build's deliverable" : "deliverable '" + choice.deliverablePath + "'";
+    error = deliverableAgainstBuildError(which, period, build.fs);
+    if (error.empty()) return true;
     driver.finish();
     return false;
 }

@@ -34,10 +34,12 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             SourceFacts facts;
             source = openRecording(input.text, s.ports, s.choice.buildTag, facts, error);
             timeOffset = facts.epochShift;
-            // The recording's time-quality code says how good its clock was.
-            if (auto* recording = dynamic_cast<ComtradeSampleSource*>(source.get())) {
-                clockQuality = recording->recording().config.timeQuality;
-            }
+            if (facts.clockQuality > 0) clockQuality = facts.clockQuality;
+        } else if (input.kind == ServeInputChoice::Kind::Csv) {
+            // Opened, its rate found and checked, as `orvane run` does.
+            SourceFacts facts;
+            CsvSampleReader* csv = nullptr;
+            source = openSampleCsv(input.text, s.ports, s.choice.buildTag, facts, csv, error);
         } else if (input.kind == ServeInputChoice::Kind::Sv) {
             auto sv = openSvStream(input.text, true, s.ports.sv, s.ports.ports, s.choice.buildTag, timeOffset, bridge_,
                                    error);
@@ -57,9 +59,7 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             const std::string caution = reportingCapacityCaution(build_->fs, s.ports.ports.reportRate);
             if (!caution.empty()) std::fprintf(stderr, "orvane serve: warning: %s\n", caution.c_str());
         }
-        if (input.kind == ServeInputChoice::Kind::Csv) {
-            source = CsvSampleReader::open(input.text, error);
-        } else if (input.kind == ServeInputChoice::Kind::Signal) {
+        if (input.kind == ServeInputChoice::Kind::Signal) {
             if (!s.shape.duration) s.shape.duration = kDefaultSignalDuration;
             source = makeSignalSource(input.text, s.shape, s.ports.ports, build_->fs, error);
         }

@@ -47,6 +47,18 @@ int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOp
     }
     const bool live = !target.interface.empty();
     int64_t startSecond = static_cast<int64_t>(std::floor(in.time + epochShift));
+    // The first sample keeps its instant within its second: a signal or
+    // recording starting at 80000.37 s is smpCnt 0.37 x rate of second
+    // 80000, not smpCnt 0 (which would move every sample 0.37 s early).
+    uint64_t firstSample = 0;
+    if (!live && options.rate > 0) {
+        const double within = in.time + epochShift - static_cast<double>(startSecond);
+        firstSample = static_cast<uint64_t>(std::llround(within * options.rate));
+        if (firstSample >= options.rate) {
+            firstSample -= options.rate;
+            ++startSecond;
+        }
+    }
     if (live) {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
@@ -60,7 +72,7 @@ int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOp
                 std::to_string(startSecond));
     }
 
-    SvPublisher publisher(options, *out, startSecond);
+    SvPublisher publisher(options, *out, startSecond, firstSample);
     const SvDataSet dataSet;
     std::vector<double> channels(options.channels);
     const int64_t secondNs = 1000000000;

@@ -184,9 +184,19 @@ ComtradeAnalogChannel parseAnalog(CfgReader& in, int revision, int expectedNumbe
 
 ComtradeDigitalChannel parseDigital(CfgReader& in, int revision, int expectedNumber) {
     const std::string what = "status channel " + std::to_string(expectedNumber);
-    const auto f = in.nextRecord("the line of " + what);
+    auto f = in.nextRecord("the line of " + what);
     const bool old = revision == 1991 && f.size() < 5;
-    in.requireFields(f, old ? 3 : 5, "the line of " + what);
+    const std::size_t wanted = old ? 3 : 5;
+    // Recorders write status lines short of fields (no phase, circuit or
+    // normal state). Status channels are not measured: a line with its
+    // number and name is read, with one warning, the rest left blank.
+    in.requireFields(f, 2, "the line of " + what);
+    if (f.size() < wanted) {
+        in.warn("short status line", what + " has " + std::to_string(f.size()) + " fields where the revision asks " +
+                                         std::to_string(wanted) +
+                                         "; read, the missing ones blank (status channels are not measured)");
+        f.resize(wanted);
+    }
     ComtradeDigitalChannel c;
     c.number = static_cast<int>(in.integer(f, 0, "Dn"));
     if (c.number != expectedNumber)

@@ -228,6 +228,20 @@ ComtradeRecording openComtrade(const std::string& path, const ComtradeReadOption
             }
             for (std::size_t k = 0; k < 3 * got && !rec.hasMissing; ++k) rec.hasMissing = !std::isfinite(abc[k]);
         }
+        const std::string count = reader.countWarning();
+        if (!count.empty()) rec.config.warnings.push_back(count);
+    }
+    if (rec.samples == 0) throw ComtradeError(rec.dataPath, 0, 0, "", "the data holds no samples");
+    // Fewer samples than declared: the sections end where the data does.
+    if (static_cast<int64_t>(rec.samples) < rec.config.sampleCount()) {
+        std::vector<RateSection>& rates = rec.config.rates;
+        const int64_t have = static_cast<int64_t>(rec.samples);
+        std::size_t keep = 0;
+        while (keep < rates.size() && rates[keep].endSample < have) ++keep;
+        if (keep < rates.size()) {
+            rates[keep].endSample = have;
+            rates.resize(keep + 1);
+        }
     }
     if (cfg.timedByRates()) {
         rec.sections = sectionsFromRates(cfg);

@@ -93,6 +93,8 @@ public:
     // timestamps into `stamps` when it is not null; how many, 0 at the end.
     // Throws ComtradeError when the data cannot be read.
     std::size_t read(double* abc, double* stamps, std::size_t frames);
+    // After the end: the data file's count warning (DatReader::countWarning).
+    std::string countWarning() const { return dat_.countWarning(); }
 
 private:
     static constexpr std::size_t kBlock = 4096;

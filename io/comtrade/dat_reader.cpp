@@ -16,20 +16,6 @@ std::string analogFieldName(const ComtradeConfig& cfg, std::size_t channel) {
     return "A" + std::to_string(channel + 1) + " " + cfg.analogs[channel].id;
 }
 
-void checkCount(const ComtradeConfig& cfg, int64_t found, const std::string& fileName, int line) {
-    const int64_t expected = cfg.sampleCount();
-    if (found < expected) {
-        throw ComtradeError(fileName, line, 0, "",
-                            "truncated: the configuration announces " + std::to_string(expected) +
-                                " samples, the data holds " + std::to_string(found));
-    }
-    if (found > expected) {
-        throw ComtradeError(fileName, line, 0, "",
-                            "the data holds more samples than the configuration's last endsamp (" +
-                                std::to_string(expected) + ")");
-    }
-}
-
 uint32_t loadU32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
@@ -88,12 +74,37 @@ DatReader::DatReader(const DatLocation& where, const ComtradeConfig& config, std
                                 std::to_string(records_ * recordBytes_) + ") has " + std::to_string(leftover) +
                                 " of " + std::to_string(recordBytes_) + " bytes");
     }
-    if (leftover != 0) {
+    const int64_t expected = cfg_.sampleCount();
+    if (leftover != 0 && static_cast<int64_t>(records_) == expected) {
         throw ComtradeError(fileName_, 0, 0, "",
                             std::to_string(leftover) + " bytes after the last whole record of " +
                                 std::to_string(recordBytes_) + " bytes");
     }
-    checkCount(cfg_, static_cast<int64_t>(records_), fileName_, 0);
+    // Recorders write more records than the last endsamp declares (the
+    // declared ones are read) or fewer (those there are read).
+    if (static_cast<int64_t>(records_) > expected) {
+        extraRecords_ = static_cast<int64_t>(records_) - expected;
+        records_ = static_cast<std::size_t>(expected);
+    }
+}
+
+std::string DatReader::countWarning() const {
+    const int64_t expected = cfg_.sampleCount();
+    const std::string where = fileName_ + (cfg_.format == DataFormat::Ascii && lastLine_ > 0
+                                               ? ":" + std::to_string(lastLine_)
+                                               : std::string());
+    if (extraRecords_ > 0) {
+        return "warning: " + where + ": the data holds " + std::to_string(expected + extraRecords_) +
+               " samples, more than the configuration's last endsamp (" + std::to_string(expected) +
+               "): the declared " + std::to_string(expected) + " are read, " + std::to_string(extraRecords_) +
+               " left unread";
+    }
+    if (ended_ && count_ < expected) {
+        return "warning: " + where + ": the data holds " + std::to_string(count_) +
+               " samples, fewer than the configuration's last endsamp (" + std::to_string(expected) + "): the " +
+               std::to_string(count_) + " there are read";
+    }
+    return "";
 }
 
 // One sample line; false at the end of the data.
@@ -101,6 +112,7 @@ bool DatReader::readAsciiRecord(double& stamp, double* values) {
     const std::size_t analogs = cfg_.analogs.size();
     const std::size_t expectedFields = 2 + analogs + cfg_.digitals.size();
     std::string_view line;
+    const int64_t expected = cfg_.sampleCount();
     while (file_.nextLine(line)) {
         ++lineNumber_;
         // A trailing end-of-file mark (0x1A) is no data.
@@ -109,6 +121,13 @@ bool DatReader::readAsciiRecord(double& stamp, double* values) {
         }
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (trimmed(line).empty()) continue;
+        if (count_ >= expected) {
+            // Past the declared samples: counted on the checking pass, not
+            // read.
+            if (checked_) return false;
+            ++extraRecords_;
+            continue;
+        }
         const int lineNumber = lineNumber_;
         lastLine_ = lineNumber;
         splitFieldsInto(line, fields_);
@@ -176,10 +195,7 @@ std::size_t DatReader::read(double* stamps, double* values, std::size_t records)
     std::size_t done = 0;
     if (cfg_.format == DataFormat::Ascii) {
         while (done < records && readAsciiRecord(stamps[done], values + done * width)) ++done;
-        if (done < records) {
-            ended_ = true;
-            checkCount(cfg_, count_, fileName_, lastLine_);
-        }
+        if (done < records) ended_ = true;
         return done;
     }
     while (done < records && static_cast<std::size_t>(count_) < records_) {

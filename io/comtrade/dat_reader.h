@@ -2,8 +2,8 @@
 // .cff) in any of its four formats, front to back a block at a time: text
 // line by line, binary in whole records, so memory stays the same however
 // long the recording. Checks record sizes, field counts, consecutive sample
-// numbers and the sample count the configuration announces; throws
-// ComtradeError naming file, line (or record) and field.
+// numbers; throws ComtradeError naming file, line (or record) and field. A
+// sample count other than the configuration announces is read, and told.
 #ifndef ORVANE_IO_COMTRADE_DAT_READER_H
 #define ORVANE_IO_COMTRADE_DAT_READER_H
 
@@ -39,6 +39,11 @@ public:
     // The data was read through and checked before: text lines then have
     // only the requested channels converted.
     void skipChecks() { checked_ = true; }
+    // After reading to the end: one warning line when the data holds more
+    // samples than the configuration's last endsamp (the declared ones were
+    // read, the rest left) or fewer (those there were read); else empty.
+    std::string countWarning() const;
+    int64_t samplesRead() const { return count_; }
 
 private:
     bool readAsciiRecord(double& stamp, double* values);
@@ -50,6 +55,7 @@ private:
     bool ended_ = false;
     bool checked_ = false;
     int64_t count_ = 0;
+    int64_t extraRecords_ = 0;
     uint32_t previousNumber_ = 0;
     int64_t previousAsciiNumber_ = 0;
     // Text

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <cctype>
 #include <limits>
+#include <vector>
 
 #include "io/csv/csv_columns.h"
 #include "io/csv/csv_numbers.h"
@@ -59,8 +62,10 @@ CsvSampleReader::~CsvSampleReader() {
     std::free(line_);
 }
 
-std::unique_ptr<CsvSampleReader> CsvSampleReader::open(const std::string& path, std::string& error) {
+std::unique_ptr<CsvSampleReader> CsvSampleReader::open(const std::string& path, std::string& error,
+                                                       const CsvReadOptions& options) {
     std::unique_ptr<CsvSampleReader> reader(new CsvSampleReader(path));
+    reader->ports_ = options.ports;
     reader->file_ = std::fopen(path.c_str(), "rb");
     if (reader->file_ == nullptr) {
         error = path + ": cannot open: " + std::strerror(errno);
@@ -74,7 +79,7 @@ std::unique_ptr<CsvSampleReader> CsvSampleReader::open(const std::string& path, 
         }
         if (S_ISREG(status.st_mode)) reader->fileSize_ = static_cast<uint64_t>(status.st_size);
     }
-    if (!reader->checkHeader()) {
+    if (!reader->checkHeader(options)) {
         error = reader->error_;
         return nullptr;
     }
@@ -112,15 +117,75 @@ SampleSource::Status CsvSampleReader::fail(size_t column, const std::string& wha
     return Status::Error;
 }
 
-bool CsvSampleReader::checkHeader() {
+namespace {
+
+std::vector<std::string> splitHeader(const char* text) {
+    std::vector<std::string> names;
+    const char* field = text;
+    while (true) {
+        const char* end = std::strchr(field, ',');
+        if (end == nullptr) end = field + std::strlen(field);
+        names.emplace_back(field, static_cast<size_t>(end - field));
+        if (*end == '\0') break;
+        field = end + 1;
+    }
+    return names;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+bool CsvSampleReader::findPlainColumns(const std::vector<std::string>& names, const CsvReadOptions& options) {
+    auto find = [&](const std::string& wanted, size_t& index) {
+        for (size_t k = 0; k < names.size(); ++k) {
+            if (names[k] == wanted) {
+                index = k;
+                return true;
+            }
+        }
+        for (size_t k = 0; k < names.size(); ++k) {
+            if (sameName(names[k], wanted)) {
+                index = k;
+                return true;
+            }
+        }
+        fail(1, "the header has no column '" + wanted + "' (a plain three-phase CSV needs 'time' and its three " +
+                    "phase columns, named by --phases)");
+        return false;
+    };
+    const std::vector<std::string> phases = options.phases.empty() ? std::vector<std::string>{"va", "vb", "vc"}
+                                                                   : options.phases;
+    if (!find("time", timeColumn_)) return false;
+    for (size_t p = 0; p < 3; ++p) {
+        if (!find(phases[p], phaseColumns_[p])) return false;
+    }
+    plain_ = true;
+    columns_ = names.size();
+    columnNames_ = names;
+    return true;
+}
+
+bool CsvSampleReader::checkHeader(const CsvReadOptions& options) {
     if (!readLine()) {
         lineNumber_ = 1;
-        if (!failed_) fail(1, "the file is empty; expected the header '" + expectedHeader() + "'");
+        if (!failed_) fail(1, "the file is empty; expected the header '" + expectedHeader() + "' or 'time,va,vb,vc'");
         return false;
     }
     const char* text = line_;
     // A byte-order mark from a spreadsheet export is not part of the header.
     if (std::strncmp(text, "\xEF\xBB\xBF", 3) == 0) text += 3;
+    // A plain three-phase CSV: the phase columns named by the caller, or
+    // exactly time,va,vb,vc.
+    const std::vector<std::string> names = splitHeader(text);
+    if (!options.phases.empty() ||
+        (names.size() == 4 && names[0] == "time" && names[1] == "va" && names[2] == "vb" && names[3] == "vc")) {
+        return findPlainColumns(names, options);
+    }
     size_t columnIndex = 0;
     const char* field = text;
     while (true) {
@@ -130,7 +195,7 @@ bool CsvSampleReader::checkHeader() {
         const size_t column = static_cast<size_t>(field - line_) + 1;
         if (columnIndex >= kColumnCount) {
             fail(column, "the header has more than " + std::to_string(kColumnCount) + " columns; expected '" +
-                             expectedHeader() + "'");
+                             expectedHeader() + "' (or 'time,va,vb,vc', or --phases naming three columns)");
             return false;
         }
         if (name != kSampleColumns[columnIndex]) {
@@ -144,7 +209,7 @@ bool CsvSampleReader::checkHeader() {
     }
     if (columnIndex != kColumnCount) {
         fail(lineLength_ + 1, "the header has " + std::to_string(columnIndex) + " columns; expected '" +
-                                  expectedHeader() + "'");
+                                  expectedHeader() + "' (or 'time,va,vb,vc', or --phases naming three columns)");
         return false;
     }
     return true;
@@ -164,13 +229,8 @@ std::string seconds(double s) {
     return text;
 }
 
-// Relative to the period: time counts seconds and may be large (1000 s and
-// more), so its steps carry rounding of ~1e-13 s, far below this.
-constexpr double kSpacingTolerance = 1e-3;
-// A forward step this long is taken for a jump of time, not for a sampling
-// step: no sample rate a file can sensibly have (200 Hz and up) is this
-// slow, and a jump shorter than this is a few lost rows.
-constexpr double kTimeJumpSeconds = 5e-3;
+// Relative to the period; the resolution of time itself comes on top.
+constexpr double kSpacingTolerance = kSameRateTolerance;
 
 }  // namespace
 
@@ -193,9 +253,10 @@ bool CsvSampleReader::checkSpacing(double time) {
         if (timeJumps_++ == 0) firstTimeJumpLine_ = lineNumber_;
         return true;
     }
-    // Plus the resolution of time itself: near 2e9 s a double resolves
-    // 2.4e-7 s, a few thousandths of a period at 10 kHz.
-    const double resolution = 4.0 * std::numeric_limits<double>::epsilon() * std::fabs(time);
+    // Plus the resolution of time itself: near 1.7e9 s a double resolves
+    // 2.4e-7 s, 0.24 % of a period at 10 kHz, and a step between two
+    // rounded times is off by up to one resolution.
+    const double resolution = timeResolution(time) + timeResolution(previousTime_ - step);
     if (std::fabs(step - period_) <= kSpacingTolerance * period_ + resolution) {
         rateConfirmed_ = true;
         return true;
@@ -213,7 +274,7 @@ bool CsvSampleReader::checkSpacing(double time) {
 SampleSource::Status CsvSampleReader::next(ModelInputs& in) {
     if (failed_) return Status::Error;
     if (!readLine()) return failed_ ? Status::Error : Status::End;
-    if (!parseRow(in)) return Status::Error;
+    if (!(plain_ ? parsePlainRow(in) : parseRow(in))) return Status::Error;
     if (period_ > 0.0 && !checkSpacing(in.time)) return Status::Error;
     const bool missing = !std::isfinite(in.time) || !std::isfinite(in.phase[0]) || !std::isfinite(in.phase[1]) ||
                          !std::isfinite(in.phase[2]);
@@ -244,28 +305,67 @@ std::string timeJumpWarning(const CsvSampleReader& reader) {
            ", the first here";
 }
 
-double csvSampleRate(const std::string& path, std::string& error) {
-    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
-    if (!reader) return 0.0;
+RateFinding csvSampleRate(const std::string& path, const CsvReadOptions& options, std::string& error) {
+    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error, options);
+    if (!reader) return {};
+    // The times of the first second and a little more (findSampleRate
+    // stops at the first jump of time).
+    std::vector<double> times;
     ModelInputs in;
-    bool have = false;
-    double previous = 0.0;
-    // The first step that looks like sampling (not a time discontinuity).
-    for (int row = 0; row < 1000; ++row) {
+    double first = std::nan("");
+    while (true) {
         const SampleSource::Status status = reader->next(in);
         if (status == SampleSource::Status::Error) {
             error = reader->error();
-            return 0.0;
+            return {};
         }
         if (status == SampleSource::Status::End) break;
-        if (!std::isfinite(in.time)) continue;
-        const double step = in.time - previous;
-        if (have && step > 0.0 && step <= kTimeJumpSeconds) return 1.0 / step;
-        have = true;
-        previous = in.time;
+        times.push_back(in.time);
+        if (std::isnan(first) && std::isfinite(in.time)) first = in.time;
+        if (std::isfinite(in.time) && in.time - first > kRateWindowSeconds) break;
+        if (times.size() >= 4000000) break;
     }
-    error = path + ": cannot tell the sample rate: too few rows with increasing time";
-    return 0.0;
+    const RateFinding found = findSampleRate(times.data(), times.size());
+    if (found.rate == 0.0) error = path + ": cannot tell the sample rate: " + found.how;
+    return found;
+}
+
+bool CsvSampleReader::parsePlainRow(ModelInputs& in) {
+    // The ports of every row come from the options.
+    in = ports_;
+    double* target[3] = {&in.phase[0], &in.phase[1], &in.phase[2]};
+    size_t count = 0;
+    char* cursor = line_;
+    char* const lineEnd = line_ + lineLength_;
+    while (true) {
+        char* comma = static_cast<char*>(std::memchr(cursor, ',', static_cast<size_t>(lineEnd - cursor)));
+        char* end = comma == nullptr ? lineEnd : comma;
+        if (count == columns_) {
+            fail(static_cast<size_t>(cursor - line_) + 1,
+                 "the row has more than the header's " + std::to_string(columns_) + " columns");
+            return false;
+        }
+        if (comma != nullptr) *comma = '\0';
+        double* slot = nullptr;
+        if (count == timeColumn_) slot = &in.time;
+        for (int p = 0; p < 3; ++p) {
+            if (count == phaseColumns_[p]) slot = target[p];
+        }
+        if (slot != nullptr && !parseCsvDouble(cursor, end, *slot)) {
+            fail(static_cast<size_t>(cursor - line_) + 1,
+                 columnNames_[count] + " " + quoteField(cursor, end) + " is not a number");
+            return false;
+        }
+        ++count;
+        if (comma == nullptr) break;
+        cursor = comma + 1;
+    }
+    if (count != columns_) {
+        fail(lineLength_ + 1, "the row has " + std::to_string(count) + " column" + (count == 1 ? "" : "s") +
+                                  ", expected the header's " + std::to_string(columns_));
+        return false;
+    }
+    return true;
 }
 
 bool CsvSampleReader::parseRow(ModelInputs& in) {

@@ -1,6 +1,9 @@
 // Samples from a CSV file: a header line naming the thirteen sample columns
-// in order, then one row per sample. Every fault in the file is reported
-// with the file's name, the line and the column where it was found.
+// in order, then one row per sample; or a plain three-phase CSV, whose
+// header is `time,va,vb,vc` (or any header, its phase columns named by the
+// caller), with the configuration ports given by the caller. Every fault in
+// the file is reported with the file's name, the line and the column where
+// it was found.
 #ifndef ORVANE_IO_CSV_CSV_SAMPLE_READER_H
 #define ORVANE_IO_CSV_CSV_SAMPLE_READER_H
 
@@ -8,23 +11,41 @@
 #include <memory>
 #include <string>
 
+#include <vector>
+
 #include "io/gap_bridge.h"
+#include "io/input_checks.h"
 #include "io/sample_source.h"
+
+struct CsvReadOptions {
+    // The columns of phases a, b, c by name: the file is then a plain
+    // three-phase CSV whatever else its header holds (a column `time` gives
+    // the sample times). Empty: `time,va,vb,vc` is the plain header, and
+    // the thirteen sample columns the full one.
+    std::vector<std::string> phases;
+    // The configuration ports of every sample of a plain CSV.
+    ModelInputs ports;
+};
 
 class CsvSampleReader : public SampleSource {
 public:
     // Opens the file and checks its header. Null, with `error` set ("FILE:
     // LINE:COLUMN: what"), when the file cannot be read or its header is
-    // not the sample header.
-    static std::unique_ptr<CsvSampleReader> open(const std::string& path, std::string& error);
+    // neither form.
+    static std::unique_ptr<CsvSampleReader> open(const std::string& path, std::string& error,
+                                                 const CsvReadOptions& options = {});
     ~CsvSampleReader() override;
+
+    // A plain three-phase CSV: its ports come from the options, not the file.
+    bool plain() const { return plain_; }
 
     // Checks the spacing of `time` against a sample rate (Hz): the first
     // step that looks like sampling must be one period (else the file is at
     // another rate, and the error says which), and so must every later one.
     // Steps of zero or backwards, and forward jumps of 5 ms or more, are
     // time discontinuities the block handles; they are counted, not
-    // refused. Tolerance: a thousandth of a period.
+    // refused. Tolerance: a thousandth of a period plus the resolution of a
+    // double at that time (2.4e-7 s near 1.7e9 s).
     void expectSampleRate(double sampleRate);
     // Bridges missing phase values (NaN, infinite) by the rule of GapBridge,
     // at the rate given to expectSampleRate and the nominal frequency of the
@@ -51,8 +72,10 @@ private:
     // Reads the next line into line_ (no line end); false at the end of the
     // file or on a read error (then error_ is set).
     bool readLine();
-    bool checkHeader();
+    bool checkHeader(const CsvReadOptions& options);
     bool parseRow(ModelInputs& in);
+    bool parsePlainRow(ModelInputs& in);
+    bool findPlainColumns(const std::vector<std::string>& names, const CsvReadOptions& options);
     Status fail(size_t column, const std::string& what);
 
     std::string path_;
@@ -65,6 +88,13 @@ private:
     uint64_t fileSize_ = 0;
     bool failed_ = false;
     bool checkSpacing(double time);
+
+    bool plain_ = false;
+    std::size_t columns_ = 0;         // fields of every row of a plain CSV
+    std::size_t timeColumn_ = 0;      // of a plain CSV
+    std::size_t phaseColumns_[3] = {1, 2, 3};
+    std::vector<std::string> columnNames_;
+    ModelInputs ports_;
 
     double period_ = 0.0;  // 0: spacing not checked
     bool havePrevious_ = false;
@@ -80,9 +110,10 @@ private:
     std::string error_;
 };
 
-// The sample rate of a sample CSV from its first steps of time (Hz), for
-// choosing a build; 0, with `error` set, when the file cannot tell.
-double csvSampleRate(const std::string& path, std::string& error);
+// The sample rate of a sample CSV from the steps of time over its first
+// second (findSampleRate), for choosing and checking a build; rate 0, with
+// `error` set, when the file is bad or cannot tell.
+RateFinding csvSampleRate(const std::string& path, const CsvReadOptions& options, std::string& error);
 
 // The one-line warning (no line end) about missing values the reader met,
 // empty when there were none.

@@ -17,9 +17,10 @@ bool samePorts(const ModelInputs& a, const ModelInputs& b) {
 
 }  // namespace
 
-std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& path, double fileRate,
-                                                             double buildRate, bool bridgeGaps, std::string& error) {
-    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& path, const CsvReadOptions& options,
+                                                             double fileRate, double buildRate, bool bridgeGaps,
+                                                             std::string& error) {
+    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error, options);
     if (!reader) return nullptr;
     reader->expectSampleRate(fileRate);
     if (bridgeGaps) reader->bridgeGaps();

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/csv/csv_sample_reader.h"
 #include "io/sample_source.h"
 
 class ResampledCsvSource : public SampleSource {
@@ -18,8 +19,9 @@ public:
     // Null, with `error` set, when the file is bad, its time is not one
     // continuous run, or it has missing values and `bridgeGaps` is off
     // (resampling would smear them over their neighbours).
-    static std::unique_ptr<ResampledCsvSource> open(const std::string& path, double fileRate, double buildRate,
-                                                    bool bridgeGaps, std::string& error);
+    static std::unique_ptr<ResampledCsvSource> open(const std::string& path, const CsvReadOptions& options,
+                                                    double fileRate, double buildRate, bool bridgeGaps,
+                                                    std::string& error);
 
     const std::string& name() const override { return path_; }
     std::optional<uint64_t> sampleCount() const override { return phases_.size() / 3; }

@@ -33,8 +33,9 @@ void svChannelsFromPhases(const double phase[3], const SvDataSet& set, std::span
     if (defaultLayout && channels.size() > 7) channels[7] = phase[0] + phase[1] + phase[2];
 }
 
-SvPublisher::SvPublisher(const SvPublisherOptions& options, PacketWriter& out, int64_t startSecond)
-    : options_(options), out_(out), startSecond_(startSecond), random_(options.seed) {
+SvPublisher::SvPublisher(const SvPublisherOptions& options, PacketWriter& out, int64_t startSecond,
+                         uint64_t firstSample)
+    : options_(options), out_(out), startSecond_(startSecond), firstSample_(firstSample), random_(options.seed) {
     if (options_.asdusPerFrame == 0) options_.asdusPerFrame = 1;
     if (options_.rate == 0) options_.rate = 4000;
     options_.scale.resize(options_.channels, 0.0);
@@ -62,7 +63,8 @@ bool SvPublisher::push(std::span<const double> values, std::span<const uint32_t>
         values_[base + c] = c < values.size() ? quantise(values[c], c) : 0;
         qualities_[base + c] = c < qualities.size() ? qualities[c] : 0u;
     }
-    const uint64_t n = sampleNumber_++;
+    // Counted from smpCnt 0 of the start second.
+    const uint64_t n = firstSample_ + sampleNumber_++;
     counts16_[filled_] = static_cast<uint16_t>(n % options_.rate);
     const int64_t second = startSecond_ + static_cast<int64_t>(n / options_.rate);
     const int64_t within = static_cast<int64_t>(n % options_.rate) * 1000000000 / options_.rate;
@@ -85,7 +87,7 @@ bool SvPublisher::sendFrame() {
         if (options_.sendSmpRate) a.smpRate = static_cast<uint16_t>(options_.rate);
         if (options_.sendRefreshTime) {
             // The sample's own instant, as refrTm carries it.
-            const uint64_t n = sampleNumber_ - filled_ + k;
+            const uint64_t n = firstSample_ + sampleNumber_ - filled_ + k;
             const uint64_t fraction = (n % options_.rate) * (1u << 24) / options_.rate;
             a.refreshTime = SvRefreshTime{static_cast<uint32_t>(startSecond_ + static_cast<int64_t>(n / options_.rate)),
                                           static_cast<uint32_t>(fraction), 0};

@@ -63,8 +63,9 @@ public:
     // to more than 1.
     static bool check(const SvPublisherOptions& options, std::string& error);
 
-    // The first sample is smpCnt 0 of second `startSecond` (since 1970).
-    SvPublisher(const SvPublisherOptions& options, PacketWriter& out, int64_t startSecond);
+    // The first sample is smpCnt `firstSample` (below the rate) of second
+    // `startSecond` (since 1970).
+    SvPublisher(const SvPublisherOptions& options, PacketWriter& out, int64_t startSecond, uint64_t firstSample = 0);
 
     // One sample of every channel (options.channels values). A value is
     // rounded to the nearest count and held within the 32-bit range.
@@ -87,7 +88,8 @@ private:
     SvPublisherOptions options_;
     PacketWriter& out_;
     int64_t startSecond_;
-    uint64_t sampleNumber_ = 0;
+    uint64_t firstSample_ = 0;
+    uint64_t sampleNumber_ = 0;  // samples pushed
     std::mt19937_64 random_;
     std::vector<int32_t> values_;     // asdusPerFrame x channels
     std::vector<uint32_t> qualities_;

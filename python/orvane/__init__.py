@@ -11,7 +11,9 @@ Pmu             one model instance fed in chunks, for live streams
 signal          the built-in test signals with their exact reference phasor
 read_comtrade   a COMTRADE recording's samples, rate, start time and channels
 measure_comtrade  ``orvane run --comtrade`` on one recording
-read_samples    a sample CSV as ``orvane run --input`` reads it
+read_samples    a sample CSV (13 columns, or plain time,va,vb,vc) as ``orvane run --input`` reads it
+find_rate       the sample rate of sample times, as every road finds it
+OrvaneWarning   the category of the input checks' warnings
 write_csv       measurements as the output CSV ``orvane run`` writes
 read_c37118     a file of synchrophasor frames (``orvane run --c37118``)
 compliance      the P-class test plan, as ``orvane compliance --json`` gives it
@@ -29,11 +31,11 @@ _env.load_extension()
 from .compliance import compliance  # noqa: E402
 from .files import (Recording, measure_comtrade, read_c37118, read_comtrade, read_samples,  # noqa: E402
                     write_csv)
-from .pmu import BUILDS, Measurements, OrvaneWarning, Pmu, build_rate, deliverable_path, run  # noqa: E402
+from .pmu import BUILDS, Measurements, OrvaneWarning, Pmu, build_rate, deliverable_path, find_rate, run  # noqa: E402
 from .signals import SIGNALS, Signal, signal  # noqa: E402
 
 __all__ = [
     "BUILDS", "Measurements", "OrvaneWarning", "Pmu", "Recording", "SIGNALS", "Signal", "build_rate", "compliance",
-    "deliverable_path", "measure_comtrade", "read_c37118", "read_comtrade", "read_samples", "run", "signal",
+    "deliverable_path", "find_rate", "measure_comtrade", "read_c37118", "read_comtrade", "read_samples", "run", "signal",
     "write_csv",
 ]

@@ -2,7 +2,7 @@
 
     python3 -m orvane.archive --output-dir OUT [--scheduler tcp://HOST:8786 | --workers N]
                               [--build auto|10k|14p4k|4k] [--reports-only] [--send-bytes]
-                              [--report-rate N] [--nominal-frequency HZ] [--timeout S] PATH...
+                              [--report-rate N] [--nominal-frequency HZ] [--phases A,B,C] [--timeout S] PATH...
 
 PATH: recordings (.cfg with .dat, .cff), sample CSV files, or folders of
 them. Without --scheduler a local cluster of N worker processes is started.
@@ -33,9 +33,15 @@ def main(argv=None) -> int:
     parser.add_argument("--report-rate", type=int, default=50)
     parser.add_argument("--nominal-frequency", type=float)
     parser.add_argument("--timeout", type=float, help="seconds to wait for the whole archive")
+    parser.add_argument("--phases", help="phase columns (plain CSV) or channels (recordings) A,B,C")
     args = parser.parse_args(argv)
     if args.workers < 1:
         parser.error("--workers must be at least 1")
+    from . import _orvane
+    for text in (_orvane.report_rate_error(float(args.report_rate)),
+                 "" if args.nominal_frequency is None else _orvane.nominal_frequency_error(args.nominal_frequency)):
+        if text:
+            parser.error(text)
 
     from distributed import Client, LocalCluster
 
@@ -52,6 +58,7 @@ def main(argv=None) -> int:
         table = measure_archive(args.paths, client, args.output_dir, build=args.build,
                                 reports_only=args.reports_only, send_bytes=args.send_bytes,
                                 report_rate=args.report_rate, nominal_frequency=args.nominal_frequency,
+                                phases=args.phases.split(",") if args.phases else None,
                                 timeout=args.timeout)
     except ValueError as e:
         print(f"orvane.archive: {e}", file=sys.stderr)
@@ -66,6 +73,9 @@ def main(argv=None) -> int:
         else:
             print(f"{row.file}: done, {row.samples} samples at the {row.build} build in {row.seconds:.2f} s "
                   f"-> {row.output}")
+        if row.warnings:
+            for line in row.warnings.split(" | "):
+                print(f"{row.file}: warning: {line}")
     failed = table[table.error != ""]
     Path(args.output_dir).mkdir(parents=True, exist_ok=True)
     table.to_csv(Path(args.output_dir) / "archive.csv", index=False)

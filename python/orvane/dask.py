@@ -16,7 +16,7 @@ from pathlib import Path
 from typing import Iterable, List, Optional, Sequence
 
 _RECORDING_SUFFIXES = (".cfg", ".cff", ".csv")
-COLUMNS = ("file", "output", "build", "samples", "reports", "seconds", "error")
+COLUMNS = ("file", "output", "build", "samples", "reports", "seconds", "error", "warnings")
 
 
 def output_name(path) -> str:
@@ -54,14 +54,35 @@ def measure_file(path: str, output_dir: str, options: dict, payload: Optional[di
     worker's `output_dir`.
     """
     row = {"file": path, "output": str(Path(output_dir) / output_name(path)), "build": None, "samples": 0,
-           "reports": 0, "seconds": 0.0, "error": ""}
+           "reports": 0, "seconds": 0.0, "error": "", "warnings": ""}
     began = time.perf_counter()
+    caught = []
+    try:
+        import warnings
+
+        import orvane
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always", orvane.OrvaneWarning)
+            _measure(path, output_dir, options, payload, row)
+    except Exception as e:  # every failure is the file's row, never the archive's end
+        row["error"] = str(e) or type(e).__name__
+    row["warnings"] = " | ".join(str(w.message) for w in caught)
+    for key in ("error", "warnings"):
+        if row.get("_scratch"):  # name the files as the caller knows them
+            row[key] = row[key].replace(row["_scratch"], str(Path(path).parent))
+    row.pop("_scratch", None)
+    row["seconds"] = time.perf_counter() - began
+    return row
+
+
+def _measure(path: str, output_dir: str, options: dict, payload: Optional[dict], row: dict) -> None:
     scratch = None
     try:
         import orvane
         local = path
         if payload is not None:
             scratch = tempfile.mkdtemp(prefix="orvane-")
+            row["_scratch"] = scratch
             for name, data in payload.items():
                 Path(scratch, name).write_bytes(data)
             local = str(Path(scratch, Path(path).name))
@@ -69,14 +90,20 @@ def measure_file(path: str, output_dir: str, options: dict, payload: Optional[di
         run_options = {k: options[k] for k in ("report_rate", "report_mode", "magnitude_coeffs", "phase_coeffs",
                                                "deliverable", "in_process") if k in options}
         if local.lower().endswith(".csv"):
-            if build == "auto":
-                raise ValueError(f"{path}: --build auto needs a COMTRADE recording (a sample CSV has no rate)")
-            samples = orvane.read_samples(local)
+            # Opened as `orvane run --input` opens it: the rate found and
+            # checked, resampled under "auto"; a plain three-phase CSV takes
+            # the ports of the options, a 13-column one has its own.
+            samples = orvane.read_samples(local, phases=options.get("phases"), build=build)
+            if "report_rate" not in samples:
+                samples.update({k: run_options[k] for k in ("report_rate", "report_mode", "magnitude_coeffs",
+                                                            "phase_coeffs") if k in run_options})
+                if options.get("nominal_frequency"):
+                    samples["nominal_frequency"] = options["nominal_frequency"]
             for k in ("deliverable", "in_process"):
                 if k in run_options:
                     samples[k] = run_options[k]
-            out = orvane.run(build=build, **samples)
-            row["build"] = build
+            out = orvane.run(**samples)
+            row["build"] = samples["build"]
         else:
             rec = orvane.read_comtrade(local, phases=options.get("phases"), secondary=options.get("secondary", False),
                                        build=build)
@@ -87,16 +114,9 @@ def measure_file(path: str, output_dir: str, options: dict, payload: Optional[di
         orvane.write_csv(row["output"], out, reports_only=options.get("reports_only", False))
         row["samples"] = len(out)
         row["reports"] = int(out.report_strobe.sum())
-    except Exception as e:  # every failure is the file's row, never the archive's end
-        message = str(e)
-        if scratch is not None:  # name the files as the caller knows them
-            message = message.replace(scratch, str(Path(path).parent))
-        row["error"] = message or type(e).__name__
     finally:
         if scratch is not None:
             shutil.rmtree(scratch, ignore_errors=True)
-    row["seconds"] = time.perf_counter() - began
-    return row
 
 
 def measure_archive(paths: Sequence, client, output_dir, *, build: str = "auto", reports_only: bool = False,
@@ -137,16 +157,24 @@ def measure_archive(paths: Sequence, client, output_dir, *, build: str = "auto",
     pandas.DataFrame
         One row per recording, in the order given: ``file``, ``output``,
         ``build``, ``samples``, ``reports``, ``seconds`` (on its worker),
-        ``error`` (empty when done).
+        ``error`` (empty when done), ``warnings`` (the input checks'
+        warnings, " | " between them, empty when none).
 
     Raises
     ------
     ValueError
-        Two recordings whose outputs would have the same name.
+        Two recordings whose outputs would have the same name; a report
+        rate outside 1..1200 or a nominal frequency outside 45..65 Hz.
     """
     import pandas as pd
     from distributed import wait
 
+    from . import _orvane
+    # The options' ranges, as the tool checks them, before anything runs.
+    for text in (_orvane.report_rate_error(float(report_rate)),
+                 "" if nominal_frequency is None else _orvane.nominal_frequency_error(float(nominal_frequency))):
+        if text:
+            raise ValueError(text)
     files = recordings_in(paths)
     seen = {}
     for f in files:
@@ -171,7 +199,7 @@ def measure_archive(paths: Sequence, client, output_dir, *, build: str = "auto",
                 payload = {Path(p).name: Path(p).read_bytes() for p in _companions(f)}
             except OSError as e:
                 rows[f] = {"file": f, "output": "", "build": None, "samples": 0, "reports": 0, "seconds": 0.0,
-                           "error": str(e)}
+                           "error": str(e), "warnings": ""}
                 continue
         future = client.submit(measure_file, f, output_dir, options, payload, pure=False)
         futures[future] = f
@@ -185,11 +213,11 @@ def measure_archive(paths: Sequence, client, output_dir, *, build: str = "auto",
         if not future.done():
             future.cancel()
             rows[f] = {"file": f, "output": "", "build": None, "samples": 0, "reports": 0, "seconds": 0.0,
-                       "error": f"not finished within {timeout} s"}
+                       "error": f"not finished within {timeout} s", "warnings": ""}
             continue
         try:
             rows[f] = future.result()
         except Exception as e:  # the worker died under the task
             rows[f] = {"file": f, "output": "", "build": None, "samples": 0, "reports": 0, "seconds": 0.0,
-                       "error": f"the task failed on its worker: {e!r}"}
+                       "error": f"the task failed on its worker: {e!r}", "warnings": ""}
     return pd.DataFrame([rows[f] for f in files], columns=list(COLUMNS))

@@ -82,11 +82,7 @@ class Recording:
 def auto_build(rate: float) -> str:
     """The build for a recording at `rate` Hz: the one at that rate or the
     nearest above it, the fastest for anything faster (``--build auto``)."""
-    if rate <= 4000.0:
-        return "4k"
-    if rate <= 10000.0:
-        return "10k"
-    return "14p4k"
+    return _orvane.build_for_rate(float(rate))
 
 
 def read_comtrade(path, *, phases: Optional[Sequence[str]] = None, secondary: bool = False,
@@ -116,6 +112,13 @@ def read_comtrade(path, *, phases: Optional[Sequence[str]] = None, secondary: bo
     ValueError
         A malformed recording: the message names file, line and field, as
         the tool prints it.
+
+    Warns
+    -----
+    OrvaneWarning
+        A recorder's departure from the standard that is read anyway (a
+        status line short of fields, more or fewer samples than the last
+        ``endsamp``, ...), with the tool's text.
     """
     path = _path(path)
     names = [str(p) for p in phases] if phases is not None else []
@@ -177,26 +180,54 @@ def measure_comtrade(path, *, build: str = "10k", phases: Optional[Sequence[str]
                reports_only=reports_only, as_frame=as_frame, deliverable=deliverable, in_process=in_process)
 
 
-def read_samples(path) -> dict:
+def read_samples(path, *, phases: Optional[Sequence[str]] = None, build: Optional[str] = None) -> dict:
     """Read a sample CSV as ``orvane run --input`` reads it.
+
+    Two forms are read. The 13-column sample CSV (header ``time,va,vb,vc,
+    report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,
+    report_mode``) carries the block's ports in its columns. A plain
+    three-phase CSV, header ``time,va,vb,vc`` (or any header with a
+    ``time`` column, its phase columns named by `phases`), carries only
+    times and phases: give the ports to :func:`orvane.run` as keywords.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The CSV file.
+    phases : sequence of 3 str, optional
+        The phase columns a, b, c of a plain CSV by header name
+        (``--phases``).
+    build : {"10k", "14p4k", "4k", "auto"}, optional
+        Also open the file for this build as the tool does: its rate found
+        from the times of its first second and checked against the
+        build's; "auto" takes the build at that rate (or the next above)
+        and resamples a file at another rate. The dict then holds ``build``
+        too, and ``input_rate`` and ``rate_how`` (how the rate was found).
 
     Returns
     -------
     dict
-        ``phases`` (n, 3), ``time``, ``report_rate`` (int32),
-        ``magnitude_coeffs`` (n, 3), ``phase_coeffs`` (n, 3),
-        ``nominal_frequency`` and ``report_mode`` (bool): the keyword
-        arguments of :func:`orvane.run`, so ``orvane.run(**read_samples(p))``
-        measures the file.
+        ``phases`` (n, 3), ``time`` and, for a 13-column file,
+        ``report_rate`` (int32), ``magnitude_coeffs`` (n, 3),
+        ``phase_coeffs`` (n, 3), ``nominal_frequency`` and ``report_mode``
+        (bool): the keyword arguments of :func:`orvane.run`, so
+        ``orvane.run(**read_samples(p))`` measures the file.
 
     Raises
     ------
     FileNotFoundError
         A missing file.
     ValueError
-        A fault in the file, named with file, line and column.
+        A fault in the file, named with file, line and column; samples at
+        another rate than the build's (the tool's text).
     """
-    return _orvane.read_sample_csv(_path(path))
+    names = [str(p) for p in phases] if phases is not None else []
+    d = _orvane.read_sample_csv(_path(path), names, build or "")
+    if build is not None:
+        d = dict(d)
+        d.pop("input_rate", None)
+        d.pop("rate_how", None)
+    return d
 
 
 def write_csv(path, outputs, *, reports_only: bool = False) -> None:

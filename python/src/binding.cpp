@@ -32,8 +32,10 @@
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_output_writer.h"
 #include "io/csv/csv_sample_reader.h"
+#include "io/input_checks.h"
 #include "model/model_entry.h"
 #include "signals/three_phase_signal.h"
+#include "stream/file_run.h"
 #include "stream/model_road.h"
 
 namespace py = pybind11;
@@ -83,7 +85,7 @@ std::string describeTime(double time) {
 class PmuCore {
 public:
     PmuCore(const std::string& tag, const std::string& deliverable, bool inProcess)
-        : mex_(!inProcess), quality_(qualityTrackerFor(*modelOf(tag)->build)) {
+        : mex_(!inProcess), quality_(qualityTrackerFor(*modelOf(tag)->build)), checks_("samples", modelOf(tag)->build->fs) {
         std::string error;
         driver_ = makeDriver(tag, deliverable, inProcess, error);
         if (!driver_) {
@@ -96,6 +98,10 @@ public:
             started = driver_->start();
         }
         if (!started) throw std::runtime_error("the block did not start: " + driver_->error());
+        // A deliverable of another build: refused as the tool refuses it.
+        const DriverChoice choice{tag, deliverable, inProcess};
+        std::string refused;
+        if (!checkDriverRate(*driver_, choice, *modelOf(tag)->build, refused)) throw py::value_error(refused);
         running_ = true;
     }
     ~PmuCore() { close(); }
@@ -159,6 +165,7 @@ public:
                 in.reportRate = rr(i);
                 in.nominalFrequency = f0(i);
                 in.reportMode = rm(i);
+                checks_.observe(in);
                 if (!driver_->step(in, out)) {
                     error_ = "the block stopped at sample " + std::to_string(samples_ + 1) + " (time " +
                              describeTime(in.time) + "): " + driver_->error();
@@ -195,6 +202,16 @@ public:
         return py::make_tuple(ts, mag, ang, freq, rocof, strobe, active, quality);
     }
 
+    // The shared input checks' warnings since the last call ("warning: "
+    // left off); `atEnd` when the caller's input is over.
+    std::vector<std::string> takeWarnings(bool atEnd) {
+        std::vector<std::string> lines = checks_.takeWarnings(atEnd);
+        for (std::string& line : lines) {
+            if (line.rfind("warning: ", 0) == 0) line.erase(0, 9);
+        }
+        return lines;
+    }
+
 private:
     std::unique_ptr<BlockDriver> driver_;
     // One call at a time per instance: the block's state is not shared.
@@ -204,6 +221,7 @@ private:
     uint64_t samples_ = 0;
     ReportQualityTracker quality_;  // the run's own rule, as for the tool
     std::string error_;
+    InputChecks checks_;
 };
 
 py::dict buildInfo(const std::string& tag) {
@@ -215,19 +233,46 @@ py::dict buildInfo(const std::string& tag) {
     return d;
 }
 
-// The sample CSV as the tool reads it.
-py::dict readSampleCsv(const std::string& path) {
+// The sample CSV as the tool reads it: directly, or, for a build (or
+// "auto"), opened as `orvane run --input` opens it (its rate found and
+// checked, resampled to the build's rate under "auto").
+py::dict readSampleCsv(const std::string& path, const std::vector<std::string>& phaseColumns,
+                       const std::string& buildTag) {
     std::vector<double> time, phases, magc, phc, nominal;
     std::vector<int32_t> rate;
     std::vector<uint8_t> mode;
     std::string error;
+    bool plain = false;
+    std::string tag = buildTag;
+    std::string rateHow;
+    double inputRate = 0.0;
     {
         py::gil_scoped_release release;
-        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
-        if (reader) {
+        CsvReadOptions options;
+        options.phases = phaseColumns;
+        std::unique_ptr<CsvSampleReader> probe = CsvSampleReader::open(path, error, options);
+        std::unique_ptr<SampleSource> source;
+        if (probe) {
+            plain = probe->plain();
+            if (tag.empty()) {
+                source = std::move(probe);
+            } else {
+                FileRunSettings settings;
+                settings.buildTag = tag;
+                settings.comtrade.phases = phaseColumns;
+                SourceFacts facts;
+                CsvSampleReader* csv = nullptr;
+                const RateFinding found = csvSampleRate(path, options, error);
+                inputRate = found.rate;
+                rateHow = found.how;
+                error.clear();
+                source = openSampleCsv(path, settings, tag, facts, csv, error);
+            }
+        }
+        if (source) {
             ModelInputs in;
             SampleSource::Status status;
-            while ((status = reader->next(in)) == SampleSource::Status::Sample) {
+            while ((status = source->next(in)) == SampleSource::Status::Sample) {
                 time.push_back(in.time);
                 phases.insert(phases.end(), in.phase, in.phase + 3);
                 rate.push_back(in.reportRate);
@@ -236,7 +281,7 @@ py::dict readSampleCsv(const std::string& path) {
                 nominal.push_back(in.nominalFrequency);
                 mode.push_back(in.reportMode ? 1 : 0);
             }
-            if (status == SampleSource::Status::Error) error = reader->error();
+            if (status == SampleSource::Status::Error) error = source->error();
         }
     }
     if (!error.empty()) raiseFileError(path, error);
@@ -244,6 +289,13 @@ py::dict readSampleCsv(const std::string& path) {
     py::dict d;
     d["time"] = py::array_t<double>(n, time.data());
     d["phases"] = py::array_t<double>({n, py::ssize_t(3)}, phases.data());
+    if (!buildTag.empty()) {
+        d["build"] = tag;
+        d["input_rate"] = inputRate;
+        d["rate_how"] = rateHow;
+    }
+    // A plain three-phase CSV carries no ports: the caller gives them.
+    if (plain) return d;
     d["report_rate"] = py::array_t<int32_t>(n, rate.data());
     d["magnitude_coeffs"] = py::array_t<double>({n, py::ssize_t(3)}, magc.data());
     d["phase_coeffs"] = py::array_t<double>({n, py::ssize_t(3)}, phc.data());
@@ -563,6 +615,7 @@ PYBIND11_MODULE(_orvane, m) {
         .def(py::init<const std::string&, const std::string&, bool>())
         .def("step", &PmuCore::step)
         .def("close", &PmuCore::close)
+        .def("take_warnings", &PmuCore::takeWarnings)
         .def_property_readonly("samples", &PmuCore::samples);
     m.def("build_info", &buildInfo);
     m.def("nominal_for_line_frequency", [](double lineFrequency, const std::string& fileName) {
@@ -576,6 +629,21 @@ PYBIND11_MODULE(_orvane, m) {
         return reportingCapacityProblem(sampleRate, reportRate);
     });
     m.def("read_sample_csv", &readSampleCsv);
+    // The shared input checks (io/input_checks.h), with the tool's texts.
+    m.def("find_sample_rate", [](const Doubles& times) {
+        const py::ssize_t n = times.ndim() == 1 ? times.shape(0) : 0;
+        const RateFinding found = findSampleRate(times.data(), static_cast<std::size_t>(n));
+        return py::make_tuple(found.rate, found.how);
+    });
+    m.def("rate_against_build", [](const Doubles& times, const std::string& tag) {
+        const py::ssize_t n = times.ndim() == 1 ? times.shape(0) : 0;
+        const RateFinding found = findSampleRate(times.data(), static_cast<std::size_t>(n));
+        return rateAgainstBuildError(found, tag, modelOf(tag)->build->fs);
+    });
+    m.def("build_for_rate", &buildTagForRate);
+    m.def("report_rate_error", &reportRateError);
+    m.def("nominal_frequency_error", &nominalFrequencyError);
+    m.def("rate_window_seconds", [] { return kRateWindowSeconds; });
     m.def("read_comtrade", &comtradeArrays);
     m.def("write_output_csv", &writeOutputCsv);
     m.def("signal_samples", &signalSamples);

@@ -14,7 +14,7 @@ distributed = pytest.importorskip("distributed")
 RATES = {"a4800": 4800, "b10000": 10000, "c4000": 4000, "d14400": 14400, "e6000": 6000, "f2000": 2000}
 
 
-def write_comtrade(stem, rate, seconds=0.4, frequency=50.3, cut=0):
+def write_comtrade(stem, rate, seconds=0.4, frequency=50.3, bad=False):
     """An ASCII 1999 recording of three phases at `rate` Hz."""
     n = int(rate * seconds)
     t = np.arange(n) / rate
@@ -24,7 +24,9 @@ def write_comtrade(stem, rate, seconds=0.4, frequency=50.3, cut=0):
     stem.with_suffix(".cfg").write_text(
         f"STATION,REC,1999\n3,3A,0D\n{channels}50\n1\n{rate},{n}\n"
         "08/12/2026,10:00:00.250000\n08/12/2026,10:00:00.250000\nASCII\n1\n")
-    rows = [f"{i + 1},{round(i * 1e6 / rate)},{raw[0][i]},{raw[1][i]},{raw[2][i]}" for i in range(n - cut)]
+    rows = [f"{i + 1},{round(i * 1e6 / rate)},{raw[0][i]},{raw[1][i]},{raw[2][i]}" for i in range(n)]
+    if bad:
+        rows[100] = rows[100].rsplit(",", 1)[0] + ",9O"
     stem.with_suffix(".dat").write_text("\n".join(rows) + "\n")
 
 
@@ -33,7 +35,7 @@ def test_archive_measured_like_the_tool(tmp_path):
     folder.mkdir()
     for name, rate in RATES.items():
         write_comtrade(folder / name, rate)
-    write_comtrade(folder / "g_broken", 4800, cut=7)  # .dat shorter than the configuration says
+    write_comtrade(folder / "g_broken", 4800, bad=True)  # a value that is not a number
     expected = {}
     for name in RATES:
         out = tmp_path / f"{name}.tool.csv"
@@ -49,6 +51,7 @@ def test_archive_measured_like_the_tool(tmp_path):
             done = table[table.error == ""]
             assert len(done) == len(RATES) and (done.samples > 0).all()
             assert table.error.iloc[-1] == broken_message
+            assert (table.warnings == "").all()
             assert {p.name: p.read_bytes() for p in (tmp_path / road).iterdir()} == expected
 
         cli = subprocess.run([sys.executable, "-m", "orvane.archive", "--scheduler", cluster.scheduler_address,

@@ -1,7 +1,7 @@
 # The Python package's pytest files as CTest tests (label `python`). Where
 # the interpreter, numpy, pytest or a test's own package is missing, the
 # test prints SKIPPED with the reason and CTest lists it as skipped.
-set(ORVANE_PYTEST_FILES model files dask example)
+set(ORVANE_PYTEST_FILES model files checks dask example)
 set(ORVANE_PYTEST_NEEDS_dask distributed)
 set(ORVANE_PYTEST_NEEDS_example matplotlib)
 

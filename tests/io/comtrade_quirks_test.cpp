@@ -51,8 +51,24 @@ TEST(ComtradeQuirks, DeparturesAreReadWithOneWarningEach) {
         std::function<std::string(std::string)> edit;
         std::string warning;  // after "FILE:", empty for none
         std::function<void(const ComtradeRecording&)> check;
+        bool inData = false;  // the warning names the .dat
     };
     const Case cases[] = {
+        {"a status line short of fields", [](std::string t) { return replaced(t, "1,TRIP,,,0", "1,TRIP"); },
+         "6: status channel 1 has 2 fields where the revision asks 5; read, the missing ones blank",
+         [](const ComtradeRecording& r) { EXPECT_EQ(r.config.digitals[0].id, "TRIP"); }},
+        {"more samples than the last endsamp", [](std::string t) { return replaced(t, "1200,240", "1200,200"); },
+         "200: the data holds 240 samples, more than the configuration's last endsamp (200): the declared 200 are "
+         "read, 40 left unread",
+         [](const ComtradeRecording& r) { EXPECT_EQ(r.samples, 200u); }, true},
+        {"fewer samples than the last endsamp", [](std::string t) { return replaced(t, "1200,240", "1200,300"); },
+         "240: the data holds 240 samples, fewer than the configuration's last endsamp (300): the 240 there are read",
+         [](const ComtradeRecording& r) {
+             EXPECT_EQ(r.samples, 240u);
+             EXPECT_EQ(r.sections.back().count, 240u);
+             EXPECT_NEAR(r.phases[0][239], raw(0, 239, 1200) * 0.01, 1e-9);
+         },
+         true},
         {"revision 1997 in the 1999 layout", [](std::string t) { return replaced(t, "1999", "1997"); },
          "1: revision year '1997' is not 1991, 1999 or 2013; read by the layout the file has, that of 1999",
          [](const ComtradeRecording& r) { EXPECT_EQ(r.config.revision, 1999); }},
@@ -106,7 +122,8 @@ TEST(ComtradeQuirks, DeparturesAreReadWithOneWarningEach) {
                 EXPECT_TRUE(r.config.warnings.empty()) << c.what << ": " << r.config.warnings.front();
             } else {
                 ASSERT_EQ(r.config.warnings.size(), 1u) << c.what << ": " << r.config.warnings.front();
-                EXPECT_EQ(r.config.warnings[0].rfind("warning: " + cfg + ":" + c.warning, 0), 0u)
+                const std::string file = c.inData ? (dir / "r.dat").string() : cfg;
+                EXPECT_EQ(r.config.warnings[0].rfind("warning: " + file + ":" + c.warning, 0), 0u)
                     << c.what << ": " << r.config.warnings[0];
             }
             c.check(r);

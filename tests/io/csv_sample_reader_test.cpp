@@ -179,7 +179,7 @@ TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
         }
     }
     std::string error;
-    EXPECT_NEAR(csvSampleRate(write(rows({t0, t0 + 1.0 / 4800})), error), 4800.0, 1e-6) << error;
+    EXPECT_NEAR(csvSampleRate(write(rows({t0, t0 + 1.0 / 4800})), {}, error).rate, 4800.0, 1e-6) << error;
 }
 
 // Off nominal (51.5 Hz), on a time of day: a 2-sample gap is bridged with

@@ -153,7 +153,7 @@ TEST(ServeUsage, RefusesWhatItCannotServe) {
         {"serve --signal steady --sv-id MU01", "'--sv-id' applies to --sv only"},
         {"serve --sv no-such-if0", "interface 'no-such-if0' does not exist"},
         {"serve --comtrade tests/data/comtrade/north4800.cfg --phase 30", "'--phase' applies to --signal only"},
-        {"serve --signal steady --build auto", "--build auto needs --comtrade"},
+        {"serve --signal steady --build auto", "--build auto needs one input, a file or --sv"},
         {"serve --signal steady --mixed", "--mixed needs --udp-to"},
         {"pdc", "give the PMU's address"},
         {"pdc 127.0.0.1:4712 --listen-udp 127.0.0.1:4713", "--listen-udp only listens"},
