@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "stream/stop_request.h"
 
 namespace {
 
@@ -88,6 +89,8 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any output is opened: a signal never leaves a partial file.
+    installStopHandling();
     // "orvane help" as the tool has always taken it.
     char helpFlag[] = "--help";
     if (argc == 2 && std::string(argv[1]) == "help") argv[1] = helpFlag;

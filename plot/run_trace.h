@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,13 @@ private:
 
 struct RunTrace {
     std::string label;  // the file, or what was run
+    // Seconds from 1970 UTC to the run's time 0 when the run says so (a
+    // recording's midnight); NaN when unknown (a CSV).
+    double epochOfTimeZero = std::numeric_limits<double>::quiet_NaN();
+    // The block's first rows, given before it has timed a report (their
+    // timestamp 0, the outputs held until the first report): counted, but
+    // kept off the time axis when they would stretch it to the origin.
+    uint64_t rowsSetApart = 0;
     std::vector<std::pair<std::string, std::string>> description;
     uint64_t rows = 0;
     uint64_t reports = 0;
@@ -52,15 +60,22 @@ struct RunTrace {
 
 class RunTraceBuilder {
 public:
-    explicit RunTraceBuilder(std::size_t columns = 2048) : samples_(columns), reports_(columns) {}
+    explicit RunTraceBuilder(std::size_t columns = 2048)
+        : samples_(columns), reports_(columns), leadSamples_(columns), leadReports_(columns) {}
     void add(const ModelOutputs& out);
     RunTrace finish(std::string label, std::vector<std::pair<std::string, std::string>> description) const;
 
 private:
     BucketReducer samples_;
     BucketReducer reports_;
+    BucketReducer leadSamples_;  // the leading rows stamped 0
+    BucketReducer leadReports_;
     uint64_t rows_ = 0;
     uint64_t reportCount_ = 0;
+    uint64_t leadRows_ = 0;
+    bool pastLead_ = false;
+    double firstStamped_ = std::numeric_limits<double>::quiet_NaN();  // the first timestamp not 0
+    double lastStamped_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 #endif  // ORVANE_PLOT_RUN_TRACE_H
