@@ -106,8 +106,14 @@ std::string describeError(const CLI::ParseError& e, const CLI::App* app) {
         return "an option is missing; see --help";
     }
     if (kind == "ArgumentMismatch") {
-        if (std::regex_match(message, m, std::regex(R"((\S+): At Most (\d+) required but received (\d+))"))) {
-            const std::string name = optionName(app, m[1]);
+        if (std::regex_match(message, m, std::regex(R"((\S*): At Most (\d+) required but received (\d+))"))) {
+            std::string name = optionName(app, m[1]);
+            // A hidden option is named by nothing: the one given too often.
+            for (const CLI::Option* option : app->get_options()) {
+                if (name.empty() && option->count() > 1 && !option->get_lnames().empty()) {
+                    name = "--" + option->get_lnames()[0];
+                }
+            }
             if (m[2] == "1") return "option '" + name + "' is given " + m[3].str() + " times; give it once";
             return "option '" + name + "' takes at most " + m[2].str() + " values, not " + m[3].str();
         }
