@@ -103,14 +103,35 @@ struct Screened {
 // UTC date and time when the run's time origin is known or the timestamps
 // are plainly seconds since 1970, else the seconds, and the time of day
 // they name when they fall within one day.
+// A UTC instant to the microsecond (a double near 1.7e9 s holds no more),
+// trailing zeros dropped: "2023-11-14T22:13:20.36Z".
+std::string utcMicroseconds(double base, double offset) {
+    UtcInstant at = utcInstant(base, offset);
+    int64_t micro = (at.nanoseconds + 500) / 1000;
+    if (micro >= 1000000) {
+        // Rounded up into the next second: taken again a microsecond later.
+        at = utcInstant(base, offset + 1e-6);
+        micro = at.nanoseconds / 1000;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%06lld", static_cast<long long>(at.year),
+                  static_cast<long long>(at.month), static_cast<long long>(at.day),
+                  static_cast<long long>(at.secondOfDay / 3600), static_cast<long long>(at.secondOfDay / 60 % 60),
+                  static_cast<long long>(at.secondOfDay % 60), static_cast<long long>(micro));
+    std::string out = text;
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    return out + "Z";
+}
+
 std::string instantText(const RunTrace& run, double t) {
     char text[96];
     // An origin of 0 says only that the times are seconds since 1970,
     // which a time of day is not: the size of the times decides then.
     if (std::isfinite(run.epochOfTimeZero) && (run.epochOfTimeZero != 0.0 || t >= kUnixTimesFrom)) {
-        return utcText(run.epochOfTimeZero, t);
+        return utcMicroseconds(run.epochOfTimeZero, t);
     }
-    if (t >= kUnixTimesFrom) return utcText(0.0, t) + " (taken as seconds since 1970)";
+    if (t >= kUnixTimesFrom) return utcMicroseconds(0.0, t) + " (taken as seconds since 1970)";
     if (t >= 0.0 && t < 86400.0) {
         const double whole = std::floor(t);
         const int second = static_cast<int>(whole);
@@ -138,10 +159,15 @@ std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
         row("starts", instantText(run, s.first) + (s.origin == s.first ? "; time 0 of the axis" : "; " + std::string(text)));
     }
     if (run.rowsSetApart > 0) {
-        std::snprintf(text, sizeof text,
-                      "the block's first %llu rows, stamped 0 before its first report (outputs held at 0), are not "
-                      "drawn",
-                      static_cast<unsigned long long>(run.rowsSetApart));
+        if (run.rowsSetApart == 1) {
+            std::snprintf(text, sizeof text,
+                          "the block's first row, stamped 0 before its first report (outputs held at 0), is not drawn");
+        } else {
+            std::snprintf(text, sizeof text,
+                          "the block's first %llu rows, stamped 0 before its first report (outputs held at 0), are "
+                          "not drawn",
+                          static_cast<unsigned long long>(run.rowsSetApart));
+        }
         row("left out", text);
     }
     // What identifies the run first; the rest folded away.
