@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-.PHONY: all deps configure demo test sanitize fuzz bench clean python-path
+.PHONY: all deps configure demo test test-fast sanitize fuzz bench clean python-path
 
 # PYTHON_PATH=no leaves the user's Python alone (see python-path).
 PYTHON_PATH ?= yes
@@ -32,6 +32,11 @@ demo: all
 
 test: all
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The unit label only: in-process code and the deliverables, no tool, no
+# socket, no browser (tests/CMakeLists.txt says how a file is labelled).
+test-fast: all
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^unit$$'
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

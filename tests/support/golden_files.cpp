@@ -72,16 +72,16 @@ ModelOutputs outputsFromRow(const std::vector<std::string>& row) {
     return out;
 }
 
-bool sameDouble(double a, double b) {
-    if (std::isnan(a) && std::isnan(b)) return true;
+bool sameDouble(double a, double b, NanSign nanSign) {
+    if (std::isnan(a) && std::isnan(b)) return nanSign == NanSign::Free || std::signbit(a) == std::signbit(b);
     return bitsOf(a) == bitsOf(b);
 }
 
-std::string compareOutputs(const ModelOutputs& expected, const ModelOutputs& actual) {
+std::string compareOutputs(const ModelOutputs& expected, const ModelOutputs& actual, NanSign nanSign) {
     std::ostringstream diff;
     diff.precision(17);
     auto check = [&](const char* name, double e, double a) {
-        if (!sameDouble(e, a)) diff << name << " expected " << e << " got " << a << "; ";
+        if (!sameDouble(e, a, nanSign)) diff << name << " expected " << e << " got " << a << "; ";
     };
     check("timestamp", expected.timestamp, actual.timestamp);
     check("magnitude", expected.magnitude, actual.magnitude);
