@@ -56,27 +56,34 @@ extern "C" void onSignal(int signo) {
     endBySignal(signo);
 }
 
+// Ours where the signal still has its default action, or, with `force`,
+// wherever the process did not install a handler of its own.
+void installFor(int signo, bool force) {
+    struct sigaction current {};
+    if (::sigaction(signo, nullptr, &current) != 0 || current.sa_handler == onSignal) return;
+    if (current.sa_handler != SIG_DFL && !(force && current.sa_handler == SIG_IGN)) return;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    // While one signal is handled, the others wait: the handler runs once,
+    // whichever came first.
+    for (int other : kSignals) sigaddset(&action.sa_mask, other);
+    action.sa_flags = 0;  // no SA_RESTART: a waiting poll() wakes
+    ::sigaction(signo, &action, nullptr);
+}
+
 }  // namespace
 
 void installStopHandling() {
-    static std::atomic<bool> installed{false};
-    if (installed.exchange(true)) return;
-    for (int signo : kSignals) {
-        struct sigaction current {};
-        if (::sigaction(signo, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        // While one signal is handled, the others wait: the handler runs
-        // once, whichever came first.
-        for (int other : kSignals) sigaddset(&action.sa_mask, other);
-        action.sa_flags = 0;  // no SA_RESTART: a waiting poll() wakes
-        ::sigaction(signo, &action, nullptr);
-    }
+    for (int signo : kSignals) installFor(signo, false);
 }
 
 volatile std::sig_atomic_t& stopOnInterrupt(bool ignoreBrokenPipe) {
     installStopHandling();
+    // A server started in the background (SIGINT ignored by the shell) is
+    // still stopped cleanly by `kill -INT`, as it always was.
+    installFor(SIGINT, true);
+    installFor(SIGTERM, true);
     gFlagMode.store(1);
     if (ignoreBrokenPipe) std::signal(SIGPIPE, SIG_IGN);
     return gStopRequested;

@@ -11,8 +11,11 @@
 // a loop that does not come back.
 //
 // A signal the process was started with ignored (a run under nohup) stays
-// ignored. The handler does only what is async-signal-safe: unlink, kill,
-// waitpid, sigaction, raise, and stores to lock-free atomics.
+// ignored, and one a host program handles itself (Python's SIGINT) stays
+// its own; a loop's stop flag takes SIGINT and SIGTERM even when ignored,
+// as `kill -INT` on a server in the background always did. The handler
+// does only what is async-signal-safe: unlink, kill, waitpid, sigaction,
+// raise, and stores to lock-free atomics.
 #ifndef ORVANE_STREAM_STOP_REQUEST_H
 #define ORVANE_STREAM_STOP_REQUEST_H
 
@@ -20,8 +23,9 @@
 
 #include <csignal>
 
-// Installs the handlers (once; later calls do nothing). The tool's main
-// calls it before any command runs.
+// Installs the handlers where the signals have their default action. The
+// tool's main calls it before any command runs, the Python module when it
+// is imported (SIGTERM and SIGHUP then remove its partial outputs too).
 void installStopHandling();
 
 // Switches to the stop-flag behaviour and returns the flag. The handlers do
