@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
+#include "stream/stop_request.h"
 
 namespace {
 
@@ -63,18 +66,87 @@ std::string describeExtras(const CLI::App& app, const std::vector<std::string>& 
     return message;
 }
 
-std::string describeError(const CLI::ParseError& e) {
-    std::string message = e.what();
-    const std::string excludes = " excludes ";
-    const std::size_t at = message.find(excludes);
-    if (e.get_name() == "ExcludesError" && at != std::string::npos) {
-        return "give either " + message.substr(0, at) + " or " + message.substr(at + excludes.size()) + ", not both";
+// `name` as the user typed it: CLI11 names an option by its type name
+// (PATH) in some messages; the command's option of that type name is meant.
+std::string optionName(const CLI::App* app, std::string name) {
+    while (!name.empty() && (name.back() == ':' || name.back() == ' ')) name.pop_back();
+    if (name.rfind("-", 0) == 0 || app == nullptr) return name;
+    for (const CLI::Option* option : app->get_options()) {
+        if (option->get_type_name() == name && !option->get_lnames().empty()) return "--" + option->get_lnames()[0];
     }
-    if (e.get_name() == "RequiredError" && message.find("subcommand") != std::string::npos) {
-        return "give a command";
+    return name;
+}
+
+std::string numberText(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) return text;
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%g", value);
+    return shown;
+}
+
+// CLI11's own messages said in the tool's words: what was wrong with which
+// option, and what to give instead. Our own option checks already speak
+// for themselves and pass through.
+std::string describeError(const CLI::ParseError& e, const CLI::App* app) {
+    const std::string message = e.what();
+    const std::string kind = e.get_name();
+    std::smatch m;
+    if (kind == "ExcludesError" &&
+        std::regex_match(message, m, std::regex(R"((\S+) [Ee]xcludes:? (\S+))"))) {
+        return "give either " + optionName(app, m[1]) + " or " + optionName(app, m[2]) + ", not both";
     }
-    if (e.get_name() == "ArgumentMismatch" && message.find("missing") != std::string::npos) {
-        return "option '" + message.substr(0, message.find(':')) + "' needs a value";
+    if (kind == "RequiresError" && std::regex_match(message, m, std::regex(R"((\S+) [Rr]equires:? (\S+))"))) {
+        return "option '" + optionName(app, m[1]) + "' needs " + optionName(app, m[2]) + " as well";
+    }
+    if (kind == "RequiredError") {
+        if (message.find("subcommand") != std::string::npos) return "give a command";
+        if (std::regex_match(message, m, std::regex(R"((\S+) is required)"))) return "give " + optionName(app, m[1]);
+        return "an option is missing; see --help";
+    }
+    if (kind == "ArgumentMismatch") {
+        if (std::regex_match(message, m, std::regex(R"((\S*): At Most (\d+) required but received (\d+))"))) {
+            std::string name = optionName(app, m[1]);
+            // A hidden option is named by nothing: the one given too often.
+            for (const CLI::Option* option : app->get_options()) {
+                if (name.empty() && option->count() > 1 && !option->get_lnames().empty()) {
+                    name = "--" + option->get_lnames()[0];
+                }
+            }
+            if (m[2] == "1") return "option '" + name + "' is given " + m[3].str() + " times; give it once";
+            return "option '" + name + "' takes at most " + m[2].str() + " values, not " + m[3].str();
+        }
+        if (std::regex_match(message, m, std::regex(R"((\S+): At least (\d+) required but received (\d+))")) ||
+            std::regex_match(message, m, std::regex(R"((\S+): (\d+) required .* missing)"))) {
+            return "option '" + optionName(app, m[1]) + "' needs a value";
+        }
+        if (std::regex_match(message, m, std::regex(R"(Expected (?:exactly|at least) (\d+) arguments? to (\S+).*)"))) {
+            return "option '" + optionName(app, m[2]) + "' needs " + m[1].str() + " value" +
+                   (m[1] == "1" ? "" : "s");
+        }
+        if (std::regex_match(message, m, std::regex(R"((\S+) was given a disallowed flag override)"))) {
+            return "option '" + optionName(app, m[1]) + "' takes no value";
+        }
+    }
+    if (kind == "ConversionError") {
+        if (std::regex_match(message, m, std::regex(R"((\S+): (?:too many inputs for a flag|Should be true/false or a number))"))) {
+            return "option '" + optionName(app, m[1]) + "' takes no value";
+        }
+        if (std::regex_match(message, m, std::regex(R"(Could not convert: (\S+) = (.*))"))) {
+            return "option '" + optionName(app, m[1]) + "': '" + m[2].str() + "' is not a value it takes";
+        }
+        if (std::regex_match(message, m, std::regex(R"(The value (.*) is not an allowed value for (\S+))"))) {
+            return "option '" + optionName(app, m[2]) + "': '" + m[1].str() + "' is not a value it takes";
+        }
+    }
+    if (kind == "ValidationError" &&
+        std::regex_match(message, m, std::regex(R"((\S+): Value (.*) not in range (\S+) to (\S+))"))) {
+        return "option '" + optionName(app, m[1]) + "': '" + m[2].str() + "' is not a number in " + numberText(m[3]) +
+               ".." + numberText(m[4]);
+    }
+    if (kind == "FileError" && std::regex_match(message, m, std::regex(R"((.*) was not readable \(missing\?\))"))) {
+        return "cannot read '" + m[1].str() + "'";
     }
     return message;
 }
@@ -88,6 +160,8 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any output is opened: a signal never leaves a partial file.
+    installStopHandling();
     // "orvane help" as the tool has always taken it.
     char helpFlag[] = "--help";
     if (argc == 2 && std::string(argv[1]) == "help") argv[1] = helpFlag;
@@ -150,7 +224,11 @@ int main(int argc, char** argv) {
         if (commandName() == "orvane" && !root.remaining().empty()) {
             return usageError("unknown command '" + root.remaining().front() + "'");
         }
-        return usageError(describeError(e));
+        const CLI::App* parsed = &root;
+        for (const Command& c : commands) {
+            if (c.app->parsed()) parsed = c.app;
+        }
+        return usageError(describeError(e, parsed));
     } catch (const UsageError& e) {
         return usageError(e.what());
     }

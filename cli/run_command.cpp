@@ -37,7 +37,10 @@ int runBatch(RunOptions& o, const std::string& format, const std::vector<std::st
     if (o.plot) throw UsageError("--plot takes one input file (draw several with 'orvane plot')");
     if (o.timing) throw UsageError("--timing takes one input file");
     const std::filesystem::path dir = o.outputDir.value_or(".");
-    if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is no directory");
+    if (!std::filesystem::exists(dir)) {
+        throw UsageError("--output-dir '" + dir.string() + "' does not exist: create the folder first");
+    }
+    if (!std::filesystem::is_directory(dir)) throw UsageError("--output-dir '" + dir.string() + "' is a file, not a folder");
     std::vector<FileJob> jobs;
     std::string error;
     if (!planFileJobs(o.inputs, dir.string(), outputExtension(format), jobs, error)) throw UsageError(error);

@@ -208,10 +208,14 @@ Command setup(CLI::App& root) {
     app->add_option("--multicast-interface", o->roads.multicastInterface,
                     "IPv4 address of the interface for multicast (default 127.0.0.1)")
         ->type_name("ADDR");
-    addNumber(app, "--config-interval", o->roads.configInterval,
-              "seconds between configuration frames to --udp-to (default 60)")
-        ->type_name("S")
-        ->check(CLI::Range(0.1, 86400.0));
+    addNumber(app, "--config-interval", [o](double s) {
+                  if (!(s >= 0.1 && s <= 86400.0)) {
+                      throw CLI::ValidationError("option '--config-interval': must lie in 0.1..86400 s");
+                  }
+                  o->roads.configInterval = s;
+              },
+              "seconds between configuration frames to --udp-to, 0.1..86400 (default 60)")
+        ->type_name("S");
     app->add_flag("--test-mode", o->in.testMode, "flag every report as test data (STAT data error 10)");
     addRecordingOptions(app, o->recording);
     o->portOptions = addPortOptions(app, o->in.ports.ports);

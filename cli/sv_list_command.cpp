@@ -17,6 +17,17 @@ struct ListOptions {
     CLI::Option* secondsOption = nullptr;
 };
 
+// A path or a capture's extension: what a user means as a file. Interface
+// names carry neither (a VLAN's "eth0.100" has no capture extension).
+bool looksLikeFileName(const std::string& source) {
+    if (source.find('/') != std::string::npos) return true;
+    const std::string extension = std::filesystem::path(source).extension().string();
+    for (const char* known : {".pcap", ".pcapng", ".cap", ".dmp", ".gz"}) {
+        if (extension == known) return true;
+    }
+    return false;
+}
+
 int listCommand(ListOptions& o) {
     if (o.source.empty()) throw UsageError("give a capture file or an interface");
     std::string error;
@@ -32,6 +43,12 @@ int listCommand(ListOptions& o) {
     }
     std::unique_ptr<PacketReader> packets =
         file ? openCaptureFile(o.source, error) : openCaptureInterface(o.source, error);
+    if (!packets && !file && looksLikeFileName(o.source)) {
+        // Not there as a file, and named like one: say so, not that no
+        // interface has that name.
+        return failWith(2, "cannot open capture file '" + o.source + "': no such file (nor a network interface of "
+                           "that name)");
+    }
     if (!packets) return failWith(2, error);
     if (!file) note("listening on " + o.source + " for " + std::to_string(o.seconds) + " s");
     SvSurvey survey;

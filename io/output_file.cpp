@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,30 +44,6 @@ int rememberTemporary(const std::string& path) {
 
 void forgetSlot(int slot) {
     if (slot >= 0) slots[slot].state.store(0);
-}
-
-extern "C" void removeAndDie(int signo) {
-    removePartialOutputs();
-    // The default action ends the process the way the signal would have,
-    // so the parent sees the conventional status (128 + signo in a shell).
-    std::signal(signo, SIG_DFL);
-    std::raise(signo);
-}
-
-// Our handler only where the signal still has its default action: an
-// ignored signal stays ignored (a run under nohup), and a program with its
-// own handler keeps it.
-void installSignalCleanup() {
-    static std::atomic<bool> installed{false};
-    if (installed.exchange(true)) return;
-    for (int signo : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current {};
-        if (::sigaction(signo, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-        struct sigaction action {};
-        action.sa_handler = removeAndDie;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signo, &action, nullptr);
-    }
 }
 
 // A temporary name beside the target (so the rename stays on one file
@@ -137,7 +112,6 @@ bool OutputFile::open(const std::string& path, std::string& error) {
         direct_ = true;
         return true;
     }
-    installSignalCleanup();
     const std::string target = resolvedTarget(path);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = temporaryNameFor(target, attempt);

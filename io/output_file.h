@@ -8,9 +8,9 @@
 // output, which cannot be taken back.
 //
 // A run stopped by SIGINT, SIGTERM or SIGHUP leaves no temporary file
-// either: the first open() installs handlers for those signals (where the
-// program has not installed its own) that remove every temporary file still
-// open and then end the process by the signal's default action.
+// either: every temporary name is kept in a fixed table, and the program's
+// signal handler (the tool's stop request) calls removePartialOutputs().
+// This room installs no handler of its own.
 #ifndef ORVANE_IO_OUTPUT_FILE_H
 #define ORVANE_IO_OUTPUT_FILE_H
 
@@ -59,9 +59,8 @@ private:
     std::string buffer_;
 };
 
-// Removes every temporary output file still open in this process. Safe to
-// call from a signal handler (a program with its own SIGINT/SIGTERM handler
-// calls it there).
+// Removes every temporary output file still open in this process.
+// Async-signal-safe: only unlink() on names already complete in the table.
 void removePartialOutputs() noexcept;
 
 #endif  // ORVANE_IO_OUTPUT_FILE_H

@@ -1,6 +1,9 @@
 #include "plot/plot_sink.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 
 #include "io/output_reader.h"
 #include "plot/run_page.h"
@@ -34,7 +37,9 @@ bool PlotSink::finish() {
         {"time origin", utcText(d.epochOfTimeZero)},
     };
     if (firstTime_) description.emplace_back("start", utcText(d.epochOfTimeZero, *firstTime_));
-    const std::string page = renderRunPage({trace_.finish(d.input, std::move(description))});
+    RunTrace trace = trace_.finish(d.input, std::move(description));
+    trace.epochOfTimeZero = d.epochOfTimeZero;
+    const std::string page = renderRunPage({trace});
     if (!file_.write(page.data(), page.size(), error_)) return false;
     return file_.commit(error_);
 }
@@ -54,10 +59,19 @@ std::optional<RunTrace> loadRunTrace(const std::string& path, std::string& error
         builder.add(out, rows->quality());
     }
     std::vector<std::pair<std::string, std::string>> description;
+    double epochOfTimeZero = std::numeric_limits<double>::quiet_NaN();
     for (const auto& entry : rows->description()) {
         if (entry.first != "file") description.push_back(entry);
+        // An HDF5 output names its time origin; a CSV does not.
+        if (entry.first == "time_origin_epoch_seconds") {
+            char* end = nullptr;
+            const double value = std::strtod(entry.second.c_str(), &end);
+            if (end != entry.second.c_str() && std::isfinite(value)) epochOfTimeZero = value;
+        }
     }
-    return builder.finish(path, std::move(description));
+    RunTrace trace = builder.finish(path, std::move(description));
+    trace.epochOfTimeZero = epochOfTimeZero;
+    return trace;
 }
 
 bool writeRunPage(const std::string& path, const std::vector<RunTrace>& runs, std::string& error) {

@@ -84,7 +84,14 @@ std::vector<TraceBucket> toColumns(const std::vector<TraceBucket>& buckets, doub
     return columns;
 }
 
+// Timestamps at least this large are taken as seconds since 1970 (3.2
+// years): a time of day or a run's own seconds stay below it.
+constexpr double kUnixTimesFrom = 1e8;
+
 struct Screened {
+    double first, last;  // the run's drawn timestamps, absolute
+    double origin;       // subtracted from its timestamps on the axis
+    bool sharedAxis;
     std::vector<TraceBucket> columns;
     std::vector<int> columnIndex;
     std::vector<TraceBucket> reports;  // exact reports, or report columns
@@ -93,6 +100,50 @@ struct Screened {
     std::vector<TraceBucket> flagged;  // reports flagged do not use, one by one
 };
 
+// The absolute instant of `t` (a timestamp of `run`) as people read it: a
+// UTC date and time when the run's time origin is known or the timestamps
+// are plainly seconds since 1970, else the seconds, and the time of day
+// they name when they fall within one day.
+// A UTC instant to the microsecond (a double near 1.7e9 s holds no more),
+// trailing zeros dropped: "2023-11-14T22:13:20.36Z".
+std::string utcMicroseconds(double base, double offset) {
+    UtcInstant at = utcInstant(base, offset);
+    int64_t micro = (at.nanoseconds + 500) / 1000;
+    if (micro >= 1000000) {
+        // Rounded up into the next second: taken again a microsecond later.
+        at = utcInstant(base, offset + 1e-6);
+        micro = at.nanoseconds / 1000;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%06lld", static_cast<long long>(at.year),
+                  static_cast<long long>(at.month), static_cast<long long>(at.day),
+                  static_cast<long long>(at.secondOfDay / 3600), static_cast<long long>(at.secondOfDay / 60 % 60),
+                  static_cast<long long>(at.secondOfDay % 60), static_cast<long long>(micro));
+    std::string out = text;
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    return out + "Z";
+}
+
+std::string instantText(const RunTrace& run, double t) {
+    char text[96];
+    // An origin of 0 says only that the times are seconds since 1970,
+    // which a time of day is not: the size of the times decides then.
+    if (std::isfinite(run.epochOfTimeZero) && (run.epochOfTimeZero != 0.0 || t >= kUnixTimesFrom)) {
+        return utcMicroseconds(run.epochOfTimeZero, t);
+    }
+    if (t >= kUnixTimesFrom) return utcMicroseconds(0.0, t) + " (taken as seconds since 1970)";
+    if (t >= 0.0 && t < 86400.0) {
+        const double whole = std::floor(t);
+        const int second = static_cast<int>(whole);
+        std::snprintf(text, sizeof text, "%.9g s (time of day %02d:%02d:%02d.%03d)", t, second / 3600,
+                      second / 60 % 60, second % 60, std::min(999, static_cast<int>((t - whole) * 1000.0)));
+        return text;
+    }
+    std::snprintf(text, sizeof text, "%.9g s", t);
+    return text;
+}
+
 std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
     std::string html = "<div class=\"run\"><h2><span class=\"swatch\" style=\"background:" + std::string(colourOf(i)) +
                        "\"></span>" + escapeMarkup(run.label) + "</h2>\n<table>";
@@ -100,11 +151,26 @@ std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
         html += "<tr><th>" + escapeMarkup(name) + "</th><td>" + escapeMarkup(value) + "</td></tr>";
     };
     char text[160];
-    const double first = s.columns.empty() ? 0.0 : s.columns.front().tFirst;
-    const double last = s.columns.empty() ? 0.0 : s.columns.back().tLast;
     std::snprintf(text, sizeof text, "%llu rows, %llu reports, timestamps %.9g to %.9g s",
-                  static_cast<unsigned long long>(run.rows), static_cast<unsigned long long>(run.reports), first, last);
+                  static_cast<unsigned long long>(run.rows), static_cast<unsigned long long>(run.reports), s.first,
+                  s.last);
     row("rows", text);
+    if (std::isfinite(s.first)) {
+        std::snprintf(text, sizeof text, "%.9g s after the axis's time 0", s.first - s.origin);
+        row("starts", instantText(run, s.first) + (s.origin == s.first ? "; time 0 of the axis" : "; " + std::string(text)));
+    }
+    if (run.rowsSetApart > 0) {
+        if (run.rowsSetApart == 1) {
+            std::snprintf(text, sizeof text,
+                          "the block's first row, stamped 0 before its first report (outputs held at 0), is not drawn");
+        } else {
+            std::snprintf(text, sizeof text,
+                          "the block's first %llu rows, stamped 0 before its first report (outputs held at 0), are "
+                          "not drawn",
+                          static_cast<unsigned long long>(run.rowsSetApart));
+        }
+        row("left out", text);
+    }
     // What identifies the run first; the rest folded away.
     static const char* const kFirst[] = {"model", "build", "sample_rate_hz", "input", "start", "start_time_utc",
                                          "deliverable", "command line", "time origin"};
@@ -126,37 +192,83 @@ std::string describeRun(const RunTrace& run, const Screened& s, std::size_t i) {
     return html + "</table></div>\n";
 }
 
+// `buckets` with `origin` taken from their times.
+std::vector<TraceBucket> shifted(std::vector<TraceBucket> buckets, double origin) {
+    for (TraceBucket& b : buckets) {
+        b.tFirst -= origin;
+        b.tLast -= origin;
+    }
+    return buckets;
+}
+
 }  // namespace
 
 std::string renderRunPage(const std::vector<RunTrace>& runs) {
-    double t0 = std::numeric_limits<double>::infinity();
-    double t1 = -t0;
+    // Each run's span. The axis is seconds from a first sample: runs that
+    // lie near one another in time (their spans together at most twice the
+    // longest) share the earliest one as time 0 and keep their offsets;
+    // runs far apart (a recording of yesterday beside one of today) are
+    // each drawn from their own first sample, so that they overlay.
+    std::vector<std::pair<double, double>> spans;
+    double earliest = std::numeric_limits<double>::infinity();
+    double latest = -earliest;
+    double longest = 0.0;
     for (const RunTrace& r : runs) {
+        double first = std::numeric_limits<double>::infinity();
+        double last = -first;
         for (const TraceBucket& b : r.samples) {
-            if (std::isfinite(b.tFirst)) t0 = std::min(t0, b.tFirst);
-            if (std::isfinite(b.tLast)) t1 = std::max(t1, b.tLast);
+            if (std::isfinite(b.tFirst)) first = std::min(first, b.tFirst);
+            if (std::isfinite(b.tLast)) last = std::max(last, b.tLast);
+        }
+        if (!(first <= last)) first = last = std::numeric_limits<double>::quiet_NaN();
+        spans.emplace_back(first, last);
+        if (std::isfinite(first)) {
+            earliest = std::min(earliest, first);
+            latest = std::max(latest, last);
+            longest = std::max(longest, last - first);
         }
     }
-    if (!(t0 <= t1)) t0 = 0.0, t1 = 1.0;
-    if (t1 == t0) t1 = t0 + 1.0;
+    const bool shared = !(latest - earliest > 2.0 * longest);
 
     std::vector<Screened> screened;
-    for (const RunTrace& r : runs) {
+    double t0 = 0.0;
+    double t1 = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
         Screened s;
-        s.columns = toColumns(r.samples, t0, t1, s.columnIndex);
+        s.first = spans[i].first;
+        s.last = spans[i].second;
+        s.origin = shared ? earliest : s.first;
+        if (!std::isfinite(s.origin)) s.origin = 0.0;
+        s.sharedAxis = shared && runs.size() > 1;
+        if (std::isfinite(s.last)) t1 = std::max(t1, s.last - s.origin);
+        screened.push_back(std::move(s));
+    }
+    if (!(t1 > t0)) t1 = t0 + 1.0;
+
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const RunTrace& r = runs[i];
+        Screened& s = screened[i];
+        s.columns = toColumns(shifted(r.samples, s.origin), t0, t1, s.columnIndex);
         s.reportsMarked = r.reportsExact && r.reports <= kMaxMarkedReports;
         if (s.reportsMarked) {
-            s.reports = r.reportBuckets;
+            s.reports = shifted(r.reportBuckets, s.origin);
             for (const TraceBucket& b : s.reports) {
                 s.reportIndex.push_back(std::clamp(
                     static_cast<int>(std::floor((b.tFirst - t0) / (t1 - t0) * kPlotColumns)), 0, kPlotColumns - 1));
             }
         } else {
-            s.reports = toColumns(r.reportBuckets, t0, t1, s.reportIndex);
+            s.reports = toColumns(shifted(r.reportBuckets, s.origin), t0, t1, s.reportIndex);
         }
-        if (r.flaggedExact && r.flaggedReports <= kMaxMarkedReports) s.flagged = r.flaggedReportBuckets;
-        screened.push_back(std::move(s));
+        if (r.flaggedExact && r.flaggedReports <= kMaxMarkedReports) s.flagged = shifted(r.flaggedReportBuckets, s.origin);
     }
+    // The axis says where its 0 lies, as an absolute instant.
+    std::string xLabel = "time (s)";
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (!std::isfinite(screened[i].first) || screened[i].origin != screened[i].first) continue;
+        xLabel = "time (s) since " + instantText(runs[i], screened[i].origin);
+        break;
+    }
+    if (!shared && runs.size() > 1) xLabel = "time (s) since each run's own first timestamp (see 'starts' above)";
 
     std::string title = runs.size() == 1 ? runs[0].label : std::to_string(runs.size()) + " runs";
     std::string html =
@@ -228,7 +340,7 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
                 px(kPanelTop + plotH / 2) + ")\">" + kPanelTitles[q] + "</text>\n";
         if (q == kTraceQuantities - 1) {
             html += "<text x=\"" + px(kLeft + kPlotColumns / 2.0) + "\" y=\"" + px(kPanelHeight - 1) +
-                    "\" text-anchor=\"middle\">time (s)</text>\n";
+                    "\" text-anchor=\"middle\">" + escapeMarkup(xLabel) + "</text>\n";
         }
         for (std::size_t r = 0; r < screened.size(); ++r) {
             const Screened& s = screened[r];
@@ -278,12 +390,16 @@ std::string renderRunPage(const std::vector<RunTrace>& runs) {
     }
 
     // The numbers drawn, for scripts and checks.
+    // Times here are seconds since each run's time_origin (an absolute
+    // timestamp of that run), as on the axis.
     html += "<script type=\"application/json\" id=\"orvane-plot-data\">\n{\"time_axis\":[" + json(t0) + "," +
-            json(t1) + "],\"columns_per_panel\":" + std::to_string(kPlotColumns) + ",\"runs\":[";
+            json(t1) + "],\"time_axis_label\":" + jsonText(xLabel) +
+            ",\"columns_per_panel\":" + std::to_string(kPlotColumns) + ",\"runs\":[";
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const Screened& s = screened[r];
         html += std::string(r == 0 ? "" : ",") + "\n{\"label\":" + jsonText(runs[r].label) +
-                ",\"rows\":" + std::to_string(runs[r].rows) + ",\"reports\":" + std::to_string(runs[r].reports) +
+                ",\"time_origin\":" + json(s.origin) + ",\"rows\":" + std::to_string(runs[r].rows) +
+                ",\"reports\":" + std::to_string(runs[r].reports) +
                 ",\"columns\":{";
         auto array = [&](const std::vector<TraceBucket>& buckets, auto value) {
             std::string text = "[";

@@ -1,5 +1,6 @@
 #include "plot/run_trace.h"
 
+#include <cmath>
 #include <limits>
 
 const char* const kTraceNames[kTraceQuantities] = {"magnitude", "angle", "frequency", "rocof"};
@@ -62,17 +63,35 @@ std::vector<TraceBucket> BucketReducer::buckets() const {
     return all;
 }
 
-RunTraceBuilder::RunTraceBuilder(std::size_t columns) : samples_(columns), reports_(columns), flagged_(columns) {
+RunTraceBuilder::RunTraceBuilder(std::size_t columns)
+    : samples_(columns), reports_(columns), flagged_(columns), leadSamples_(columns), leadReports_(columns) {
     for (int q = 0; q < kTraceQuantities; ++q) {
         scaleLo_[q] = std::numeric_limits<double>::infinity();
         scaleHi_[q] = -std::numeric_limits<double>::infinity();
     }
 }
 
+// Until its first report the block holds its outputs at 0, the timestamp
+// included: a run at a time of day begins with rows stamped 0 (a report
+// interval's worth), which drawn at 0 would pull the axis back to the
+// origin (0 .. 80 000 s for a 2 s run). They are gathered apart and decided
+// on at the end; being held zeros, they never set the value axes.
 void RunTraceBuilder::add(const ModelOutputs& out, ReportQuality quality) {
-    const double values[kTraceQuantities] = {out.magnitude, out.angle, out.frequency, out.rocof};
-    samples_.add(out.timestamp, values);
     ++rows_;
+    if (out.reportStrobe) ++reportCount_;
+    const double values[kTraceQuantities] = {out.magnitude, out.angle, out.frequency, out.rocof};
+    if (!pastLead_ && out.timestamp == 0.0) {
+        ++leadRows_;
+        leadSamples_.add(out.timestamp, values);
+        if (out.reportStrobe) leadReports_.add(out.timestamp, values);
+        return;
+    }
+    pastLead_ = true;
+    if (std::isfinite(out.timestamp)) {
+        if (std::isnan(firstStamped_)) firstStamped_ = out.timestamp;
+        lastStamped_ = out.timestamp;
+    }
+    samples_.add(out.timestamp, values);
     const bool doNotUse = qualityDoNotUse(quality);
     if (!doNotUse) {
         // Start-up values (a magnitude near 0, a frequency of kHz) would
@@ -89,9 +108,17 @@ void RunTraceBuilder::add(const ModelOutputs& out, ReportQuality quality) {
         } else {
             reports_.add(out.timestamp, values);
         }
-        ++reportCount_;
     }
 }
+
+namespace {
+
+std::vector<TraceBucket> joined(std::vector<TraceBucket> front, const std::vector<TraceBucket>& back) {
+    front.insert(front.end(), back.begin(), back.end());
+    return front;
+}
+
+}  // namespace
 
 RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::string, std::string>> description) const {
     RunTrace trace;
@@ -99,9 +126,6 @@ RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::s
     trace.description = std::move(description);
     trace.rows = rows_;
     trace.reports = reportCount_;
-    trace.samples = samples_.buckets();
-    trace.reportBuckets = reports_.buckets();
-    trace.reportsExact = reports_.span() == 1;
     trace.flaggedReports = flaggedCount_;
     trace.flaggedReportBuckets = flagged_.buckets();
     trace.flaggedExact = flagged_.span() == 1;
@@ -109,5 +133,14 @@ RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::s
         trace.scaleLo[q] = scaleLo_[q];
         trace.scaleHi[q] = scaleHi_[q];
     }
+    // The rows stamped 0 stay on the axis when the run itself lies near 0
+    // (they then take less of the axis than the run): a run from time 0,
+    // or a run of nothing but them.
+    const double away = std::fabs(firstStamped_);
+    const bool setApart = leadRows_ > 0 && away > 0.0 && away > lastStamped_ - firstStamped_;
+    trace.rowsSetApart = setApart ? leadRows_ : 0;
+    trace.samples = setApart ? samples_.buckets() : joined(leadSamples_.buckets(), samples_.buckets());
+    trace.reportBuckets = setApart ? reports_.buckets() : joined(leadReports_.buckets(), reports_.buckets());
+    trace.reportsExact = reports_.span() == 1 && (setApart || leadReports_.span() == 1);
     return trace;
 }

@@ -46,6 +46,13 @@ inline constexpr double kNoScale = std::numeric_limits<double>::infinity();
 
 struct RunTrace {
     std::string label;  // the file, or what was run
+    // Seconds from 1970 UTC to the run's time 0 when the run says so (a
+    // recording's midnight); NaN when unknown (a CSV).
+    double epochOfTimeZero = std::numeric_limits<double>::quiet_NaN();
+    // The block's first rows, given before it has timed a report (their
+    // timestamp 0, the outputs held until the first report): counted, but
+    // kept off the time axis when they would stretch it to the origin.
+    uint64_t rowsSetApart = 0;
     std::vector<std::pair<std::string, std::string>> description;
     uint64_t rows = 0;
     uint64_t reports = 0;
@@ -76,8 +83,14 @@ private:
     double scaleLo_[kTraceQuantities];
     double scaleHi_[kTraceQuantities];
     uint64_t flaggedCount_ = 0;
+    BucketReducer leadSamples_;  // the leading rows stamped 0
+    BucketReducer leadReports_;
     uint64_t rows_ = 0;
     uint64_t reportCount_ = 0;
+    uint64_t leadRows_ = 0;
+    bool pastLead_ = false;
+    double firstStamped_ = std::numeric_limits<double>::quiet_NaN();  // the first timestamp not 0
+    double lastStamped_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 #endif  // ORVANE_PLOT_RUN_TRACE_H

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "io/block_time_range.h"
 #include "signals/signal_sample_source.h"
 #include "signals/three_phase_signal.h"
 
@@ -108,6 +109,11 @@ std::unique_ptr<SampleSource> makeSignalSource(const std::string& name, const Si
     const double startTime = shape.startTime.value_or(0.0);
     const double sampleCountReal = std::round(duration * sampleRate);
     const uint64_t sampleCount = static_cast<uint64_t>(sampleCountReal);
+    const double lastTime = startTime + (sampleCountReal > 0.0 ? (sampleCountReal - 1.0) / sampleRate : 0.0);
+    if (!withinBlockTimeRange(startTime, lastTime)) {
+        error = "option '--start-time': " + blockTimeRangeError(startTime, lastTime);
+        return nullptr;
+    }
     const SignalFrame frame{ports.nominalFrequency, startTime + shape.eventTime.value_or(0.5),
                             startTime + sampleCountReal / sampleRate};
 

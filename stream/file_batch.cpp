@@ -1,6 +1,7 @@
 #include "stream/file_batch.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+
+#include "stream/stop_request.h"
 
 namespace {
 
@@ -85,7 +88,27 @@ bool startJob(FileJob& job, const FileRunSettings& settings, std::string& error)
         return false;
     }
     std::fflush(nullptr);
+    // The stop signals wait while the worker is born and entered in the
+    // table, so that a signal to this process always reaches it too.
+    sigset_t stops, previous;
+    sigemptyset(&stops);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signo);
+    ::sigprocmask(SIG_BLOCK, &stops, &previous);
     const pid_t pid = ::fork();
+    if (pid == 0) {
+        becomeWorker();
+        ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    } else if (pid > 0 && !watchWorker(pid)) {
+        ::kill(pid, SIGKILL);  // unreachable with the job counts the tool allows
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        error = "too many worker processes";
+        return false;
+    }
+    if (pid != 0) ::sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (pid < 0) {
         error = std::string("cannot start a process: ") + std::strerror(errno);
         ::close(fds[0]);
@@ -110,6 +133,7 @@ void finishJob(FileJob& job) {
     int status = 0;
     while (::waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
     }
+    forgetWorker(job.pid);
     job.state = FileJob::State::Done;
     job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
     if (WIFSIGNALED(status)) {

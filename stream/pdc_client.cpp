@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "io/c37118/command_frame.h"
 #include "net/tcp_client.h"
@@ -11,6 +13,15 @@ namespace {
 
 // Waits for a reconnection attempt: 0.25 s, doubling to at most 8 s.
 double nextBackoff(double backoff) { return backoff < 0.25 ? 0.25 : (backoff * 2 > 8.0 ? 8.0 : backoff * 2); }
+
+// How long a command waits for its reply before the next one goes.
+constexpr double kReplyWait = 2.0;
+
+std::string formatSeconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
 
 double secondsSince(std::chrono::steady_clock::time_point then) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - then).count();
@@ -59,10 +70,23 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
     const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
     PdcSession session(o.idCode, configCommand);
     session.observe(observer_);
-    if (o.header) session.command(kCommandSendHeader, out_);
-    if (!o.listenOnly) session.command(configCommand, out_);
+    // One command at a time: a PMU that reads one frame per receive would
+    // lose the second of two sent together. The header request waits for
+    // its frame (or kReplyWait) before the configuration is asked for.
+    const double replyWait = std::min(kReplyWait, o.timeout / 2.0);
+    bool configAsked = o.listenOnly;
+    if (o.header && !o.listenOnly) {
+        session.command(kCommandSendHeader, out_);
+    } else if (!o.listenOnly) {
+        session.command(configCommand, out_);
+        configAsked = true;
+    }
+    if (o.listenOnly) {
+        note_("listening on " + server + " for a PMU that sends on its own; waiting for its configuration frame");
+    }
     bool ok = sendCommands(error);
-    auto lastFrame = std::chrono::steady_clock::now();
+    const auto started = std::chrono::steady_clock::now();
+    auto lastFrame = started;
     bool ended = false;
     double backoff = 0.0;
     uint64_t reconnections = 0;
@@ -82,11 +106,23 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
                 n = 0;
             }
         }
+        if (!configAsked && ok && (session.headerFrames() > 0 || secondsSince(started) > replyWait)) {
+            if (session.headerFrames() == 0) {
+                note_("no header frame within " + formatSeconds(replyWait) + "; asking for the configuration");
+            }
+            out_.clear();
+            session.command(configCommand, out_);
+            configAsked = true;
+            ok = sendCommands(error);
+        }
         const double quiet = secondsSince(lastFrame);
         if (n == 0) {
             if (quiet > o.timeout) {
                 ok = false;
-                error = "no frame for " + std::to_string(static_cast<int>(o.timeout)) + " s";
+                error = "no frame for " + formatSeconds(o.timeout);
+                if (!session.haveConfig() && session.skippedBeforeConfig() == 0 && o.listenOnly) {
+                    error += " (nothing arrived: is the PMU sending to this address?)";
+                }
             } else if (o.overUdp && (o.reconnect || !session.haveConfig()) && quiet > nextBackoff(backoff) + backoff) {
                 // A datagram may be lost and UDP has no connection to lose:
                 // ask again, less and less often.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "io/sv/sv_survey.h"
 #include "stream/file_run.h"
 
 void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
@@ -71,6 +72,7 @@ std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGap
                   static_cast<unsigned long long>(c.duplicates), static_cast<unsigned long long>(c.reordered),
                   static_cast<unsigned long long>(c.late));
     notes.emplace_back(line);
+    if (s.rateEstimated()) notes.push_back(source.name() + ": " + svRateEstimateNote(s.svId().value_or(""), s.rate()));
     const SvQualityCounts& q = s.quality();
     if (q.invalid + q.questionable + q.test > 0) {
         std::snprintf(line, sizeof line, "%s: samples flagged by their quality: %llu invalid, %llu questionable, %llu test",

@@ -2,6 +2,7 @@
 #include "web/live_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <cerrno>
@@ -63,6 +64,13 @@ void LiveServer::Impl::route() {
     // buffers are all that is ever held for it.
     server.set_write_timeout(5);
     server.set_payload_max_length(4096);
+    // SO_REUSEADDR only: the library's default adds SO_REUSEPORT, with
+    // which a second live view binds the same port and browsers reach
+    // either at random. A taken port must fail at start.
+    server.set_socket_options([](int sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_default_headers({{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}});
 
     server.Get("/", [this](const httplib::Request&, httplib::Response& response) {

@@ -50,12 +50,24 @@ const char* triggerReason(uint16_t code) {
 
 }  // namespace
 
-std::vector<std::string> statWords(uint16_t stat) {
-    static const char* const kDataError[] = {"data valid", "data error: PMU error", "data error: test mode",
-                                             "data error: do not use"};
+std::vector<std::string> statWords(uint16_t stat, const StatReason& reason) {
     std::vector<std::string> words;
     words.push_back((stat & kStatNotSynchronised) != 0 ? "not synchronised" : "synchronised");
-    words.push_back(kDataError[(stat & kStatDataErrorMask) >> 14]);
+    switch ((stat & kStatDataErrorMask) >> 14) {
+    case 0: words.push_back("data valid"); break;
+    case 1: words.push_back("PMU error, no information about the data"); break;
+    case 2:
+        // The standard gives 10 two meanings; a PDC cannot tell them apart
+        // from the bits, only now and then from the values or the timing.
+        words.push_back("do not use: test mode or absent data");
+        if (reason.valuesAbsent) {
+            words.push_back("reason: absent data (no finite values)");
+        } else if (reason.startOfStream) {
+            words.push_back("reason: start of the stream (the PMU's filters filling)");
+        }
+        break;
+    default: words.push_back("do not use: PMU error"); break;
+    }
     words.push_back((stat & kStatConfigChange) != 0 ? "configuration change" : "no configuration change");
     words.push_back((stat & kStatTriggerDetected) != 0
                         ? std::string("trigger: ") + triggerReason(stat & kStatTriggerReasonMask)
@@ -112,7 +124,9 @@ void LiveState::configured(const ConfigFrame& config) {
     if (!haveConfig_ || config.pmus.size() != blocks_.size()) {
         blocks_.assign(config.pmus.size(), Block{});
         history_.assign(kHistoryFrames * pointWidth(), 0.0);
+        flagHistory_.assign(kHistoryFrames * blocks_.size(), 0);
         historyStart_ = frames_;
+        takeFirstTime_ = true;
     }
     choices_.clear();
     for (const PmuConfig& pmu : config.pmus) choices_.push_back(choosePositiveSequence(pmu));
@@ -146,6 +160,18 @@ void LiveState::receivedAt(const ConfigFrame& config, const DataFrame& data, dou
         block.stat = pmu.stat;
         changePending = changePending || (pmu.stat & kStatConfigChange) != 0;
     }
+    const double frameSeconds = secondsOf(data.time, config.timeBase);
+    if (takeFirstTime_) {
+        firstFrameSeconds_ = frameSeconds;
+        takeFirstTime_ = false;
+    }
+    for (Block& block : blocks_) {
+        const bool flagged = (block.stat & kStatDataDoNotUse) != 0;
+        block.flaggedFromStart = block.flaggedFromStart && flagged;
+        block.reason.valuesAbsent = flagged && !std::isfinite(block.frequency) && !std::isfinite(block.magnitude);
+        block.reason.startOfStream =
+            block.flaggedFromStart && frameSeconds - firstFrameSeconds_ <= kStartUpSeconds;
+    }
     // Lost frames are the empty slots of the report grid between two frames.
     // While a configuration change is under way the frames may already run
     // at a rate this state does not know yet: the count waits for it.
@@ -160,7 +186,6 @@ void LiveState::receivedAt(const ConfigFrame& config, const DataFrame& data, dou
         lastGridIndex_ = index;
     }
 
-    const double frameSeconds = secondsOf(data.time, config.timeBase);
     delays_[frames_ % kDelayFrames] = wallSeconds - frameSeconds;
     arrivals_[frames_ % kArrivalFrames] = monotonicSeconds;
     if (frames_ == 0) firstArrival_ = monotonicSeconds;
@@ -171,6 +196,7 @@ void LiveState::receivedAt(const ConfigFrame& config, const DataFrame& data, dou
         row[2 + 4 * b] = blocks_[b].rocof;
         row[3 + 4 * b] = blocks_[b].magnitude;
         row[4 + 4 * b] = blocks_[b].angle;
+        flagHistory_[(frames_ % kHistoryFrames) * blocks_.size() + b] = (blocks_[b].stat & kStatDataDoNotUse) != 0;
     }
     latestTime_ = data.time;
     ++frames_;
@@ -249,6 +275,9 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
         std::nth_element(delays.begin(), delays.begin() + static_cast<std::ptrdiff_t>(delayCount / 2), delays.end());
         health["delayMedian"] = delays[delayCount / 2];
         health["delayFrames"] = delayCount;
+        // Frames stamped far from this computer's clock (a recording played
+        // out, a PMU whose clock is off) tell an offset, not a delay.
+        health["delayLive"] = std::fabs(delays[delayCount / 2]) <= kLiveOffsetLimit;
     }
     // Frames per second: the frames that arrived in the last two seconds
     // (three frame periods at the slow rates) over the time they spanned;
@@ -285,7 +314,7 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
                               {"frequency", block.frequency},
                               {"rocof", block.rocof},
                               {"stat", hex},
-                              {"words", statWords(block.stat)}});
+                              {"words", statWords(block.stat, block.reason)}});
         }
         latest["blocks"] = values;
         out["latest"] = latest;
@@ -294,11 +323,15 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
     const uint64_t oldest = std::max({sinceFrame, historyStart_,
                                       frames_ - std::min<uint64_t>(frames_, kMaxPointsPerUpdate)});
     json points = json::array();
+    json flags = json::array();
     for (uint64_t frame = oldest; frame < frames_; ++frame) {
         const double* row = &history_[(frame % kHistoryFrames) * pointWidth()];
         points.push_back(json(std::vector<double>(row, row + pointWidth())));
+        const uint8_t* flag = &flagHistory_[(frame % kHistoryFrames) * blocks_.size()];
+        flags.push_back(json(std::vector<int>(flag, flag + blocks_.size())));
     }
     out["points"] = points;
+    out["flags"] = flags;
     sinceFrame = frames_;
     return out.dump();
 }

@@ -20,10 +20,22 @@
 #include "io/c37118/data_frame.h"
 #include "io/c37118/pdc_session.h"
 
+// What the PDC itself knows of why a block is flagged: STAT bits 15-14 =
+// 10 mean "test mode" or "absent data", both "do not use", and the bits
+// cannot tell which.
+struct StatReason {
+    bool valuesAbsent = false;  // the block's values are not finite
+    bool startOfStream = false;  // flagged since the stream's first frame, within kStartUpSeconds
+};
+// Flagged frames at the start of a stream, for at most this long of frame
+// time, are taken as the PMU's start-up (its filters filling).
+inline constexpr double kStartUpSeconds = 2.0;
+
 // STAT in words: always whether the clock is synchronised, the data error
-// code, configuration change and trigger (with its reason), then the rarer
-// flags when set.
-std::vector<std::string> statWords(uint16_t stat);
+// code as the standard words it (both meanings of 10, with the reason when
+// `reason` knows it), configuration change and trigger (with its reason),
+// then the rarer flags when set.
+std::vector<std::string> statWords(uint16_t stat, const StatReason& reason = {});
 
 // Which phasors of a PMU block give its positive sequence: the phasor whose
 // name says it is one, else the symmetrical component of the first three
@@ -50,6 +62,9 @@ public:
     static constexpr size_t kMaxPointsPerUpdate = kHistoryFrames;
     // Frames over which the arrival delay's median and maximum are taken.
     static constexpr size_t kDelayFrames = 512;
+    // A median arrival delay beyond this (s) is a time offset: the frames'
+    // times are not live.
+    static constexpr double kLiveOffsetLimit = 60.0;
     // Arrival times kept for the frame rate (more than a second's worth at
     // the highest rate frames can name).
     static constexpr size_t kArrivalFrames = 4096;
@@ -72,7 +87,9 @@ public:
     // frames after frame number `sinceFrame` (at most kMaxPointsPerUpdate,
     // the latest); `sinceFrame` becomes the latest frame's number.
     // `monotonicNow` (seconds, the clock of receivedAt) dates the frame
-    // rate; negative: now.
+    // rate; negative: now. Beside "points", "flags" holds per point one
+    // entry per block: 1 when the block was flagged "do not use" (STAT bit
+    // 15), so that a chart scales on the others.
     std::string json(uint64_t& sinceFrame, double monotonicNow = -1.0) const;
 
 private:
@@ -82,6 +99,8 @@ private:
         double frequency = 0.0;
         double rocof = 0.0;
         uint16_t stat = 0;
+        bool flaggedFromStart = true;  // every frame so far flagged "do not use"
+        StatReason reason;
     };
     // Values per history point: the frame time, then per block frequency,
     // ROCOF, magnitude and angle.
@@ -104,6 +123,9 @@ private:
     int64_t lastGridIndex_ = 0;
 
     std::vector<double> history_;  // kHistoryFrames rows of pointWidth()
+    std::vector<uint8_t> flagHistory_;  // kHistoryFrames rows of a "do not use" flag per block
+    double firstFrameSeconds_ = 0.0;
+    bool takeFirstTime_ = true;
     uint64_t historyStart_ = 0;    // the first frame of the rows' layout
     std::vector<double> delays_;   // kDelayFrames, s
     std::vector<double> arrivals_;  // kArrivalFrames, monotonic s

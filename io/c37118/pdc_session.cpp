@@ -99,11 +99,15 @@ bool PdcSession::handle(const FrameHeader& header, std::vector<uint8_t>& reply, 
         HeaderFrame text;
         if (!decodeHeaderFrame(frame_, text, error)) return fail("bad header frame: " + error);
         notes.push_back("header: " + text.text);
+        ++headerFrames_;
         return true;
     }
     case FrameType::Data: {
         if (!haveConfig_) {
-            if (skippedBeforeConfig_++ == 0) notes.push_back("skipping data frames until a configuration comes");
+            if (skippedBeforeConfig_++ == 0) {
+                notes.push_back("data frames arrive; they are skipped until a configuration frame comes (a PMU "
+                                "sending on its own repeats it, often once a minute)");
+            }
             return true;
         }
         if (!decodeDataFrame(frame_, config_, data_, error)) return fail("bad data frame: " + error);

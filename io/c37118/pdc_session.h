@@ -60,6 +60,9 @@ public:
     // blocks so flagged.
     uint64_t blocksNotToUse() const { return blocksNotToUse_; }
     bool haveConfig() const { return haveConfig_; }
+    uint64_t headerFrames() const { return headerFrames_; }
+    // Data frames skipped because no configuration had come yet.
+    uint64_t skippedBeforeConfig() const { return skippedBeforeConfig_; }
     const std::string& error() const { return error_; }
 
 private:
@@ -78,6 +81,7 @@ private:
     std::string csvHeader_;
     uint64_t blocksNotToUse_ = 0;
     uint64_t skippedBeforeConfig_ = 0;
+    uint64_t headerFrames_ = 0;
     bool awaitingConfig_ = false;
     std::chrono::steady_clock::time_point lastRequest_ = std::chrono::steady_clock::now();
     uint64_t dataFrames_ = 0;

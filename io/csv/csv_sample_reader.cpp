@@ -14,6 +14,7 @@
 
 #include "io/csv/csv_columns.h"
 #include "io/csv/csv_numbers.h"
+#include "io/file_kind.h"
 
 namespace {
 
@@ -78,6 +79,14 @@ std::unique_ptr<CsvSampleReader> CsvSampleReader::open(const std::string& path, 
             return nullptr;
         }
         if (S_ISREG(status.st_mode)) reader->fileSize_ = static_cast<uint64_t>(status.st_size);
+        // Only a regular file can be looked at and read again from the top.
+        if (S_ISREG(status.st_mode)) {
+            const std::string kind = describeNonTextFile(reader->file_);
+            if (!kind.empty()) {
+                error = path + ": " + kind + "; a sample CSV is text with the header '" + expectedHeader() + "'";
+                return nullptr;
+            }
+        }
     }
     if (!reader->checkHeader(options)) {
         error = reader->error_;

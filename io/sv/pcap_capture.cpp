@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
+#include "io/output_file.h"
 #include "io/sv/packet_capture.h"
 
 namespace {
@@ -131,21 +133,22 @@ pcap_t* openLive(const std::string& interface, bool forCapture, std::string& err
     return handle;
 }
 
+// The capture goes through an OutputFile: a temporary file beside the
+// target, named in the table a signal handler empties, renamed over the
+// target only when the capture is complete.
 class PcapFileWriter : public PacketWriter {
 public:
-    PcapFileWriter(pcap_t* dead, pcap_dumper_t* dumper, std::string path, std::string temporary)
-        : dead_(dead), dumper_(dumper), path_(std::move(path)), temporary_(std::move(temporary)) {}
+    PcapFileWriter(pcap_t* dead, pcap_dumper_t* dumper, std::unique_ptr<OutputFile> file)
+        : dead_(dead), dumper_(dumper), file_(std::move(file)) {}
     ~PcapFileWriter() override {
-        if (dumper_ != nullptr) {
-            pcap_dump_close(dumper_);
-            std::remove(temporary_.c_str());
-        }
+        if (dumper_ != nullptr) pcap_dump_close(dumper_);
+        file_->discard();
         pcap_close(dead_);
     }
 
     bool write(std::span<const uint8_t> frame, const SvClock& time) override {
         if (dumper_ == nullptr) {
-            error_ = path_ + ": already closed";
+            error_ = file_->path() + ": already closed";
             return false;
         }
         pcap_pkthdr header{};
@@ -160,11 +163,17 @@ public:
     bool close() override {
         if (dumper_ == nullptr) return error_.empty();
         const bool flushed = pcap_dump_flush(dumper_) == 0;
-        pcap_dump_close(dumper_);
+        const int flushError = errno;
+        pcap_dump_close(dumper_);  // closes its own descriptor, a duplicate
         dumper_ = nullptr;
-        if (!flushed || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-            error_ = path_ + ": cannot write: " + std::strerror(errno);
-            std::remove(temporary_.c_str());
+        if (!flushed) {
+            error_ = file_->path() + ": cannot write: " + std::strerror(flushError);
+            file_->discard();
+            return false;
+        }
+        std::string why;
+        if (!file_->commit(why)) {
+            error_ = why;
             return false;
         }
         return true;
@@ -175,8 +184,7 @@ public:
 private:
     pcap_t* dead_;
     pcap_dumper_t* dumper_;
-    std::string path_;
-    std::string temporary_;
+    std::unique_ptr<OutputFile> file_;
     std::string error_;
 };
 
@@ -260,17 +268,19 @@ std::unique_ptr<PacketReader> openCaptureInterface(const std::string& interface,
 }
 
 std::unique_ptr<PacketWriter> createCaptureFile(const std::string& path, std::string& error) {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = path + ": cannot create: " + std::strerror(errno);
+    auto output = std::make_unique<OutputFile>();
+    if (!output->open(path, error)) return nullptr;
+    if (output->isStandardOutput()) {
+        error = "give the capture a file name";
         return nullptr;
     }
-    FILE* file = fdopen(fd, "wb");
+    // libpcap writes through a stream of its own on a duplicate of the
+    // descriptor; the OutputFile keeps the original for the commit.
+    const int fd = ::dup(output->descriptor());
+    FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) {
         error = path + ": cannot create: " + std::strerror(errno);
-        ::close(fd);
-        std::remove(temporary.c_str());
+        if (fd >= 0) ::close(fd);
         return nullptr;
     }
     pcap_t* dead = pcap_open_dead(DLT_EN10MB, 65535);
@@ -278,13 +288,10 @@ std::unique_ptr<PacketWriter> createCaptureFile(const std::string& path, std::st
     if (dumper == nullptr) {
         error = path + ": cannot create: " + (dead != nullptr ? pcap_geterr(dead) : "out of memory");
         std::fclose(file);
-        std::remove(temporary.c_str());
         if (dead != nullptr) pcap_close(dead);
         return nullptr;
     }
-    // mkstemp makes the file private; a capture is an ordinary output.
-    fchmod(fd, 0644);
-    return std::make_unique<PcapFileWriter>(dead, dumper, path, temporary);
+    return std::make_unique<PcapFileWriter>(dead, dumper, std::move(output));
 }
 
 std::unique_ptr<PacketWriter> openInjectionInterface(const std::string& interface, std::string& error) {

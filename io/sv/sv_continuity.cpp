@@ -62,7 +62,10 @@ void SvContinuity::offer(const SvArrival& a, std::deque<SvSample>& out) {
                 maxCount_ = std::max(maxCount_, a.smpCnt);
                 pending_.push_back(a);
                 // A stream whose smpCnt never wraps: its highest count so far.
-                if (pending_.size() > 100000) settleRate(snapRate(maxCount_ + 1.0), out);
+                if (pending_.size() > 100000) {
+                    rateEstimated_ = true;
+                    settleRate(snapRate(maxCount_ + 1.0), out);
+                }
                 return;
             }
         }
@@ -173,6 +176,7 @@ void SvContinuity::finish(std::deque<SvSample>& out) {
         const SvArrival& b = pending_.back();
         const double seconds = static_cast<double>(nanosecondsBetween(a.stamp, b.stamp)) * 1e-9;
         if (b.smpCnt > a.smpCnt && seconds > 0.01) {
+            rateEstimated_ = true;
             settleRate(snapRate(static_cast<double>(b.smpCnt - a.smpCnt) / seconds), out);
         }
     }

@@ -70,6 +70,11 @@ public:
     void finish(std::deque<SvSample>& out);
 
     uint32_t rate() const { return rate_; }
+    // The rate was not read from the stream (smpRate, or a wrap of smpCnt
+    // at the top of a second) but estimated from the count's pace over the
+    // capture clock, or from the highest count of a stream that never
+    // wrapped: a short capture can miss by some per cent.
+    bool rateEstimated() const { return rateEstimated_; }
     const SvContinuityCounts& counts() const { return counts_; }
     // Index of the first and the highest sample taken, when any.
     std::optional<int64_t> firstIndex() const { return first_; }
@@ -83,6 +88,7 @@ private:
     void emitHeld(std::deque<SvSample>& out);
 
     uint32_t rate_;
+    bool rateEstimated_ = false;
     std::size_t window_;
     int64_t stopAfter_;
     SvContinuityCounts counts_;

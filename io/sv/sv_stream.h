@@ -66,6 +66,7 @@ public:
 
     // Known once the first sample has come out.
     uint32_t rate() const { return continuity_.rate(); }
+    bool rateEstimated() const { return continuity_.rateEstimated(); }
     const SvContinuityCounts& counts() const { return continuity_.counts(); }
     // Samples whose phases' quality words say invalid, questionable, test.
     const SvQualityCounts& quality() const { return quality_; }

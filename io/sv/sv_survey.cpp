@@ -91,6 +91,7 @@ bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, st
         t.continuity->finish(discard);
         discard.clear();
         t.summary.rate = t.continuity->rate();
+        t.summary.rateEstimated = t.continuity->rateEstimated();
         t.summary.continuity = t.continuity->counts();
         survey.streams.push_back(std::move(t.summary));
     }
@@ -105,7 +106,7 @@ std::vector<std::string> svSurveyTable(const SvSurvey& survey) {
     lines.emplace_back(line);
     for (const SvStreamSummary& s : survey.streams) {
         char rate[16];
-        std::snprintf(rate, sizeof rate, "%u", s.rate);
+        std::snprintf(rate, sizeof rate, s.rateEstimated ? "~%u" : "%u", s.rate);
         char asdus[48];
         if (s.asdusPerFrameMin == s.asdusPerFrameMax) {
             std::snprintf(asdus, sizeof asdus, "%zu", s.asdusPerFrameMin);
@@ -120,9 +121,17 @@ std::vector<std::string> svSurveyTable(const SvSurvey& survey) {
     return lines;
 }
 
+std::string svRateEstimateNote(const std::string& svId, uint32_t rate) {
+    return "stream '" + svId + "': the rate " + std::to_string(rate) +
+           " Hz is an estimate (~ in the table): the stream names none and its smpCnt never wrapped at the top of "
+           "a second in the capture, so it was taken from the count's pace over the capture clock; a longer capture "
+           "(over a second) tells it exactly";
+}
+
 std::vector<std::string> svSurveyIrregularities(const SvSurvey& survey) {
     std::vector<std::string> lines;
     for (const SvStreamSummary& s : survey.streams) {
+        if (s.rateEstimated) lines.push_back(svRateEstimateNote(s.svId, s.rate));
         const SvContinuityCounts& c = s.continuity;
         if (c.duplicates + c.reordered + c.late + c.breaks + c.stops + c.badCount == 0) continue;
         lines.push_back("stream '" + s.svId + "': " + std::to_string(c.duplicates) + " duplicated, " +

@@ -18,6 +18,7 @@ struct SvStreamSummary {
     MacAddress source{};
     std::optional<uint16_t> vlanId;
     uint32_t rate = 0;  // 0: could not be told (no wrap, too short)
+    bool rateEstimated = false;  // from the count's pace, not read from the stream
     std::size_t asdusPerFrameMin = 0;
     std::size_t asdusPerFrameMax = 0;
     uint8_t smpSynch = 0;  // of the last frame
@@ -44,6 +45,10 @@ bool surveySvStreams(PacketReader& packets, double seconds, SvSurvey& survey, st
 std::vector<std::string> svSurveyTable(const SvSurvey& survey);
 // What else befell each stream (duplicates, reordering, late samples,
 // breaks, stops), one line for each stream that had any.
+// The note that says a stream's rate is an estimate, in the same words for
+// sv-list and a run of the capture.
+std::string svRateEstimateNote(const std::string& svId, uint32_t rate);
+
 std::vector<std::string> svSurveyIrregularities(const SvSurvey& survey);
 
 #endif  // ORVANE_IO_SV_SV_SURVEY_H

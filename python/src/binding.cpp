@@ -37,6 +37,7 @@
 #include "signals/three_phase_signal.h"
 #include "stream/file_run.h"
 #include "stream/model_road.h"
+#include "stream/stop_request.h"
 
 namespace py = pybind11;
 
@@ -609,6 +610,9 @@ py::dict readC37118(const std::string& path) {
 }  // namespace
 
 PYBIND11_MODULE(_orvane, m) {
+    // SIGTERM and SIGHUP remove the outputs being written, as in the tool;
+    // Python's own SIGINT (KeyboardInterrupt) is left alone.
+    installStopHandling();
     exposeHostSymbols();
     m.doc() = "Adapters from numpy to the measurement model and its libraries (use the orvane package).";
     py::class_<PmuCore>(m, "PmuCore")

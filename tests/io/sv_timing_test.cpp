@@ -102,6 +102,10 @@ TEST(SvTiming, RateFromTheWrapAndABreakAfterALongSilence) {
     SvContinuity shorter;
     feed(shorter, counts);
     EXPECT_EQ(shorter.rate(), 4000u);
+    // Told by a wrap the rate is read; from the pace, it is an estimate and
+    // says so (sv-list shows "~4000", a run notes it).
+    EXPECT_FALSE(outage.rateEstimated());
+    EXPECT_TRUE(shorter.rateEstimated());
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ TEST(LiveState, CountsFramesLostSlotsDelaysAndRateWithBoundedHistory) {
     EXPECT_EQ(first["health"]["lost"], 3u);
     EXPECT_NEAR(first["health"]["delayMedian"].get<double>(), 0.010, 1e-6);
     EXPECT_NEAR(first["health"]["delayMax"].get<double>(), 0.020, 1e-6);
+    EXPECT_EQ(first["health"]["delayLive"], true);
     EXPECT_NEAR(first["health"]["fps"].get<double>(), 50.0, 0.6);
     // The history is the latest frames only, and a reader that is up to
     // date is handed none again.
@@ -106,8 +107,57 @@ TEST(LiveState, PositiveSequenceFromPhasesOrANamedPhasorAndStatInWords) {
                                                       "no trigger"}));
     EXPECT_EQ(statWords(kStatNotSynchronised | 0x8000 | kStatConfigChange | kStatTriggerDetected | 5 |
                         kStatDataModified),
-              (std::vector<std::string>{"not synchronised", "data error: test mode", "configuration change",
-                                        "trigger: df/dt high", "data modified"}));
+              (std::vector<std::string>{"not synchronised", "do not use: test mode or absent data",
+                                        "configuration change", "trigger: df/dt high", "data modified"}));
+}
+
+TEST(LiveState, FlaggedBlocksAreWordedByTheirMeaningAndKeptApartInTheHistory) {
+    // Bits 15-14 as the standard words them; 10 with the reason the PDC can
+    // tell: no finite values, or the flags that opened the stream.
+    struct Case {
+        uint16_t stat;
+        StatReason reason;
+        std::vector<std::string> words;  // the data-error word and the reason, if any
+    };
+    const Case cases[] = {
+        {0x0000, {}, {"data valid"}},
+        {0x4000, {}, {"PMU error, no information about the data"}},
+        {0x8000, {}, {"do not use: test mode or absent data"}},
+        {0x8000, {true, false}, {"do not use: test mode or absent data", "reason: absent data (no finite values)"}},
+        {0x8000, {false, true},
+         {"do not use: test mode or absent data", "reason: start of the stream (the PMU's filters filling)"}},
+        {0xC000, {}, {"do not use: PMU error"}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> words = statWords(c.stat, c.reason);
+        ASSERT_GE(words.size(), 1 + c.words.size());
+        EXPECT_EQ(std::vector<std::string>(words.begin() + 1, words.begin() + 1 + c.words.size()), c.words)
+            << std::hex << c.stat;
+    }
+
+    // A stream that opens with 30 flagged frames (0.6 s), then clean ones,
+    // then a flagged one 10 s in: the start-up frames carry their reason
+    // while they last, the late one only the standard's words; the history
+    // says which points were flagged.
+    LiveState state;
+    const ConfigFrame config = oneBlockConfig(50);
+    state.configured(config);
+    const double wall = 1700000000.0 + 1120 * 86400.0;  // a recording replayed 1120 days later
+    auto feed = [&](uint64_t slot, uint16_t stat) { state.receivedAt(config, frameAt(slot, 50, stat), wall, slot * 0.02); };
+    uint64_t since = 0;
+    for (uint64_t slot = 0; slot < 30; ++slot) feed(slot, kStatDataDoNotUse);
+    nlohmann::json view = nlohmann::json::parse(state.json(since, 0.6));
+    EXPECT_EQ(view["latest"]["blocks"][0]["words"][2], "reason: start of the stream (the PMU's filters filling)");
+    for (uint64_t slot = 30; slot < 500; ++slot) feed(slot, slot == 499 ? kStatDataDoNotUse : 0);
+    view = nlohmann::json::parse(state.json(since, 10.0));
+    EXPECT_EQ(view["latest"]["blocks"][0]["words"][1], "do not use: test mode or absent data");
+    EXPECT_EQ(view["latest"]["blocks"][0]["words"][2], "no configuration change");
+    ASSERT_EQ(view["flags"].size(), view["points"].size());
+    EXPECT_EQ(view["flags"].back()[0], 1);
+    EXPECT_EQ(view["flags"][view["flags"].size() - 2][0], 0);
+    // Frames stamped 1120 days before the clock: an offset, not a delay.
+    EXPECT_EQ(view["health"]["delayLive"], false);
+    EXPECT_NEAR(view["health"]["delayMedian"].get<double>() / 86400.0, 1120.0, 1.0);
 }
 
 }  // namespace
