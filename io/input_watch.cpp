@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
+#include "model/facts/model_facts.h"
 
-constexpr double kTimeClamp = 2e9;
+namespace {
 
 std::string number(const char* format, double value) {
     char text[48];
@@ -15,7 +15,7 @@ std::string number(const char* format, double value) {
 
 }  // namespace
 
-double reportGridLimit(double reportRate) { return kTimeClamp + 1.0 + kTimeClamp / reportRate; }
+double reportGridLimit(double reportRate) { return facts::kTimeClamp + 1.0 + facts::kTimeClamp / reportRate; }
 
 InputWatch::InputWatch(SampleSource& inner, double sampleRate)
     : inner_(inner), fs_(sampleRate), window_(static_cast<uint64_t>(std::llround(sampleRate))) {}
