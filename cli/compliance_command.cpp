@@ -11,6 +11,7 @@
 #include "compliance/json_report.h"
 #include "compliance/plan_runner.h"
 #include "compliance/table_report.h"
+#include "io/reporting_capacity.h"
 #include "io/output_file.h"
 
 namespace {
@@ -47,6 +48,13 @@ int complianceCommand(ComplianceOptions& o) {
     settings.reportRate = static_cast<int>(o.reportRate.value_or(static_cast<int64_t>(settings.nominalFrequency)));
     std::string error = planSettingsError(settings);
     if (!error.empty()) throw UsageError(error);
+    // Beyond the build's reporting capacity the plan still runs: it measures
+    // the block as it is, and its failed rows are the finding; the note
+    // says why before the minutes of simulation.
+    const std::string beyond = reportingCapacityProblem(build->fs, settings.reportRate);
+    if (!beyond.empty()) note("warning: " + beyond + "; the plan runs and will fail for it");
+    const std::string caution = reportingCapacityCaution(build->fs, settings.reportRate);
+    if (!caution.empty()) note("warning: " + caution);
     const bool runModel = o.estimator != "reference";
     const bool runReference = o.estimator != "model";
 
@@ -105,7 +113,8 @@ Command setup(CLI::App& root) {
                "50 (default) or 60 Hz")
         ->type_name("HZ");
     addInteger(app, "--report-rate", 1, 1200, o->reportRate,
-               "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz)");
+               "reports per second, 1..1200 (default: 50 at 50 Hz, 60 at 60 Hz); beyond the build's reporting "
+               "capacity (the 4k build: 999) a warning, and the plan fails");
     app->add_option_function<std::string>(
            "--estimator",
            [o](const std::string& which) {

@@ -216,7 +216,8 @@ std::vector<CLI::Option*> addPortOptions(CLI::App* app, ModelInputs& ports) {
     return {
         addInteger(
             app, "--report-rate", 1, 1200, [&ports](int64_t v) { ports.reportRate = static_cast<int32_t>(v); },
-            "ReportRate port, 1..1200 reports per second (default 50)"),
+            "ReportRate port, 1..1200 reports per second (default 50); the 4k build reports every instant only "
+            "up to 999, and more is refused"),
         addNumber(
             app, "--nominal-frequency",
             [&ports](double hz) {
@@ -248,8 +249,9 @@ void addRecordingOptions(CLI::App* app, RecordingOptions& r) {
     const std::string group = "Recordings";
     r.options = {
         addText(app, "--phases", r.phases,
-                "the recording's phase channels by name or number (default: its three voltage channels, or the "
-                "voltages marked phase A, B, C)")
+                "the recording's phase channels by name or number (4 or A4, from 1) (default: its three voltage "
+                "channels, ordered by their phase fields A, B, C when those name each once, or the voltages marked "
+                "phase A, B, C)")
             ->type_name("A,B,C"),
         app->add_flag("--line-to-line", r.lineToLine,
                       "the voltage channels (or --phases AB,BC,CA) are line-to-line; found from names like VAB, "

@@ -13,6 +13,7 @@ namespace {
 struct ListOptions {
     std::string source;
     double seconds = 3.0;
+    CLI::Option* durationOption = nullptr;
     CLI::Option* secondsOption = nullptr;
 };
 
@@ -20,7 +21,15 @@ int listCommand(ListOptions& o) {
     if (o.source.empty()) throw UsageError("give a capture file or an interface");
     std::string error;
     const bool file = std::filesystem::exists(o.source);
-    if (file && o.secondsOption->count() > 0) throw UsageError("--seconds applies to an interface only");
+    if (o.durationOption->count() > 0 && o.secondsOption->count() > 0) {
+        throw UsageError("give --duration only (--seconds is its old spelling)");
+    }
+    if (o.secondsOption->count() > 0) {
+        note("note: --seconds is now --duration, as in every other command; --seconds will go in the next release");
+    }
+    if (file && o.durationOption->count() + o.secondsOption->count() > 0) {
+        throw UsageError("--duration applies to an interface only");
+    }
     std::unique_ptr<PacketReader> packets =
         file ? openCaptureFile(o.source, error) : openCaptureInterface(o.source, error);
     if (!packets) return failWith(2, error);
@@ -43,7 +52,7 @@ Command setup(CLI::App& root) {
     auto o = std::make_shared<ListOptions>();
     CLI::App* app = root.add_subcommand("sv-list", "list the sampled-values streams of a capture or an interface");
     describe(app,
-             "usage: orvane sv-list FILE|IFACE [--seconds N]\n"
+             "usage: orvane sv-list FILE|IFACE [--duration S]\n"
              "\n"
              "Lists the IEC 61850-9-2 sampled-values streams in a capture file (pcap or\n"
              "pcapng), or seen on a network interface for a few seconds (capturing needs\n"
@@ -51,10 +60,17 @@ Command setup(CLI::App& root) {
              "ASDUs per frame, smpSynch, confRev, frames and lost samples, one line each.\n"
              "Duplicates, reordering, stops and malformed frames are noted on standard error.\n");
     app->add_option("source", o->source, "a capture file, or an interface to listen on")->type_name("FILE|IFACE");
-    o->secondsOption = addNumber(app, "--seconds", [o](double s) {
-        if (!(s > 0.0 && s <= 3600.0)) throw CLI::ValidationError("option '--seconds': must be above 0 and at most 3600");
-        o->seconds = s;
-    }, "how long to listen on an interface, s (default 3)")->type_name("S");
+    for (const char* name : {"--duration", "--seconds"}) {
+        const std::string option = name;
+        CLI::Option* added = addNumber(app, option, [o, option](double s) {
+            if (!(s > 0.0 && s <= 3600.0)) {
+                throw CLI::ValidationError("option '" + option + "': must be above 0 and at most 3600");
+            }
+            o->seconds = s;
+        }, option == "--duration" ? "how long to listen on an interface, s (default 3)"
+                                  : "old spelling of --duration, kept for this release")->type_name("S");
+        (option == "--duration" ? o->durationOption : o->secondsOption) = added;
+    }
     app->footer("exit status: 0 streams listed, 1 no stream seen, 2 bad capture, interface or usage");
     return {app, [o] { return listCommand(*o); }};
 }

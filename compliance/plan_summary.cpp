@@ -75,6 +75,9 @@ void summariseSteps(const TestPlan& plan, const std::vector<CaseResult>& results
     }
     for (const std::string& label : order) {
         StepGroup& g = byLabel.at(label);
+        // A step without reports has no response to measure; its figures
+        // stay unseen ("no reports") rather than a response of 0 ms.
+        if (g.grid.empty()) continue;
         sortByTime(g.grid);
         g.response = analyseStep(g.grid, g.initial, g.final, limits.tveThreshold, limits.feThreshold, limits.rfeThreshold);
         row.tveResponse.offer(g.response.tveResponse, label);

@@ -14,6 +14,12 @@ SummaryCell cell(const Figure& f, double scale) {
     return {text, !f.pass()};
 }
 
+// Where a failed figure was worst; a figure without reports has no place.
+std::string worstNote(const Figure& f) {
+    if (!f.seen) return "no report was made to assess (is the report rate within the build's capacity?)";
+    return "worst: " + f.where;
+}
+
 std::string missingNote(int missing, int offGrid) {
     std::string note;
     if (missing > 0) note = std::to_string(missing) + " report(s) missing";
@@ -44,7 +50,7 @@ SummaryLine line(const TestRow& row, const std::vector<std::pair<const Figure*, 
     for (const auto& [figure, scale] : figures) {
         l.cells.push_back(cell(*figure, scale));
         assessed.push_back(figure);
-        if (l.note.empty() && l.cells.back().fail) l.note = "worst: " + figure->where;
+        if (l.note.empty() && l.cells.back().fail) l.note = worstNote(*figure);
     }
     l.closest = closestNote(assessed, headers);
     const std::string missing = missingNote(row.missing, 0);
@@ -89,7 +95,7 @@ std::vector<SummaryTable> summaryTables(const PlanSummary& summary) {
     for (const LatencyRow& row : summary.latency) {
         SummaryLine l{"Reporting latency", estimatorName(row.estimator), {cell(row.latency, 1e3)}, row.pass(), {}, {}};
         l.closest = closestNote({&row.latency}, latency.headers);
-        if (l.cells.back().fail) l.note = "worst: " + row.latency.where;
+        if (l.cells.back().fail) l.note = worstNote(row.latency);
         const std::string missing = missingNote(row.missing, row.offGrid);
         if (!missing.empty()) l.note = missing + (l.note.empty() ? "" : "; " + l.note);
         latency.lines.push_back(std::move(l));

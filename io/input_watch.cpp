@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "io/reporting_capacity.h"
 #include "model/facts/model_facts.h"
 
 namespace {
@@ -18,7 +19,10 @@ std::string number(const char* format, double value) {
 double reportGridLimit(double reportRate) { return facts::kTimeClamp + 1.0 + facts::kTimeClamp / reportRate; }
 
 InputWatch::InputWatch(SampleSource& inner, double sampleRate)
-    : inner_(inner), fs_(sampleRate), window_(static_cast<uint64_t>(std::llround(sampleRate))) {}
+    : inner_(inner),
+      fs_(sampleRate),
+      window_(static_cast<uint64_t>(std::llround(sampleRate))),
+      capacity_(reportingCapacity(sampleRate)) {}
 
 SampleSource::Status InputWatch::next(ModelInputs& in) {
     const Status status = inner_.next(in);
@@ -44,6 +48,14 @@ SampleSource::Status InputWatch::next(ModelInputs& in) {
                        number("%.17g", in.time) + " s is past " + number("%.17g", reportGridLimit(in.reportRate)) +
                        " s, from where the report grid of " + std::to_string(in.reportRate) +
                        " reports/s finds no report instant (keep Time below 2e9 s)";
+    }
+    // A sample CSV carries the block's ReportRate port itself, which may ask
+    // for more than the build can serve; said, not refused (the block
+    // clamps the port to 1..1200 and runs as a host would drive it).
+    if (capacityWarning_.empty() && in.reportRate > capacity_) {
+        capacityWarning_ = "warning: " + name() + ": sample " + std::to_string(samples_) + ": " +
+                           reportingCapacityProblem(
+                               fs_, in.reportRate > facts::kHighestReportRate ? facts::kHighestReportRate : in.reportRate);
     }
     return status;
 }
@@ -76,5 +88,6 @@ std::vector<std::string> InputWatch::warnings() {
     std::vector<std::string> out;
     if (!sequenceWarning_.empty()) out.push_back(sequenceWarning_);
     if (!timeWarning_.empty()) out.push_back(timeWarning_);
+    if (!capacityWarning_.empty()) out.push_back(capacityWarning_);
     return out;
 }

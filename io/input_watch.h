@@ -1,7 +1,8 @@
 // Watches the samples of a run for what deserves a warning and passes them
 // on unchanged: phases in the wrong order (a negative sequence larger than
-// the positive one over the first second), and a `Time` past the point from
-// which the block's report grid finds no report instant any more.
+// the positive one over the first second), a `Time` past the point from
+// which the block's report grid finds no report instant any more, and a
+// ReportRate port beyond the build's reporting capacity.
 #ifndef ORVANE_IO_INPUT_WATCH_H
 #define ORVANE_IO_INPUT_WATCH_H
 
@@ -38,6 +39,8 @@ private:
     bool judged_ = false;
     std::string sequenceWarning_;
     std::string timeWarning_;
+    int32_t capacity_;  // the build's reporting capacity, reports/s
+    std::string capacityWarning_;
 };
 
 // The last `Time` at which the report grid of `reportRate` reports per

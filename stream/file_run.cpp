@@ -6,10 +6,12 @@
 #include <memory>
 
 #include "io/comtrade/comtrade_sample_source.h"
+#include "io/comtrade/line_frequency.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/csv/resampled_csv_source.h"
 #include "io/fan_out_sink.h"
 #include "io/input_watch.h"
+#include "io/reporting_capacity.h"
 #include "stream/frame_output.h"
 #include "stream/run_outputs.h"
 #include "stream/sv_capture.h"
@@ -47,8 +49,11 @@ std::unique_ptr<SampleSource> openRecording(const std::string& path, const FileR
         return nullptr;
     }
     ModelInputs ports = settings.ports;
-    const double lf = recording->recording().config.lineFrequency;
-    if (!settings.nominalFrequencyGiven && (lf == 50.0 || lf == 60.0)) ports.nominalFrequency = lf;
+    if (!settings.nominalFrequencyGiven) {
+        const NominalChoice nominal = nominalForLineFrequency(recording->recording().config.lineFrequency, path);
+        ports.nominalFrequency = nominal.nominal;
+        warn(nominal.note);
+    }
     if (!recording->prepare(build->fs, ports, error)) return nullptr;
     warn(recording->gapWarning());
     facts.description = "recording " + path;
@@ -125,6 +130,14 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     std::string error;
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
+    // A report rate the build cannot serve would leave the outputs without
+    // most of their reports and say nothing; refused before anything runs.
+    // (A sample CSV carries its rate in its own column; the ports here are
+    // then the defaults.)
+    const std::string beyond = reportingCapacityProblem(build->fs, settings.ports.reportRate);
+    if (!beyond.empty()) return failure(2, beyond);
+    const std::string caution = reportingCapacityCaution(build->fs, settings.ports.reportRate);
+    if (!caution.empty()) warn("warning: " + caution);
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
     if (!driver) return failure(2, error);
     const RunDescription description =

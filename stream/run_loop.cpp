@@ -48,10 +48,11 @@ void RunTiming::widenSince(Clock::time_point entered) {
 
 std::string describeTiming(const RunTiming& t) {
     auto ratio = [](double a, double b) { return b > 0.0 ? a / b : 0.0; };
-    char text[300];
+    char text[400];
     std::snprintf(text, sizeof text,
-                  "preparing %.2f s, reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (T/Y = %.2f); "
-                  "CPU: model %.2f s, process %.2f s (T/y = %.2f, c/y = %.2f)",
+                  "preparing %.2f s, reading %.2f s, model %.2f s, writing %.2f s, total %.2f s (%.2f times the "
+                  "model's); CPU: model %.2f s, process %.2f s (the total is %.2f times the model's CPU, the "
+                  "process's CPU %.2f times it)",
                   t.preparing, t.reading, t.model, t.writing, t.total, ratio(t.total, t.model), t.modelCpu,
                   t.processCpu, ratio(t.total, t.modelCpu), ratio(t.processCpu, t.modelCpu));
     return text;

@@ -63,8 +63,9 @@ std::string describeTime(double time);
 std::string describeBlockFailure(const std::string& source, const char* what, uint64_t sample, double time,
                                  const std::string& why);
 
-// "preparing P s, reading X s, model Y s, writing Z s, total T s (T/Y = r);
-// CPU: model y s, process c s (T/y = r', c/y = r'')".
+// "preparing P s, reading X s, model Y s, writing Z s, total T s (T/Y times
+// the model's); CPU: model y s, process c s (the total is T/y times the
+// model's CPU, the process's CPU c/y times it)".
 std::string describeTiming(const RunTiming& timing);
 
 #endif  // ORVANE_STREAM_RUN_LOOP_H

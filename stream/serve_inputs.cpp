@@ -7,6 +7,7 @@
 
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_sample_reader.h"
+#include "io/reporting_capacity.h"
 #include "stream/frame_output.h"
 
 namespace {
@@ -44,6 +45,18 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             source = std::move(sv);
         }
         build_ = buildByTag(s.choice.buildTag);
+        // The same refusal as orvane run's: a stream whose frames would skip
+        // most report instants is never what a client expects.
+        const std::string beyond =
+            build_ != nullptr ? reportingCapacityProblem(build_->fs, s.ports.ports.reportRate) : std::string();
+        if (!beyond.empty()) {
+            error = beyond;
+            return false;
+        }
+        if (k == 0 && build_ != nullptr) {
+            const std::string caution = reportingCapacityCaution(build_->fs, s.ports.ports.reportRate);
+            if (!caution.empty()) std::fprintf(stderr, "orvane serve: warning: %s\n", caution.c_str());
+        }
         if (input.kind == ServeInputChoice::Kind::Csv) {
             source = CsvSampleReader::open(input.text, error);
         } else if (input.kind == ServeInputChoice::Kind::Signal) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "io/run_description.h"
+
 namespace {
 
 // Unpaced streams wait while a receiver has this much unsent.
@@ -18,6 +20,16 @@ constexpr size_t kMaxDatagram = 65536;
 constexpr size_t kMaxUdpPeers = 256;
 
 std::string blockName(size_t k) { return "PMU block " + std::to_string(k + 1); }
+
+std::string describeSpan(double seconds) {
+    char text[64];
+    if (seconds >= 2 * 86400.0) {
+        std::snprintf(text, sizeof text, "%.0f days", seconds / 86400.0);
+    } else {
+        std::snprintf(text, sizeof text, "%.3f s", seconds);
+    }
+    return text;
+}
 
 int64_t realtimeNanoseconds() {
     timespec now{};
@@ -77,6 +89,24 @@ bool ServeStream::prepare() {
         input.havePending = true;
         input.lastNominal = input.in.nominalFrequency;
         blockSettings_[k].nominalFrequency = input.in.nominalFrequency;
+    }
+    // Every block's Time counts from its own origin (a recording's UTC
+    // midnight, 1970 for a signal or a sample CSV); the blocks are lined up
+    // on UTC. Inputs whose first samples lie far apart could only meet
+    // after the one behind ran through all that lies between, or never:
+    // refused, with both starts.
+    for (size_t k = 1; k < inputs_.size(); ++k) {
+        const double apart = utcAheadOfLead(k);
+        if (std::fabs(apart) > kMostSecondsApart) {
+            return fail(2, blockName(k) + " (" + inputs_[k].road.source->name() + ") starts at " +
+                               utcText(blockSettings_[k].timeOffset, inputs_[k].in.time) + ", " +
+                               blockName(0) + " (" + inputs_[0].road.source->name() + ") at " +
+                               utcText(blockSettings_[0].timeOffset, inputs_[0].in.time) +
+                               ": their blocks cannot be lined up on UTC (" + describeSpan(std::fabs(apart)) +
+                               " apart, at most " + std::to_string(static_cast<int>(kMostSecondsApart)) +
+                               " s allowed); a built-in signal starts at its --start-time in seconds since 1970 (give "
+                               "the other input's start), or serve them apart");
+        }
     }
     std::string problem;
     if (!framer_.configure(blockSettings_, streamIdCode_, problem)) {
@@ -204,20 +234,46 @@ size_t ServeStream::largestQueue() const {
     return largest;
 }
 
+double ServeStream::utcAheadOfLead(size_t k) const {
+    // Origins are whole seconds apart (or near it): their difference first,
+    // so that the fractions of the Times keep their digits.
+    return (blockSettings_[k].timeOffset - blockSettings_[0].timeOffset) + (inputs_[k].in.time - inputs_[0].in.time);
+}
+
 bool ServeStream::stepFollower(size_t k) {
+    // A follower steps every sample of its own that lies less than one and
+    // a half sample periods after the lead's on UTC: it runs one sample
+    // ahead, so that it has reported every instant the lead has even where
+    // an instant falls on a sample and the rounding of its Time (2.4e-7 s
+    // at a Unix time) puts its strobe one sample later than the lead's.
+    // One sample a call once they run side by side, none while it starts
+    // later, its catch-up while it started earlier (bounded by
+    // kMostSecondsApart). Instants lie at least three samples apart within
+    // every build's reporting capacity, so the one ahead never reports the
+    // next instant before the lead's frame goes.
+    const double period = 1.0 / sampleRate_;
     Input& input = inputs_[k];
-    if (input.ended) return true;
-    if (!input.havePending) {
-        const SampleSource::Status status = input.road.source->next(input.in);
-        if (status != SampleSource::Status::Sample) {
-            input.ended = true;
-            framer_.endBlock(k);
-            log_(blockName(k) + " (" + input.road.source->name() + ") " +
-                 (status == SampleSource::Status::End ? "ended" : "failed: " + input.road.source->error()) +
-                 "; its block is absent from now on");
-            return true;
+    while (!input.ended) {
+        if (!input.havePending) {
+            const SampleSource::Status status = input.road.source->next(input.in);
+            if (status != SampleSource::Status::Sample) {
+                input.ended = true;
+                framer_.endBlock(k);
+                log_(blockName(k) + " (" + input.road.source->name() + ") " +
+                     (status == SampleSource::Status::End ? "ended" : "failed: " + input.road.source->error()) +
+                     "; its block is absent from now on");
+                return true;
+            }
+            input.havePending = true;
         }
+        if (utcAheadOfLead(k) >= 1.5 * period) return true;
+        stepFollowerSample(k);
     }
+    return true;
+}
+
+void ServeStream::stepFollowerSample(size_t k) {
+    Input& input = inputs_[k];
     input.havePending = false;
     std::string problem;
     if (input.in.nominalFrequency != input.lastNominal) problem = nominalFrequencyProblem(input.in.nominalFrequency);
@@ -237,7 +293,6 @@ bool ServeStream::stepFollower(size_t k) {
         log_(blockName(k) + " (" + input.road.source->name() + ") stopped: " + problem +
              "; its block is absent from now on");
     }
-    return true;
 }
 
 bool ServeStream::step() {

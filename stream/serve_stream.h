@@ -127,6 +127,15 @@ private:
         double lastNominal = 0.0;
     };
 
+    // Seconds by which block k's pending sample lies after the lead's, on
+    // UTC (each block's Time plus its origin).
+    double utcAheadOfLead(size_t k) const;
+    // Follower k's pending sample through its block, its report to the
+    // framer.
+    void stepFollowerSample(size_t k);
+    // Blocks whose first samples lie further apart on UTC are refused.
+    static constexpr double kMostSecondsApart = 60.0;
+
     bool receiversWaiting() const;
     bool tcpReceivers() const;
     size_t largestQueue() const;

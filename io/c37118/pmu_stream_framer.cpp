@@ -88,7 +88,11 @@ void PmuStreamFramer::encodeData(bool configChangeFlag, std::vector<uint8_t>& ou
     absent_ = 0;
     for (size_t k = 0; k < blocks_.size(); ++k) {
         PmuData& block = data_.pmus[k];
-        const bool present = !ended_[k] && std::fabs(blocks_[k].lastTimestamp() - instant) < kSameInstant;
+        // The same instant on UTC: each block's Time counts from its own
+        // origin (origins first, whole seconds, so the fractions keep
+        // their digits).
+        const double apart = (blocks_[k].timeOffset() - blocks_[0].timeOffset()) + (blocks_[k].lastTimestamp() - instant);
+        const bool present = !ended_[k] && std::fabs(apart) < kSameInstant;
         if (present) {
             block = blocks_[k].data().pmus[0];
             if (marked_[k]) block.stat = static_cast<uint16_t>((block.stat & ~kStatDataErrorMask) | kStatDataDoNotUse);

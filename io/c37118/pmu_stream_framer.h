@@ -5,7 +5,8 @@
 // side by side.
 //
 // The first block leads: its reports set the instants. Another block
-// contributes the report it made at the same instant; when it has none
+// contributes the report it made at the same instant on UTC (each block's
+// Time plus its own origin); when it has none
 // (its input ended, fell behind or runs on another grid) its place carries
 // absent data (NaN) flagged "do not use", so that one input never holds up
 // the others.

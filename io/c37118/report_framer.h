@@ -89,6 +89,8 @@ public:
     // The last report's block and time, as the data frame carries them.
     const DataFrame& data() const { return data_; }
     double lastTimestamp() const { return lastTimestamp_; }
+    // Seconds from 1970 UTC to the block's Time 0.
+    double timeOffset() const { return settings_.timeOffset; }
     void setTime(double seconds);
 
 private:

@@ -53,25 +53,6 @@ std::string datPathFor(const std::string& cfgPath) {
                                                " beside the configuration");
 }
 
-// Sample times from the sampling rates: each section starts where the one
-// before ends, so times stay right after a rate change.
-std::vector<SampleSection> sectionsFromRates(const ComtradeConfig& cfg) {
-    std::vector<SampleSection> sections;
-    int64_t previousEnd = 0;
-    double elapsed = 0.0;
-    for (const RateSection& r : cfg.rates) {
-        SampleSection s;
-        s.first = static_cast<std::size_t>(previousEnd);
-        s.count = static_cast<std::size_t>(r.endSample - previousEnd);
-        s.rate = r.rate;
-        s.startElapsed = elapsed;
-        elapsed += static_cast<double>(s.count) / r.rate;
-        previousEnd = r.endSample;
-        sections.push_back(s);
-    }
-    return sections;
-}
-
 // Without rates the timestamps carry the timing. The block needs evenly
 // spaced samples, so the timestamps must be even to within one tick; the
 // rate is then taken from the whole span (and snapped to a whole number of
@@ -163,6 +144,23 @@ double sideFactor(const ComtradeAnalogChannel& c, ValueSide side) {
 
 }  // namespace
 
+std::vector<SampleSection> sectionsFromRates(const ComtradeConfig& cfg) {
+    std::vector<SampleSection> sections;
+    int64_t previousEnd = 0;
+    double elapsed = 0.0;
+    for (const RateSection& r : cfg.rates) {
+        SampleSection s;
+        s.first = static_cast<std::size_t>(previousEnd);
+        s.count = static_cast<std::size_t>(r.endSample - previousEnd);
+        s.rate = r.rate;
+        s.startElapsed = elapsed;
+        elapsed += static_cast<double>(s.count) / r.rate;
+        previousEnd = r.endSample;
+        sections.push_back(s);
+    }
+    return sections;
+}
+
 double ComtradeRecording::maxRate() const {
     double rate = 0.0;
     for (const SampleSection& s : sections) rate = std::max(rate, s.rate);
@@ -214,7 +212,7 @@ ComtradeRecording openComtrade(const std::string& path, const ComtradeReadOption
     const std::optional<std::array<int, 3>> lineToLine =
         selectLineToLine(cfg, options.lineToLine, options.phases, path);
     rec.lineToLine = lineToLine.has_value();
-    rec.phaseChannels = lineToLine ? *lineToLine : selectPhases(cfg, options.phases, path);
+    rec.phaseChannels = lineToLine ? *lineToLine : selectPhases(cfg, options.phases, path, &rec.config.warnings);
 
     // One pass over the data: every record checked, the timestamps'
     // spacing and any missing value noted, nothing kept.

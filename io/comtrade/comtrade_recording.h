@@ -64,6 +64,10 @@ struct ComtradeRecording {
     double timeOf(std::size_t i) const;
 };
 
+// Sample times from the sampling rates: each section starts where the one
+// before ends, so times stay right after a rate change.
+std::vector<SampleSection> sectionsFromRates(const ComtradeConfig& cfg);
+
 // The files a recording is read from: the .cff, or the .cfg and (when it
 // is there) its .dat. Never throws; for checking that no output overwrites
 // them.

@@ -89,14 +89,14 @@ bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
         firstTimestamp_ = out.timestamp;
         nominalFrequency_ = in.nominalFrequency;
     }
-    if (config_.rates.empty() || config_.rates.back().rate != rate) config_.rates.push_back(RateSection{rate, 0});
+    placeInSection(out.timestamp - firstTimestamp_, rate);
     ++reports_;
-    config_.rates.back().endSample = reports_;
 
     const double micro = std::round((out.timestamp - firstTimestamp_) * 1e6);
     const uint32_t stamp = micro >= 0.0 && micro < static_cast<double>(kMissingTimestamp)
                                ? static_cast<uint32_t>(micro)
                                : kMissingTimestamp;
+    stampMissing_ = stampMissing_ || stamp == kMissingTimestamp;
     char record[6 * 4];
     char* p = record;
     putU32(p, reports_);
@@ -108,12 +108,72 @@ bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
     return dat_.write(record, sizeof record, error_);
 }
 
+// A reader times sample n of a section from the section's start and its
+// rate, and a section starts one period of the previous rate after that
+// section's last sample. So the reports stay in one section while each
+// falls one period of the active rate after the one before; a report that
+// does not (the hand-over to a new rate, an instant off the grid, a skipped
+// instant) ends the section: the report before it gets a section of its own
+// whose one period is the true gap, and the new section starts exactly at
+// the report's time. `elapsed` is seconds since the first report.
+void ComtradeReportSink::placeInSection(double elapsed, double rate) {
+    // Report instants are whole fractions of a second, found in doubles of
+    // Time: a microsecond covers their rounding at Unix times and is far
+    // below the shortest interval (833 us at 1200/s).
+    constexpr double kTolerance = 1e-6;
+    // The format allows 999 sections.
+    constexpr std::size_t kMostSections = 999;
+    if (!untimedBecause_.empty()) return;
+    if (reports_ == 0) {
+        section_ = OpenSection{rate, 0.0, 0};
+    } else {
+        // Times as a reader computes them from the sections written so far.
+        const double next = section_.start + static_cast<double>(section_.count) / section_.rate;
+        if (rate != section_.rate || std::fabs(elapsed - next) > kTolerance) {
+            const double last = section_.start + static_cast<double>(section_.count - 1) / section_.rate;
+            const double gap = elapsed - last;
+            if (!(gap > 0.0)) {
+                untimedBecause_ = "time stood still or ran back between reports";
+                return;
+            }
+            double start = elapsed;
+            if (std::fabs(elapsed - next) <= kTolerance) {
+                config_.rates.push_back(RateSection{section_.rate, reports_});
+                start = next;
+            } else {
+                if (section_.count > 1) config_.rates.push_back(RateSection{section_.rate, reports_ - 1});
+                config_.rates.push_back(RateSection{1.0 / gap, reports_});
+            }
+            section_ = OpenSection{rate, start, 0};
+            if (config_.rates.size() >= kMostSections) {
+                untimedBecause_ = "more than 999 changes of report spacing";
+                return;
+            }
+        }
+    }
+    ++section_.count;
+}
+
 bool ComtradeReportSink::finish() {
     if (reports_ == 0) {
         error_ = "'" + path_ + "': the run made no reports (a COMTRADE output holds the reports; is report mode on?)";
         dat_.discard();
         cfg_.discard();
         return false;
+    }
+    // Where no rate sections can carry the gaps, the timestamps carry the
+    // timing (nrates 0), which they can while they stay within their 32-bit
+    // range.
+    if (untimedBecause_.empty()) {
+        config_.rates.push_back(RateSection{section_.rate, reports_});
+    } else if (stampMissing_) {
+        error_ = "'" + path_ + "': the reports cannot be timed in COMTRADE: " + untimedBecause_ +
+                 ", and a report lies outside the 4294 s a timestamp can count; write CSV or HDF5 instead";
+        dat_.discard();
+        cfg_.discard();
+        return false;
+    } else {
+        config_.rates = {RateSection{0.0, reports_}};
     }
     config_.lineFrequency = nominalFrequency_;
     config_.start = civilTime(description_.epochOfTimeZero, firstTimestamp_);

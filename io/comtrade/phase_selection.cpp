@@ -24,6 +24,16 @@ std::string channelList(const ComtradeConfig& config, const std::vector<int>& in
     return list.empty() ? "none" : list;
 }
 
+// 0, 1, 2 for a phase field A, B, C (either case), -1 otherwise.
+int phaseOfField(const std::string& field) {
+    const std::string_view ph = trimmed(field);
+    if (ph.size() != 1) return -1;
+    for (int p = 0; p < 3; ++p) {
+        if (ph[0] == "ABC"[p] || ph[0] == "abc"[p]) return p;
+    }
+    return -1;
+}
+
 int findChannel(const ComtradeConfig& config, const std::string& token, const std::string& fileName) {
     const std::string_view t = trimmed(token);
     if (const auto number = parseInteger(t)) {
@@ -45,6 +55,11 @@ int findChannel(const ComtradeConfig& config, const std::string& token, const st
         if (!equalsIgnoringCase(config.analogs[i].id, t)) continue;
         if (match >= 0) throw ComtradeError(fileName, 0, 0, "", "--phases: channel name '" + std::string(t) + "' is ambiguous");
         match = static_cast<int>(i);
+    }
+    // No channel of that name: "A4" is analog channel 4, as the channel
+    // lines spell their numbers (An).
+    if (match < 0 && t.size() > 1 && (t[0] == 'A' || t[0] == 'a') && parseInteger(t.substr(1))) {
+        return findChannel(config, std::string(t.substr(1)), fileName);
     }
     if (match < 0) {
         std::vector<int> all;
@@ -102,7 +117,7 @@ std::optional<std::array<int, 3>> selectLineToLine(const ComtradeConfig& config,
 }
 
 std::array<int, 3> selectPhases(const ComtradeConfig& config, const std::vector<std::string>& requested,
-                                const std::string& fileName) {
+                                const std::string& fileName, std::vector<std::string>* notes) {
     std::array<int, 3> chosen{};
     if (!requested.empty()) {
         if (requested.size() != 3) {
@@ -123,15 +138,34 @@ std::array<int, 3> selectPhases(const ComtradeConfig& config, const std::vector<
         }
         if (voltages.size() == 3) {
             chosen = {voltages[0], voltages[1], voltages[2]};
+            // Phase fields that name A, B and C once each decide the order
+            // when it is not the file's (a recorder listing C, B, A).
+            std::array<int, 3> byField{-1, -1, -1};
+            int named = 0;
+            for (int i : voltages) {
+                const int p = phaseOfField(config.analogs[static_cast<std::size_t>(i)].phase);
+                if (p >= 0 && byField[static_cast<std::size_t>(p)] < 0) {
+                    byField[static_cast<std::size_t>(p)] = i;
+                    ++named;
+                }
+            }
+            if (named == 3 && byField != chosen) {
+                if (notes != nullptr) {
+                    notes->push_back("warning: " + fileName + ": the phase fields of the voltage channels " +
+                                     channelList(config, voltages) + " name them in another order than the file's; " +
+                                     "taken by their phase fields as a, b, c: " +
+                                     channelList(config, {byField[0], byField[1], byField[2]}) +
+                                     " (--phases chooses otherwise)");
+                }
+                chosen = byField;
+            }
         } else {
             // More voltages than phases (a neutral, a second bus): take the
             // one voltage channel marked A, B and C each, if there is one.
             std::array<std::vector<int>, 3> byPhase;
             for (int i : voltages) {
-                const std::string_view ph = trimmed(config.analogs[static_cast<std::size_t>(i)].phase);
-                for (std::size_t p = 0; p < 3; ++p) {
-                    if (ph.size() == 1 && (ph[0] == "ABC"[p] || ph[0] == "abc"[p])) byPhase[p].push_back(i);
-                }
+                const int p = phaseOfField(config.analogs[static_cast<std::size_t>(i)].phase);
+                if (p >= 0) byPhase[static_cast<std::size_t>(p)].push_back(i);
             }
             if (byPhase[0].size() != 1 || byPhase[1].size() != 1 || byPhase[2].size() != 1) {
                 throw ComtradeError(fileName, 0, 0, "",

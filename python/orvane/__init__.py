@@ -29,11 +29,11 @@ _env.load_extension()
 from .compliance import compliance  # noqa: E402
 from .files import (Recording, measure_comtrade, read_c37118, read_comtrade, read_samples,  # noqa: E402
                     write_csv)
-from .pmu import BUILDS, Measurements, Pmu, build_rate, deliverable_path, run  # noqa: E402
+from .pmu import BUILDS, Measurements, OrvaneWarning, Pmu, build_rate, deliverable_path, run  # noqa: E402
 from .signals import SIGNALS, Signal, signal  # noqa: E402
 
 __all__ = [
-    "BUILDS", "Measurements", "Pmu", "Recording", "SIGNALS", "Signal", "build_rate", "compliance",
+    "BUILDS", "Measurements", "OrvaneWarning", "Pmu", "Recording", "SIGNALS", "Signal", "build_rate", "compliance",
     "deliverable_path", "measure_comtrade", "read_c37118", "read_comtrade", "read_samples", "run", "signal",
     "write_csv",
 ]

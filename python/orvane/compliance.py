@@ -4,10 +4,11 @@ from __future__ import annotations
 
 import json
 import os
+import warnings
 from typing import Optional
 
 from . import _orvane
-from .pmu import deliverable_path
+from .pmu import OrvaneWarning, build_rate, deliverable_path
 
 
 def _integer(name: str, value, low: int, high: int) -> int:
@@ -52,6 +53,12 @@ def compliance(build: str = "10k", *, nominal_frequency: int = 50, report_rate: 
         ``settings``, ``run``, ``limits``, ``summary``, ``latency``,
         ``steps``, ``cases`` (see the README's JSON section).
 
+    Warns
+    -----
+    OrvaneWarning
+        A report rate beyond the build's reporting capacity (the tool's
+        words): the plan still runs, and fails for it.
+
     Raises
     ------
     ValueError
@@ -69,6 +76,12 @@ def compliance(build: str = "10k", *, nominal_frequency: int = 50, report_rate: 
     positions = _integer("step-positions", step_positions, 10, 1000)
     start = _integer("start-time", start_time, 0, 1000000)
     rate = _integer("report-rate", nominal if report_rate is None else report_rate, 1, 1200)
+    beyond = _orvane.reporting_capacity_problem(build_rate(build), rate)
+    if beyond:
+        warnings.warn(beyond + "; the plan runs and will fail for it", OrvaneWarning, stacklevel=2)
+    caution = _orvane.reporting_capacity_caution(build_rate(build), rate)
+    if caution:
+        warnings.warn(caution, OrvaneWarning, stacklevel=2)
     if estimator not in ("model", "reference", "both"):
         raise ValueError(f"option '--estimator' must be model, reference or both, not '{estimator}'")
     path = ""

@@ -6,13 +6,14 @@ from __future__ import annotations
 import datetime as _dt
 import math
 import os
+import warnings
 from dataclasses import dataclass
 from typing import List, Optional, Sequence, Tuple
 
 import numpy as np
 
 from . import _orvane
-from .pmu import Measurements, build_rate, run
+from .pmu import Measurements, OrvaneWarning, build_rate, run
 
 
 def _path(path) -> str:
@@ -73,8 +74,9 @@ class Recording:
 
     @property
     def nominal_frequency(self) -> float:
-        """The line frequency when it is 50 or 60 Hz, else 50 (the tool's default)."""
-        return self.line_frequency if self.line_frequency in (50.0, 60.0) else 50.0
+        """The line frequency when it is 50 or 60 Hz; else the nearer of the
+        two (59.94 -> 60), or 50 for a blank or zero one, as the tool takes it."""
+        return _orvane.nominal_for_line_frequency(self.line_frequency, "")[0]
 
 
 def auto_build(rate: float) -> str:
@@ -124,6 +126,8 @@ def read_comtrade(path, *, phases: Optional[Sequence[str]] = None, secondary: bo
     if build == "auto":
         build = auto_build(d["max_rate"])
         d = _orvane.read_comtrade(path, names, bool(secondary), build_rate(build))
+    for note in d["notes"]:
+        warnings.warn(note, OrvaneWarning, stacklevel=2)
     time = d["time"]
     first = time[0] if len(time) else 0.0
     whole = math.floor(first)
@@ -152,7 +156,9 @@ def measure_comtrade(path, *, build: str = "10k", phases: Optional[Sequence[str]
         As for :func:`read_comtrade`.
     report_rate, nominal_frequency, report_mode, magnitude_coeffs, phase_coeffs
         Configuration ports of every sample; `nominal_frequency` defaults
-        to the recording's line frequency when that is 50 or 60 Hz, else 50.
+        to the recording's line frequency when that is 50 or 60 Hz, else to
+        the nearer of the two (50 for a blank or zero one), said once by an
+        :class:`OrvaneWarning`.
     reports_only, as_frame, deliverable, in_process
         As for :func:`orvane.run`.
 
@@ -161,7 +167,11 @@ def measure_comtrade(path, *, build: str = "10k", phases: Optional[Sequence[str]
     Measurements or pandas.DataFrame
     """
     rec = read_comtrade(path, phases=phases, secondary=secondary, build=build)
-    f0 = rec.nominal_frequency if nominal_frequency is None else nominal_frequency
+    f0 = nominal_frequency
+    if f0 is None:
+        f0, note = _orvane.nominal_for_line_frequency(rec.line_frequency, os.fspath(path))
+        if note:
+            warnings.warn(note, OrvaneWarning, stacklevel=2)
     return run(rec.model_phases, rec.model_time, build=rec.build, report_rate=report_rate, nominal_frequency=f0,
                report_mode=report_mode, magnitude_coeffs=magnitude_coeffs, phase_coeffs=phase_coeffs,
                reports_only=reports_only, as_frame=as_frame, deliverable=deliverable, in_process=in_process)

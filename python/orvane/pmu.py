@@ -4,6 +4,7 @@ signal at once (`run`)."""
 from __future__ import annotations
 
 import os
+import warnings
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional, Sequence, Union
@@ -11,6 +12,12 @@ from typing import Optional, Sequence, Union
 import numpy as np
 
 from . import _build_info, _orvane
+
+
+class OrvaneWarning(UserWarning):
+    """Something the package did as asked but whose result needs a word:
+    for example a report rate beyond the build's reporting capacity in the
+    compliance plan."""
 
 BUILDS = ("10k", "14p4k", "4k")
 """The sample-rate builds: 10 kHz, 14.4 kHz and 4 kHz."""
@@ -253,9 +260,19 @@ class Pmu:
         ------
         ValueError
             Wrong shapes, values that are not numbers, a report rate outside
-            int32, a report mode other than 0 or 1.
+            int32, one report rate for every sample beyond the build's
+            reporting capacity (the 4k build produces every report only up
+            to 999 per second), a report mode other than 0 or 1.
         RuntimeError
             The block stopped (it takes no further samples).
+
+        Warns
+        -----
+        OrvaneWarning
+            Report rates given per sample that reach beyond the build's
+            reporting capacity (passed to the block as they are), and rates
+            at which the build skips some instants while the frequency moves
+            or after a step (4k above 701 per second, 10k at 1200).
         """
         ph = _phases(phases)
         n = ph.shape[0]
@@ -266,8 +283,22 @@ class Pmu:
             t = _numbers("time", time)
             if t.shape != (n,):
                 raise ValueError(f"time must have one value per sample ({n}), not shape {t.shape}")
+        rates = _report_rate(report_rate, n)
+        if n > 0:
+            # The block clamps the port to 1..1200; the build's capacity is
+            # checked on what it will use, in the tool's words. One rate for
+            # every sample is what --report-rate is: refused. A rate per
+            # sample is the port itself, as a sample CSV's column: warned.
+            problem = _orvane.reporting_capacity_problem(self.rate, int(np.clip(rates.max(), 1, 1200)))
+            if problem and np.ndim(report_rate) == 0:
+                raise ValueError(problem)
+            if problem:
+                warnings.warn(problem, OrvaneWarning, stacklevel=3)
+            caution = _orvane.reporting_capacity_caution(self.rate, int(np.clip(rates.max(), 1, 1200)))
+            if caution:
+                warnings.warn(caution, OrvaneWarning, stacklevel=3)
         outputs = self._core.step(
-            t, ph, _report_rate(report_rate, n), _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
+            t, ph, rates, _per_sample("magnitude_coeffs", magnitude_coeffs, n, 3),
             _per_sample("phase_coeffs", phase_coeffs, n, 3), _per_sample("nominal_frequency", nominal_frequency, n),
             _report_mode(report_mode, n))
         result = Measurements(*outputs)

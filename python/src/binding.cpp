@@ -23,6 +23,8 @@
 #include "host/deliverable.h"
 #include "host/in_process_driver.h"
 #include "host/mex_driver.h"
+#include "io/comtrade/line_frequency.h"
+#include "io/reporting_capacity.h"
 #include "io/c37118/config_frame.h"
 #include "io/c37118/data_frame.h"
 #include "io/c37118/frame_assembler.h"
@@ -308,6 +310,11 @@ py::dict comtradeArrays(const std::string& path, const std::vector<std::string>&
     d["sections"] = sections;
     d["max_rate"] = rec.maxRate();
     d["line_frequency"] = rec.config.lineFrequency;
+    // What the tool prints as warnings while reading (departures from the
+    // standard, the phase order taken from the phase fields).
+    py::list notes;
+    for (const std::string& w : rec.config.warnings) notes.append(w);
+    d["notes"] = notes;
     d["epoch_of_origin"] = rec.origin.epochSecondsOfOrigin();
     d["station"] = rec.config.station;
     d["device"] = rec.config.device;
@@ -553,6 +560,16 @@ PYBIND11_MODULE(_orvane, m) {
         .def("close", &PmuCore::close)
         .def_property_readonly("samples", &PmuCore::samples);
     m.def("build_info", &buildInfo);
+    m.def("nominal_for_line_frequency", [](double lineFrequency, const std::string& fileName) {
+        const NominalChoice c = nominalForLineFrequency(lineFrequency, fileName);
+        return py::make_tuple(c.nominal, c.note);
+    });
+    m.def("reporting_capacity_caution", [](double sampleRate, int32_t reportRate) {
+        return reportingCapacityCaution(sampleRate, reportRate);
+    });
+    m.def("reporting_capacity_problem", [](double sampleRate, int32_t reportRate) {
+        return reportingCapacityProblem(sampleRate, reportRate);
+    });
     m.def("read_sample_csv", &readSampleCsv);
     m.def("read_comtrade", &comtradeArrays);
     m.def("write_output_csv", &writeOutputCsv);

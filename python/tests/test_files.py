@@ -91,3 +91,42 @@ def test_file_faults_carry_the_tools_message(tmp_path):
         with pytest.raises(error) as raised:
             read(path)
         assert str(raised.value) == tool_error("run", option, path)
+
+
+def test_report_rate_beyond_the_builds_capacity_is_refused_in_the_tools_words(tmp_path):
+    told = tool_error("run", "--build", "4k", "--signal", "steady", "--report-rate", "1200", "--output",
+                      tmp_path / "x.csv")
+    with pytest.raises(ValueError) as raised:
+        orvane.run(np.zeros((10, 3)), build="4k", report_rate=1200, in_process=True)
+    assert str(raised.value) == told and "up to 999 reports per second" in told
+    # A rate per sample is the block's port, as a sample CSV's column: run
+    # as it is (the block clamps 5000 to 1200) and said in the same words.
+    with pytest.warns(orvane.OrvaneWarning, match="report rate 1200 is beyond the 4k build's reporting capacity"):
+        orvane.run(np.zeros((10, 3)), build="4k", report_rate=[50] * 9 + [5000], in_process=True)
+    assert len(orvane.run(np.zeros((10, 3)), build="4k", report_rate=999, in_process=True).timestamp) == 10
+    assert len(orvane.run(np.zeros((10, 3)), build="10k", report_rate=1200, in_process=True).timestamp) == 10
+    # compliance warns in the same words, then runs the plan (here refused
+    # at once by a bad estimator, to keep the test short).
+    with pytest.warns(orvane.OrvaneWarning, match="beyond the 4k build's reporting capacity"):
+        with pytest.raises(ValueError, match="estimator"):
+            orvane.compliance("4k", report_rate=1200, estimator="neither")
+
+
+def test_recordings_line_frequency_and_phase_fields(tmp_path):
+    text = (COMTRADE / "north4800.cfg").read_text()
+    lines = text.splitlines()
+    # Phase fields C, B, A over the file's VA, VB, VC: taken by the fields,
+    # so channel 3 is phase a; a line frequency of 59.94 is a 60 Hz system.
+    for k, ph in ((2, "C"), (4, "A")):
+        fields = lines[k].split(",")
+        fields[2] = ph
+        lines[k] = ",".join(fields)
+    lines[7] = "59.94"
+    (tmp_path / "r.cfg").write_text("\r\n".join(lines) + "\r\n")
+    (tmp_path / "r.dat").write_bytes((COMTRADE / "north4800.dat").read_bytes())
+    with pytest.warns(orvane.OrvaneWarning, match="name them in another order"):
+        rec = orvane.read_comtrade(tmp_path / "r.cfg")
+    assert rec.phase_channels == ["VC", "VB", "VA"] and rec.nominal_frequency == 60.0
+    with pytest.warns(orvane.OrvaneWarning) as said:
+        orvane.measure_comtrade(tmp_path / "r.cfg", build="auto", in_process=True)
+    assert sum("59.94 Hz is not 50 or 60: the nearer, 60 Hz" in str(w.message) for w in said) == 1

@@ -7,11 +7,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "io/comtrade/comtrade_recording.h"
 #include "io/comtrade/comtrade_writer.h"
+#include "io/output_reader.h"
 #include "tests/support/tool_process.h"
 #include "tests/io/comtrade_fixtures.h"
 
@@ -231,3 +235,100 @@ TEST(RunComtrade, AFrequencyTrackingRecordingMeasuresLikeOneAtTheBuildRate) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rows of a run's output CSV.
+std::vector<ModelOutputs> reportsOf(const std::string& csv) {
+    std::string error;
+    std::unique_ptr<OutputRows> rows = openOutputRows(csv, error);
+    EXPECT_TRUE(rows) << error;
+    std::vector<ModelOutputs> all;
+    ModelOutputs out;
+    while (rows && rows->next(out) == OutputRows::Status::Row) all.push_back(out);
+    return all;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+// A 60 Hz recording whose line frequency is 59.94 (rounded to 60), 0 or
+// blank (50 assumed): the choice is said once; at the nominal 60 Hz the
+// angle stands still at 0.3 rad, at 50 Hz it would turn at 10 Hz.
+TEST(RunComtrade, LineFrequencyThatIsNot50Or60IsSaidWithTheNominalChosen) {
+    ScratchDirectory scratch("comtrade_lf");
+    struct Case {
+        double lf;
+        const char* said;  // in the warning; empty: no warning
+        bool sixty;
+    };
+    const Case cases[] = {{60.0, "", true},
+                          {59.94, "the line frequency 59.94 Hz is not 50 or 60: the nearer, 60 Hz, is taken", true},
+                          {0.0, "the line frequency is '0': a nominal 50 Hz is assumed", false},
+                          {std::nan(""), "the line frequency is blank: a nominal 50 Hz is assumed", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lf);
+        SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 10000.0, 10000, 100.0, 2013, 60.0);
+        r.config.lineFrequency = c.lf;
+        const std::string stem = scratch.file("sixty");
+        ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+        const ToolResult run = runTool("run --in-process --reports-only --comtrade '" + stem + ".cfg' --output '" +
+                                           stem + ".csv'",
+                                       scratch);
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (*c.said == '\0') {
+            EXPECT_EQ(run.err.find("line frequency"), std::string::npos) << run.err;
+        } else {
+            EXPECT_EQ(occurrences(run.err, c.said), 1u) << run.err;
+            EXPECT_NE(run.err.find("--nominal-frequency"), std::string::npos) << run.err;
+        }
+        const std::vector<ModelOutputs> reports = reportsOf(stem + ".csv");
+        ASSERT_GT(reports.size(), 20u);
+        const ModelOutputs& last = reports.back();
+        EXPECT_NEAR(last.frequency, 60.0, 1e-3);
+        if (c.sixty) {
+            EXPECT_NEAR(last.angle, 0.3, 1e-3);
+        }
+        // The option decides without a word.
+        const ToolResult told = runTool("run --in-process --reports-only --nominal-frequency 60 --comtrade '" + stem +
+                                            ".cfg' --output '" + stem + ".csv'",
+                                        scratch);
+        EXPECT_EQ(told.err.find("line frequency"), std::string::npos) << told.err;
+    }
+}
+
+// Three voltage channels listed C, B, A by their phase fields: taken in
+// that order, with a note, they measure the set's true positive sequence.
+// `--phases` by number, with or without the An spelling, picks the same.
+TEST(RunComtrade, PhaseFieldsOrderTheThreeVoltages) {
+    ScratchDirectory scratch("comtrade_cba");
+    SyntheticRecording r = threePhaseRecording(DataFormat::Binary, 10000.0, 10000);
+    std::swap(r.data.analogRaw[0], r.data.analogRaw[2]);
+    const char* names[3] = {"U1", "U2", "U3"};
+    const char* phases[3] = {"C", "B", "A"};
+    for (int k = 0; k < 3; ++k) {
+        r.config.analogs[static_cast<std::size_t>(k)].id = names[k];
+        r.config.analogs[static_cast<std::size_t>(k)].phase = phases[k];
+    }
+    const std::string stem = scratch.file("cba");
+    ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+    const std::string base = "run --in-process --reports-only --comtrade '" + stem + ".cfg' --output '" + stem + ".csv'";
+    for (const char* phasesOption : {"", " --phases 3,2,1", " --phases A3,A2,a1"}) {
+        SCOPED_TRACE(phasesOption);
+        const ToolResult run = runTool(base + phasesOption, scratch);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find("phases swapped"), std::string::npos) << run.err;
+        EXPECT_EQ(occurrences(run.err, "name them in another order than the file's"), *phasesOption ? 0u : 1u)
+            << run.err;
+        const std::vector<ModelOutputs> reports = reportsOf(stem + ".csv");
+        ASSERT_GT(reports.size(), 20u);
+        // Peak 100 (kV, primary values) a phase.
+        EXPECT_NEAR(reports.back().magnitude, 100.0, 0.5);
+        EXPECT_NEAR(reports.back().angle, 0.3, 1e-3);
+    }
+}

@@ -181,6 +181,41 @@ TEST(RunOutputs, ReportsAsComtradeReadBackByOurReader) {
     EXPECT_EQ(north.start.nanoseconds, 980000000);
 }
 
+// The rate sections time every report as its timestamp does, after the
+// hand-over from the start-up rate (50/s) to the asked one, which falls off
+// both rates' grids: read by the format's own rule (elapsed time summed
+// section by section), beside the .dat timestamps (microseconds).
+TEST(RunOutputs, ComtradeRateSectionsAgreeWithTheReportTimes) {
+    ScratchDirectory scratch("comtrade_sections");
+    for (const char* options : {"--report-rate 10", "--nominal-frequency 60 --report-rate 60",
+                                "--report-rate 10 --start-time 1765000000.25", "--report-rate 25 --start-time 80000.37"}) {
+        SCOPED_TRACE(options);
+        const std::string args = std::string("run --signal steady --duration 2 ") + options + " ";
+        const std::string csv = scratch.file("r.csv"), cfg = scratch.file("r.cfg");
+        ASSERT_EQ(runTool(args + "--reports-only --output '" + csv + "'", scratch).status, 0);
+        ASSERT_EQ(runTool(args + "--output '" + cfg + "'", scratch).status, 0);
+        const std::vector<ModelOutputs> reports = readRows(csv);
+        const ComtradeConfig config = parseCfg(readWholeFile(cfg), cfg);
+        ASSERT_EQ(config.sampleCount(), static_cast<int64_t>(reports.size()));
+        ASSERT_TRUE(config.timedByRates());
+        DatReader dat(DatLocation{scratch.file("r.dat")}, config, {0});
+        std::vector<double> stamps(reports.size() + 1), values(reports.size() + 1);
+        ASSERT_EQ(dat.read(stamps.data(), values.data(), stamps.size()), reports.size());
+        double sectionStart = 0.0;
+        int64_t previousEnd = 0;
+        for (const RateSection& r : config.rates) {
+            for (int64_t n = previousEnd; n < r.endSample; ++n) {
+                const double t = sectionStart + static_cast<double>(n - previousEnd) / r.rate;
+                const std::size_t i = static_cast<std::size_t>(n);
+                EXPECT_NEAR(t, reports[i].timestamp - reports[0].timestamp, 1e-6) << "report " << n + 1;
+                EXPECT_NEAR(stamps[i] * 1e-6, t, 1e-6) << "report " << n + 1;
+            }
+            sectionStart += static_cast<double>(r.endSample - previousEnd) / r.rate;
+            previousEnd = r.endSample;
+        }
+    }
+}
+
 TEST(RunOutputs, SeveralRecordingsToHdf5InParallel) {
     ScratchDirectory scratch("hdf5_jobs");
     const ToolResult r = runTool("run --comtrade tests/data/comtrade/north4800.cfg --comtrade "
@@ -213,7 +248,8 @@ TEST(RunOutputs, ManyBlocksToHdf5AndTheTimingSplit) {
     ASSERT_NE(at, std::string::npos) << r.err;
     ASSERT_EQ(std::sscanf(r.err.c_str() + at,
                           "orvane run: preparing %lf s, reading %lf s, model %lf s, writing %lf s, total %lf s "
-                          "(T/Y = %lf); CPU: model %lf s, process %lf s (T/y = %lf, c/y = %lf)",
+                          "(%lf times the model's); CPU: model %lf s, process %lf s (the total is %lf times the "
+                          "model's CPU, the process's CPU %lf times it)",
                           &preparing, &reading, &model, &writing, &total, &ratio, &modelCpu, &processCpu,
                           &cpuRatio[0], &cpuRatio[1]),
               10)

@@ -107,6 +107,36 @@ TEST(PlanRunner, MissingReportsFailTheTestAndSayWhy) {
     EXPECT_EQ(tables[0].lines[0].cells[0].text, "no reports");
 }
 
+// A silent block in a step test and in the steady test: every figure says
+// "no reports" and the note says why, never "worst: " of no place nor a
+// step response of 0 ms.
+TEST(PlanRunner, NoReportsAtAllIsSaidPlainlyInEveryRow) {
+    PlanSettings s = settingsFor(model_10k::kModelEntry, 50.0);
+    s.quick = true;
+    const TestPlan plan = planWith(s, [](const PlanCase& c) {
+        return (c.test == PlanTest::FrequencyRange && c.parameter == 50.0) || c.test == PlanTest::PhaseStep;
+    });
+    bool ran = false;
+    std::string error;
+    const PlanResult r = runWith(plan, Misbehaviour{0.0, 0.0, -1, true}, ran, error);
+    ASSERT_TRUE(ran) << error;
+    std::size_t lines = 0;
+    for (const SummaryTable& table : summaryTables(r.summary)) {
+        for (const SummaryLine& line : table.lines) {
+            ++lines;
+            EXPECT_FALSE(line.pass) << table.title;
+            EXPECT_EQ(line.note.find("worst: "), std::string::npos) << line.note;
+            EXPECT_NE(line.note.find("no report was made"), std::string::npos) << line.note;
+            for (const SummaryCell& cell : line.cells) {
+                if (cell.text != "-") {
+                    EXPECT_EQ(cell.text, "no reports") << table.title;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(lines, 3u);  // accuracy, steps, latency
+}
+
 TEST(PlanRunner, TimestampsOffTheReportGridAreNotTakenForReports) {
     const TestPlan plan = nominalPlan();
     bool ran = false;

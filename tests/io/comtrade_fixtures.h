@@ -33,7 +33,7 @@ inline SyntheticRecording threePhaseRecording(DataFormat format, double rate, st
     c.device = "orvane-writer";
     c.revision = revision;
     c.format = format;
-    c.lineFrequency = 50.0;
+    c.lineFrequency = frequency;
     c.rates = {{rate, static_cast<int64_t>(samples)}};
     c.start = CivilTime{2026, 12, 8, 10 * 3600 + 15 * 60 + 30, 250000000, 6};
     c.trigger = c.start;
