@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "sfunction/int32_truncation.h"
+#include "model/facts/model_facts.h"
 
 namespace narrow32 {
 
@@ -59,7 +59,7 @@ void mdlOutputs(SimStruct* S, int tid) {
     const auto* in = static_cast<const double*>(ssGetInputPortSignal(S, 0));
     auto* out = static_cast<int32_t*>(ssGetOutputPortSignal(S, 0));
     if (in == nullptr || out == nullptr) return;
-    out[0] = truncateToInt32(in[0]);
+    out[0] = facts::truncateToInt32(in[0]);
 }
 
 void mdlTerminate(SimStruct* S) { (void)S; }

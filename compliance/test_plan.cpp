@@ -6,6 +6,8 @@
 #include <limits>
 #include <numbers>
 
+#include "model/facts/model_facts.h"
+
 namespace {
 
 constexpr double kNotAssessed = std::numeric_limits<double>::quiet_NaN();
@@ -152,7 +154,7 @@ long long TestPlan::totalSamples() const {
 
 std::string planSettingsError(const PlanSettings& s) {
     if (s.nominalFrequency != 50.0 && s.nominalFrequency != 60.0) return "the nominal frequency must be 50 or 60 Hz";
-    if (s.reportRate < 1 || s.reportRate > 1200) return "the report rate must be 1 to 1200 reports per second";
+    if (s.reportRate < facts::kLowestReportRate || s.reportRate > facts::kHighestReportRate) return "the report rate must be 1 to 1200 reports per second";
     if (!(s.sampleRate > 0.0) || !(s.samplePeriod > 0.0)) return "the sample rate must be positive";
     if (s.stepPositions < 10 || s.stepPositions > 1000) return "the step positions must be 10 to 1000";
     if (!(s.startTime >= 0.0) || s.startTime != std::floor(s.startTime) || s.startTime > 1e6) {

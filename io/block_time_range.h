@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <string>
 
-inline constexpr double kBlockTimeLimit = 2e9;  // s, either side of 0
+#include "model/facts/model_facts.h"
+
+inline constexpr double kBlockTimeLimit = facts::kTimeClamp;  // s, either side of 0
 
 inline bool withinBlockTimeRange(double first, double last) {
     return first >= -kBlockTimeLimit && last <= kBlockTimeLimit;

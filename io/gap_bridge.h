@@ -34,13 +34,13 @@
 #include <vector>
 
 #include "io/report_quality.h"
+#include "model/facts/model_facts.h"
 
 // The filters' memory: the estimation cascade is two moving-average stages
 // of one period each, followed by a one-period frequency smoother, and the
 // longest period the block tunes to is that of its lowest tuning frequency,
 // 25 Hz (its delay lines hold Fs/25 + 2 samples). 3 x 40 ms.
-inline constexpr double kLowestTuningFrequency = 25.0;
-inline constexpr double kFilterMemorySeconds = 3.0 / kLowestTuningFrequency;
+inline constexpr double kFilterMemorySeconds = 3.0 / facts::kLowestTuningFrequency;
 
 // The longest run of missing samples the bridge is proven to carry within
 // the class-P limits (TVE, FE, ROCOF error) anywhere in +-2 Hz of nominal,

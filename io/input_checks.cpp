@@ -7,10 +7,11 @@
 #include <utility>
 
 #include "io/gap_bridge.h"
+#include "model/facts/model_facts.h"
 
 namespace {
 
-constexpr double kTimeClamp = 2e9;
+using facts::kTimeClamp;
 
 std::string number(const char* format, double value) {
     char text[48];

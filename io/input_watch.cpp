@@ -1,6 +1,7 @@
 #include "io/input_watch.h"
 
 #include "io/reporting_capacity.h"
+#include "model/facts/model_facts.h"
 
 InputWatch::InputWatch(SampleSource& inner, double sampleRate)
     : inner_(inner),
@@ -18,7 +19,8 @@ SampleSource::Status InputWatch::next(ModelInputs& in) {
     // clamps the port to 1..1200 and runs as a host would drive it).
     if (capacityWarning_.empty() && in.reportRate > capacity_) {
         capacityWarning_ = "warning: " + name() + ": sample " + std::to_string(samples_) + ": " +
-                           reportingCapacityProblem(fs_, in.reportRate > 1200 ? 1200 : in.reportRate);
+                           reportingCapacityProblem(
+                               fs_, in.reportRate > facts::kHighestReportRate ? facts::kHighestReportRate : in.reportRate);
     }
     return status;
 }

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "model/facts/model_facts.h"
+
 namespace {
 
 std::string buildName(double sampleRate) {
@@ -20,7 +22,7 @@ int32_t reportingCapacity(double sampleRate) {
     // Measured with a steady signal at Time origins 0, a time of day and a
     // Unix time; the 10k and 14p4k builds serve every rate the block takes.
     if (sampleRate < 10000.0) return 999;
-    return 1200;
+    return facts::kHighestReportRate;
 }
 
 std::string reportingCapacityProblem(double sampleRate, int32_t reportRate) {

@@ -4,7 +4,7 @@
 // frame never stops the call early and keeps no state.
 #include "contract/method_flags.h"
 #include "contract/mex_api.h"
-#include "sfunction/int32_truncation.h"
+#include "model/facts/model_facts.h"
 #include "sfunction/sfunction_entry.h"
 
 namespace {
@@ -77,7 +77,7 @@ void callOwnIfSlotFilled(SimStruct* S, bool slotFilled, mdlVoidFcn own, const ch
 int methodFlag(int nrhs, const mxArray* prhs[]) {
     if (nrhs < 4 || prhs == nullptr || prhs[3] == nullptr) return 0;
     const double* value = mxGetPr(prhs[3]);
-    if (value == nullptr || !truncatesIntoInt32(*value)) return 0;
+    if (value == nullptr || !facts::truncatesIntoInt32(*value)) return 0;
     return static_cast<int>(*value);
 }
 

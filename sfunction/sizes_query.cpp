@@ -7,7 +7,7 @@
 
 #include "contract/method_flags.h"
 #include "contract/mex_api.h"
-#include "sfunction/int32_truncation.h"
+#include "model/facts/model_facts.h"
 #include "sfunction/raised_message.h"
 #include "sfunction/sfunction_entry.h"
 #include "sfunction/throwaway_simstruct.h"
@@ -30,7 +30,7 @@ bool flagIsInteger(const mxArray* flag, int32_t& value) {
     // A numeric class other than double passes the checks above; its one
     // element is converted, never read as eight bytes it may not have.
     const double number = mxGetScalar(flag);
-    if (!truncatesIntoInt32(number)) return false;
+    if (!facts::truncatesIntoInt32(number)) return false;
     value = static_cast<int32_t>(number);
     return static_cast<double>(value) == number;
 }
@@ -44,8 +44,8 @@ SimStruct* handedOverSimStruct(const mxArray* x) {
     if (x == nullptr || mxGetM(x) != 3 || !mxIsDouble(x)) return nullptr;
     const double* data = mxGetPr(x);
     if (data == nullptr || data[2] != kSimStructVersionMark) return nullptr;
-    const auto low = static_cast<uint32_t>(truncateToInt32(data[0]));
-    const auto high = static_cast<uint32_t>(truncateToInt32(data[1]));
+    const auto low = static_cast<uint32_t>(facts::truncateToInt32(data[0]));
+    const auto high = static_cast<uint32_t>(facts::truncateToInt32(data[1]));
     const uint64_t address = (static_cast<uint64_t>(high) << 32) | low;
     return reinterpret_cast<SimStruct*>(static_cast<uintptr_t>(address));
 }

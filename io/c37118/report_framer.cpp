@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "io/c37118/frame_time.h"
+#include "model/facts/model_facts.h"
 
 namespace {
 
@@ -71,8 +72,12 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
                               std::string& error) {
     ok = true;
     // The block clamps the requested rate to 1..1200 before latching it.
-    const int32_t requested = requestedRate < 1 ? 1 : (requestedRate > 1200 ? 1200 : requestedRate);
-    const int32_t active = report.activeReportRate < 1 ? 1 : (report.activeReportRate > 1200 ? 1200 : report.activeReportRate);
+    const auto latched = [](int32_t rate) {
+        return rate < facts::kLowestReportRate ? facts::kLowestReportRate
+                                               : (rate > facts::kHighestReportRate ? facts::kHighestReportRate : rate);
+    };
+    const int32_t requested = latched(requestedRate);
+    const int32_t active = latched(report.activeReportRate);
     bool changed = false;
     if (nominalFrequency != config_.pmus[0].nominalFrequency) {
         error = nominalFrequencyProblem(nominalFrequency);

@@ -7,13 +7,14 @@
 #include "model/estimation/channel_limits.h"
 #include "model/estimation/estimation_steps.h"
 #include "model/estimation/numeric.h"
+#include "model/facts/model_facts.h"
 
 namespace ORVANE_MODEL_NS {
 
 namespace {
 
-constexpr int32_t kLowestReportRate = 1;
-constexpr int32_t kHighestReportRate = 1200;
+using facts::kHighestReportRate;
+using facts::kLowestReportRate;
 constexpr double kLowestNominalFrequency = 35.714285714285715;
 
 // A channel's period: never longer than 0.04 s, whatever its tuning.

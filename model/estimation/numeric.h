@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "model/facts/model_facts.h"
+
 namespace est {
 
 constexpr double kPi = 3.141592653589793;
@@ -26,21 +28,18 @@ inline double wrapAngle(double x) {
 // Truncation toward zero into an int32. A NaN, or a value whose truncation
 // lies outside the int32 range, gives INT32_MIN; the range test keeps the
 // cast itself defined.
-inline int32_t truncateToInt32(double x) {
-    if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
-    return INT32_MIN;
-}
+using facts::truncateToInt32;
 
 // Floor preparation: a negative value loses 0.999999 so that truncation
 // floors it.
 inline double floorPrep(double x) { return x < 0.0 ? x - kRoundUp : x; }
 
-// Floor preparation after limiting to -2e9..2e9.
+// Floor preparation after limiting to -2e9..2e9 (the time clamp).
 inline double floorPrepLimited(double x) {
-    if (x < -2e9) {
-        x = -2e9;
-    } else if (x > 2e9) {
-        x = 2e9;
+    if (x < -facts::kTimeClamp) {
+        x = -facts::kTimeClamp;
+    } else if (x > facts::kTimeClamp) {
+        x = facts::kTimeClamp;
     }
     return floorPrep(x);
 }

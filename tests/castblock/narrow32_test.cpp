@@ -10,18 +10,18 @@
 
 #include "host/cast_block_runner.h"
 #include "host/mex_block.h"
-#include "sfunction/int32_truncation.h"
+#include "model/facts/model_facts.h"
 #include "tests/support/deliverables.h"
 
 namespace {
 
 // Defined for every double, at compile time too (a constant expression
 // cannot contain undefined behaviour).
-static_assert(truncateToInt32(2147483647.9) == INT32_MAX);
-static_assert(truncateToInt32(-2147483648.9) == INT32_MIN);
-static_assert(truncateToInt32(2147483648.0) == INT32_MIN);
-static_assert(truncateToInt32(-2147483649.0) == INT32_MIN);
-static_assert(truncateToInt32(std::numeric_limits<double>::quiet_NaN()) == INT32_MIN);
+static_assert(facts::truncateToInt32(2147483647.9) == INT32_MAX);
+static_assert(facts::truncateToInt32(-2147483648.9) == INT32_MIN);
+static_assert(facts::truncateToInt32(2147483648.0) == INT32_MIN);
+static_assert(facts::truncateToInt32(-2147483649.0) == INT32_MIN);
+static_assert(facts::truncateToInt32(std::numeric_limits<double>::quiet_NaN()) == INT32_MIN);
 
 std::shared_ptr<Deliverable> castDeliverable() {
     std::string error;
