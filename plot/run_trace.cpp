@@ -64,7 +64,12 @@ std::vector<TraceBucket> BucketReducer::buckets() const {
 }
 
 RunTraceBuilder::RunTraceBuilder(std::size_t columns)
-    : samples_(columns), reports_(columns), flagged_(columns), leadSamples_(columns), leadReports_(columns) {
+    : samples_(columns),
+      reports_(columns),
+      flagged_(columns),
+      leadSamples_(columns),
+      leadReports_(columns),
+      leadFlagged_(columns) {
     for (int q = 0; q < kTraceQuantities; ++q) {
         scaleLo_[q] = std::numeric_limits<double>::infinity();
         scaleHi_[q] = -std::numeric_limits<double>::infinity();
@@ -83,7 +88,12 @@ void RunTraceBuilder::add(const ModelOutputs& out, ReportQuality quality) {
     if (!pastLead_ && out.timestamp == 0.0) {
         ++leadRows_;
         leadSamples_.add(out.timestamp, values);
-        if (out.reportStrobe) leadReports_.add(out.timestamp, values);
+        if (out.reportStrobe && qualityDoNotUse(quality)) {
+            leadFlagged_.add(out.timestamp, values);
+            ++leadFlaggedCount_;
+        } else if (out.reportStrobe) {
+            leadReports_.add(out.timestamp, values);
+        }
         return;
     }
     pastLead_ = true;
@@ -126,9 +136,6 @@ RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::s
     trace.description = std::move(description);
     trace.rows = rows_;
     trace.reports = reportCount_;
-    trace.flaggedReports = flaggedCount_;
-    trace.flaggedReportBuckets = flagged_.buckets();
-    trace.flaggedExact = flagged_.span() == 1;
     for (int q = 0; q < kTraceQuantities; ++q) {
         trace.scaleLo[q] = scaleLo_[q];
         trace.scaleHi[q] = scaleHi_[q];
@@ -142,5 +149,8 @@ RunTrace RunTraceBuilder::finish(std::string label, std::vector<std::pair<std::s
     trace.samples = setApart ? samples_.buckets() : joined(leadSamples_.buckets(), samples_.buckets());
     trace.reportBuckets = setApart ? reports_.buckets() : joined(leadReports_.buckets(), reports_.buckets());
     trace.reportsExact = reports_.span() == 1 && (setApart || leadReports_.span() == 1);
+    trace.flaggedReports = flaggedCount_ + (setApart ? 0 : leadFlaggedCount_);
+    trace.flaggedReportBuckets = setApart ? flagged_.buckets() : joined(leadFlagged_.buckets(), flagged_.buckets());
+    trace.flaggedExact = flagged_.span() == 1 && (setApart || leadFlagged_.span() == 1);
     return trace;
 }

@@ -85,6 +85,8 @@ private:
     uint64_t flaggedCount_ = 0;
     BucketReducer leadSamples_;  // the leading rows stamped 0
     BucketReducer leadReports_;
+    BucketReducer leadFlagged_;
+    uint64_t leadFlaggedCount_ = 0;
     uint64_t rows_ = 0;
     uint64_t reportCount_ = 0;
     uint64_t leadRows_ = 0;

@@ -28,8 +28,9 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
             quality_ |= kQualityMissing;
         }
     }
-    // Until the sources carry quality words, a sample is marked when its
-    // word says "do not use"; one bridged within the proven span is not.
+    // Marked means "do not use"; a sample bridged within the proven span is
+    // usable and carries its word (bridged) on to the outputs.
+    flags.quality = quality_;
     flags.marked = qualityDoNotUse(quality_);
 }
 

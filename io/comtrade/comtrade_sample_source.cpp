@@ -148,18 +148,17 @@ std::vector<SectionGap> ComtradeSampleSource::scanGaps(double nominalFrequency) 
                 first = index;
                 seen = true;
             }
-            // Until the sources carry quality words, a sample is marked when its
-            // word says "do not use"; one bridged within the proven span is not.
-            const bool marked = qualityDoNotUse(bridges.process(phase));
+            // Bridged within the proven span (usable, modified) or missing.
+            const ReportQuality word = bridges.process(phase);
             if (bridges.section() != section) {
                 if (section != kNone) closeSection();
                 section = bridges.section();
             }
-            if (marked) {
-                if (!marks_.empty() && marks_.back().second == index) {
-                    ++marks_.back().second;
+            if (word != 0) {
+                if (!marks_.empty() && marks_.back().end == index && marks_.back().word == word) {
+                    ++marks_.back().end;
                 } else {
-                    marks_.emplace_back(index, index + 1);
+                    marks_.push_back({index, index + 1, word});
                 }
             }
             for (std::size_t p = 0; p < 3; ++p) {
@@ -180,12 +179,12 @@ std::vector<SectionGap> ComtradeSampleSource::scanGaps(double nominalFrequency) 
     return gaps;
 }
 
-bool ComtradeSampleSource::markedAt(std::size_t index) {
-    if (marks_.empty()) return false;
+ReportQuality ComtradeSampleSource::qualityAt(std::size_t index) {
+    if (marks_.empty()) return 0;
     // The index mostly moves forward; a step back searches from the start.
-    if (markAt_ > 0 && marks_[markAt_ - 1].second > index) markAt_ = 0;
-    while (markAt_ < marks_.size() && marks_[markAt_].second <= index) ++markAt_;
-    return markAt_ < marks_.size() && marks_[markAt_].first <= index;
+    if (markAt_ > 0 && marks_[markAt_ - 1].end > index) markAt_ = 0;
+    while (markAt_ < marks_.size() && marks_[markAt_].end <= index) ++markAt_;
+    return markAt_ < marks_.size() && marks_[markAt_].first <= index ? marks_[markAt_].word : 0;
 }
 
 std::optional<uint64_t> ComtradeSampleSource::sampleCount() const {
@@ -211,6 +210,6 @@ SampleSource::Status ComtradeSampleSource::next(ModelInputs& in) {
         return Status::Error;
     }
     ++delivered_;
-    marked_ = markedAt(samples_->sourceIndex());
+    quality_ = qualityAt(samples_->sourceIndex());
     return Status::Sample;
 }

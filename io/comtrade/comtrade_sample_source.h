@@ -41,23 +41,29 @@ public:
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
     // The gap bridge's mark: the sample rests on bridged or missing input.
-    ReportQuality sampleQuality() const override { return marked_ ? kQualityMissing : 0; }
+    ReportQuality sampleQuality() const override { return quality_; }
     // The one-line warning about bridged gaps (no line end), or empty.
     const std::string& gapWarning() const { return gapWarning_; }
 
 private:
     explicit ComtradeSampleSource(ComtradeRecording recording) : recording_(std::move(recording)) {}
     std::vector<SectionGap> scanGaps(double nominalFrequency);
-    bool markedAt(std::size_t index);
+    ReportQuality qualityAt(std::size_t index);
 
     ComtradeRecording recording_;
     std::unique_ptr<BuildRateSamples> samples_;
     ModelInputs ports_;
     uint64_t delivered_ = 0;
     // Recording samples marked, as runs [first, end) in order.
-    std::vector<std::pair<std::size_t, std::size_t>> marks_;
+    // Runs of source samples with one word: [first, end) and the word.
+    struct QualityRun {
+        std::size_t first;
+        std::size_t end;
+        ReportQuality word;
+    };
+    std::vector<QualityRun> marks_;
     std::size_t markAt_ = 0;  // the run at or after the last index asked
-    bool marked_ = false;
+    ReportQuality quality_ = 0;
     std::string gapWarning_;
     std::string error_;
 };

@@ -291,9 +291,8 @@ SampleSource::Status CsvSampleReader::next(ModelInputs& in) {
     if (bridge_ && period_ > 0.0) {
         // Made once, on the first row: its nominal frequency sets the period.
         if (!bridger_) bridger_ = std::make_unique<GapBridge>(1.0 / period_, in.nominalFrequency);
-        // Until the sources carry quality words, marked means "do not use";
-        // a sample bridged within the proven span is usable.
-        marked_ = qualityDoNotUse(bridger_->process(in.phase));
+        // Bridged within the proven span (usable, modified) or missing.
+        quality_ = bridger_->process(in.phase);
     }
     return Status::Sample;
 }

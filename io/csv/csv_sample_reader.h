@@ -59,7 +59,7 @@ public:
     uint64_t timeJumps() const { return timeJumps_; }
     uint64_t firstTimeJumpLine() const { return firstTimeJumpLine_; }
     // The gap bridge's mark: the sample rests on bridged or missing input.
-    ReportQuality sampleQuality() const override { return marked_ ? kQualityMissing : 0; }
+    ReportQuality sampleQuality() const override { return quality_; }
 
     const std::string& name() const override { return path_; }
     std::optional<uint64_t> sampleCount() const override { return std::nullopt; }
@@ -106,7 +106,7 @@ private:
     uint64_t firstTimeJumpLine_ = 0;
     bool bridge_ = false;
     std::unique_ptr<GapBridge> bridger_;
-    bool marked_ = false;
+    ReportQuality quality_ = 0;  // the bridge's word for the sample last read
     std::string error_;
 };
 

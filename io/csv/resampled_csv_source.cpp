@@ -54,7 +54,7 @@ std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& 
         }
         if (source->rows_ == 0) source->startTime_ = in.time;
         ++source->rows_;
-        source->rowMarked_.push_back(reader->sampleQuality() != 0);
+        source->rowQuality_.push_back(reader->sampleQuality());
         input.insert(input.end(), in.phase, in.phase + 3);
     }
     if (source->rows_ == 0) {
@@ -84,7 +84,7 @@ SampleSource::Status ResampledCsvSource::next(ModelInputs& in) {
     in = ports_[portsAt_].second;
     for (int p = 0; p < 3; ++p) in.phase[p] = phases_[3 * next_ + static_cast<std::size_t>(p)];
     in.time = startTime_ + static_cast<double>(next_) / buildRate_;
-    marked_ = rowMarked_[row];
+    quality_ = rowQuality_[row];
     ++next_;
     return Status::Sample;
 }

@@ -28,7 +28,7 @@ public:
     Status next(ModelInputs& in) override;
     const std::string& error() const override { return error_; }
     // The gap bridge's mark: the sample rests on bridged or missing input.
-    ReportQuality sampleQuality() const override { return marked_ ? kQualityMissing : 0; }
+    ReportQuality sampleQuality() const override { return quality_; }
 
 private:
     std::string path_;
@@ -40,10 +40,10 @@ private:
     std::vector<std::pair<std::size_t, ModelInputs>> ports_;
     std::size_t portsAt_ = 0;
     std::size_t rows_ = 0;
-    std::vector<bool> rowMarked_;
+    std::vector<ReportQuality> rowQuality_;  // each input row's word
     std::vector<double> phases_;  // resampled, interleaved a, b, c
     std::size_t next_ = 0;
-    bool marked_ = false;
+    ReportQuality quality_ = 0;
 };
 
 #endif  // ORVANE_IO_CSV_RESAMPLED_CSV_SOURCE_H

@@ -7,12 +7,17 @@
 
 #include <cstdint>
 
+#include "io/report_quality.h"
+
 struct SampleGapFlags {
     bool missing = false;  // lost on the way: no values at all
     bool invalid = false;  // arrived, but flagged invalid, questionable or test
     // Set by the gap filler: a repaired sample lies within the filters'
     // memory of this one, so measurements made now lean on invented data.
     bool marked = false;
+    // The filler's word for this sample: bridged within the proven span
+    // (usable, modified), or missing beyond it (then `marked` is set too).
+    ReportQuality quality = 0;
     // Set by the gap filler on the first usable sample after a run of
     // flagged ones longer than the filters' memory: the run's length in
     // samples. Nothing of the past can be bridged over such a gap, so the

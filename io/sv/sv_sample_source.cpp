@@ -209,6 +209,7 @@ SampleSource::Status SvSampleSource::nextResampled(ModelInputs& in) {
         flags_.missing = flags_.missing || f.missing;
         flags_.invalid = flags_.invalid || f.invalid;
         flags_.marked = flags_.marked || f.marked;
+        flags_.quality = static_cast<ReportQuality>(flags_.quality | f.quality);
     }
     return Status::Sample;
 }

@@ -77,6 +77,7 @@ public:
     ReportQuality sampleQuality() const override {
         const bool marked = filler_ != nullptr ? flags_.marked : flags_.any();
         ReportQuality q = marked ? kQualityMissing : 0;
+        if (filler_ != nullptr) q = static_cast<ReportQuality>(q | flags_.quality);
         if (flags_.restart()) q |= kQualityRestarted;
         return q;
     }

@@ -80,7 +80,9 @@ TEST(PlotRecording, TheRunFillsTheTimeAxis) {
     int left = 0, right = 0, count = 0;
     ASSERT_EQ(std::sscanf(readWholeFile(measure).c_str(), "%d %d %d", &left, &right, &count), 3)
         << readWholeFile(measure);
-    EXPECT_LT(left, 130);
+    // The first 20 ms are start-up values, flagged and scaled out of the
+    // panel: the line enters it a little after the axis's left end.
+    EXPECT_LT(left, 160);
     EXPECT_GT(right, 1100);
     EXPECT_GT(count, 900) << "the drawn run leaves columns of the axis empty";
     if (const char* keep = std::getenv("ORVANE_PLOT_PNG")) {

@@ -209,8 +209,9 @@ TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
         ModelInputs in;
         int marked = 0, nan = 0, firstMarked = -1;
         for (int k = 0; reader->next(in) == SampleSource::Status::Sample; ++k) {
-            if ((reader->sampleQuality() != 0) && firstMarked < 0) firstMarked = k;
-            marked += (reader->sampleQuality() != 0);
+            const bool doNotUse = qualityDoNotUse(reader->sampleQuality());
+            if (doNotUse && firstMarked < 0) firstMarked = k;
+            marked += doNotUse;
             nan += std::isnan(in.phase[0]);
             // The file's values carry six decimals.
             if (bridge) {
