@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -338,36 +339,49 @@ RateFinding csvSampleRate(const std::string& path, const CsvReadOptions& options
     return found;
 }
 
-bool CsvSampleReader::parsePlainRow(ModelInputs& in) {
-    // The ports of every row come from the options.
-    in = ports_;
-    double* target[3] = {&in.phase[0], &in.phase[1], &in.phase[2]};
+// Hands each comma-separated field of the line to `take(index, start, end)`,
+// splitting in place (each comma becomes the NUL that ends its field, which
+// is what strtod needs); no allocation. Returns the number of fields, or
+// SIZE_MAX once the fault is reported: more than `most` fields (the text
+// from `tooMany()`, made only then), or a field `take` refused.
+template <typename TooMany, typename Take>
+size_t CsvSampleReader::splitFields(size_t most, TooMany tooMany, Take take) {
     size_t count = 0;
     char* cursor = line_;
     char* const lineEnd = line_ + lineLength_;
     while (true) {
         char* comma = static_cast<char*>(std::memchr(cursor, ',', static_cast<size_t>(lineEnd - cursor)));
         char* end = comma == nullptr ? lineEnd : comma;
-        if (count == columns_) {
-            fail(static_cast<size_t>(cursor - line_) + 1,
-                 "the row has more than the header's " + std::to_string(columns_) + " columns");
-            return false;
+        if (count == most) {
+            fail(static_cast<size_t>(cursor - line_) + 1, tooMany());
+            return SIZE_MAX;
         }
         if (comma != nullptr) *comma = '\0';
-        double* slot = nullptr;
-        if (count == timeColumn_) slot = &in.time;
-        for (int p = 0; p < 3; ++p) {
-            if (count == phaseColumns_[p]) slot = target[p];
-        }
-        if (slot != nullptr && !parseCsvDouble(cursor, end, *slot)) {
-            fail(static_cast<size_t>(cursor - line_) + 1,
-                 columnNames_[count] + " " + quoteField(cursor, end) + " is not a number");
-            return false;
-        }
+        if (!take(count, static_cast<const char*>(cursor), static_cast<const char*>(end))) return SIZE_MAX;
         ++count;
-        if (comma == nullptr) break;
+        if (comma == nullptr) return count;
         cursor = comma + 1;
     }
+}
+
+bool CsvSampleReader::parsePlainRow(ModelInputs& in) {
+    // The ports of every row come from the options.
+    in = ports_;
+    double* target[3] = {&in.phase[0], &in.phase[1], &in.phase[2]};
+    const size_t count = splitFields(
+        columns_, [&] { return "the row has more than the header's " + std::to_string(columns_) + " columns"; },
+        [&](size_t index, const char* start, const char* end) {
+            double* slot = nullptr;
+            if (index == timeColumn_) slot = &in.time;
+            for (int p = 0; p < 3; ++p) {
+                if (index == phaseColumns_[p]) slot = target[p];
+            }
+            if (slot == nullptr || parseCsvDouble(start, end, *slot)) return true;
+            fail(static_cast<size_t>(start - line_) + 1,
+                 columnNames_[index] + " " + quoteField(start, end) + " is not a number");
+            return false;
+        });
+    if (count == SIZE_MAX) return false;
     if (count != columns_) {
         fail(lineLength_ + 1, "the row has " + std::to_string(count) + " column" + (count == 1 ? "" : "s") +
                                   ", expected the header's " + std::to_string(columns_));
@@ -377,28 +391,16 @@ bool CsvSampleReader::parsePlainRow(ModelInputs& in) {
 }
 
 bool CsvSampleReader::parseRow(ModelInputs& in) {
-    // Split in place: each comma becomes the NUL that ends its field, which
-    // is what strtod needs.
     const char* fieldStart[kColumnCount];
     const char* fieldEnd[kColumnCount];
-    size_t count = 0;
-    char* cursor = line_;
-    char* const lineEnd = line_ + lineLength_;
-    while (true) {
-        char* comma = static_cast<char*>(std::memchr(cursor, ',', static_cast<size_t>(lineEnd - cursor)));
-        char* end = comma == nullptr ? lineEnd : comma;
-        if (count == kColumnCount) {
-            fail(static_cast<size_t>(cursor - line_) + 1,
-                 "the row has more than " + std::to_string(kColumnCount) + " columns");
-            return false;
-        }
-        fieldStart[count] = cursor;
-        fieldEnd[count] = end;
-        ++count;
-        if (comma == nullptr) break;
-        *comma = '\0';
-        cursor = comma + 1;
-    }
+    const size_t count = splitFields(
+        kColumnCount, [] { return "the row has more than " + std::to_string(kColumnCount) + " columns"; },
+        [&](size_t index, const char* start, const char* end) {
+            fieldStart[index] = start;
+            fieldEnd[index] = end;
+            return true;
+        });
+    if (count == SIZE_MAX) return false;
     if (count != kColumnCount) {
         const std::string missing(kSampleColumns[count]);
         fail(lineLength_ + 1, "the row has " + std::to_string(count) + " column" + (count == 1 ? "" : "s") +

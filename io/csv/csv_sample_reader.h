@@ -75,6 +75,8 @@ private:
     bool checkHeader(const CsvReadOptions& options);
     bool parseRow(ModelInputs& in);
     bool parsePlainRow(ModelInputs& in);
+    template <typename TooMany, typename Take>
+    size_t splitFields(size_t most, TooMany tooMany, Take take);
     bool findPlainColumns(const std::vector<std::string>& names, const CsvReadOptions& options);
     Status fail(size_t column, const std::string& what);
 
