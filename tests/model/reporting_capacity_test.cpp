@@ -98,6 +98,10 @@ INSTANTIATE_TEST_SUITE_P(Builds, ReportingCapacity,
                                          CapacityCase{&model_14p4k::kModelEntry, 0.0},
                                          CapacityCase{&model_4k::kModelEntry, 0.0},
                                          CapacityCase{&model_4k::kModelEntry, 80000.37, 900},
-                                         CapacityCase{&model_4k::kModelEntry, 1.7e9, 900}));
+                                         CapacityCase{&model_4k::kModelEntry, 1.7e9, 900}),
+                         [](const testing::TestParamInfo<CapacityCase>& info) {
+                             return std::string(info.param.entry->build->modelName) + "_from_" +
+                                    std::to_string(static_cast<int64_t>(info.param.origin));
+                         });
 
 }  // namespace
