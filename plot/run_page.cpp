@@ -89,14 +89,14 @@ std::vector<TraceBucket> toColumns(const std::vector<TraceBucket>& buckets, doub
 constexpr double kUnixTimesFrom = 1e8;
 
 struct Screened {
-    double first, last;  // the run's drawn timestamps, absolute
-    double origin;       // subtracted from its timestamps on the axis
-    bool sharedAxis;
+    double first = 0, last = 0;  // the run's drawn timestamps, absolute
+    double origin = 0;           // subtracted from its timestamps on the axis
+    bool sharedAxis = false;
     std::vector<TraceBucket> columns;
     std::vector<int> columnIndex;
     std::vector<TraceBucket> reports;  // exact reports, or report columns
     std::vector<int> reportIndex;
-    bool reportsMarked;
+    bool reportsMarked = false;
     std::vector<TraceBucket> flagged;  // reports flagged do not use, one by one
 };
 
