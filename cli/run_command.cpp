@@ -26,7 +26,6 @@ struct RunOptions {
     int64_t idCode = 1;
     std::optional<int64_t> jobs;
     FileRunSettings settings;
-    SignalShape shape;
     std::vector<CLI::Option*> portOptions, shapeOptions;
     CLI::Option* idCodeOption = nullptr;
 };
@@ -73,26 +72,26 @@ int runCommand(RunOptions& o) {
     if (o.svPcap) {
         if (!o.inputs.empty() || o.signal) throw UsageError("give --sv-pcap FILE alone, without --input, --comtrade or --signal");
         if (o.jobs || o.outputDir) throw UsageError("--sv-pcap takes one capture: give --output, not --jobs or --output-dir");
-        o.inputs.push_back(InputFile{*o.svPcap, false, "", true});
+        o.inputs.push_back(InputFile{*o.svPcap, inputKindByOption("--sv-pcap"), ""});
         readSvOptions(o.sv, o.settings.sv);
     } else {
         refuseGiven(o.sv.options, "--sv-pcap");
     }
     if (o.inputs.empty() == !o.signal) throw UsageError("give either --input FILE or --signal NAME");
     FileRunSettings& settings = o.settings;
-    bool recording = false, csv = false;
-    for (const InputFile& input : o.inputs) {
-        recording = recording || input.comtrade || input.svCapture;
-        csv = csv || (!input.comtrade && !input.svCapture);
-    }
+    std::vector<const InputKind*> kinds;
+    for (const InputFile& input : o.inputs) kinds.push_back(input.kind);
     if (!o.signal) refuseGiven(o.shapeOptions, "--signal");
-    // A plain three-phase CSV takes the port options and --phases; a CSV of
-    // thirteen columns refuses them when it is opened.
-    if (!o.signal && !recording && !csv) refuseGiven(o.portOptions, "--signal, --comtrade or --sv-pcap");
-    if (o.svPcap) refuseGiven(o.recording.options, "--comtrade recordings");
-    if (!recording && !o.svPcap) {
-        refuseGiven(csv ? recordingOnlyOptions(o.recording) : o.recording.options,
-                    csv ? "--comtrade recordings" : "--comtrade recordings and plain CSVs");
+    // Every input takes the port options (a CSV of thirteen columns refuses
+    // them when it is opened); the recording options are for the kinds that
+    // read them: all of them for a recording, --phases for a plain CSV.
+    const RecordingOptionUse use = recordingOptionUse(kinds);
+    if (o.svPcap) {
+        refuseGiven(o.recording.options, "--comtrade recordings");
+    } else if (use != RecordingOptionUse::All) {
+        const bool phases = use == RecordingOptionUse::PhasesOnly;
+        refuseGiven(phases ? recordingOnlyOptions(o.recording) : o.recording.options,
+                    phases ? "--comtrade recordings" : "--comtrade recordings and plain CSVs");
     }
     for (const CLI::Option* option : o.portOptions) settings.portsGiven = settings.portsGiven || option->count() > 0;
     if (o.idCodeOption->count() > 0 && !o.frames) throw UsageError("--idcode has no effect without --c37118");
@@ -124,7 +123,7 @@ int runCommand(RunOptions& o) {
         if (settings.buildTag == "auto") {
             throw UsageError("--build auto needs an input file (a signal has no rate of its own)");
         }
-        outcome = runSignal(*o.signal, o.shape, o.output.value_or(""), settings, progress);
+        outcome = runSignal(*o.signal, o.output.value_or(""), settings, progress);
     } else {
         InputFile input = o.inputs[0];
         input.outputPath = o.output.value_or("");
@@ -163,13 +162,12 @@ Command setup(CLI::App& root) {
         "timestamps count from the same midnight; --c37118 frames carry the absolute time.\n"
         "A sampled-values capture (pcap or pcapng) is timed the same way: each sample at its\n"
         "second (from the capture clock) plus smpCnt over the stream's rate.\n");
-    for (const bool comtrade : {false, true}) {
+    for (const InputKind* kind : inputKinds()) {
+        if (kind->runHelp == nullptr) continue;
         addRepeated(
-            app, comtrade ? "--comtrade" : "--input",
-            [o, comtrade](const std::string& path) { o->inputs.push_back(InputFile{path, comtrade, ""}); },
-            comtrade ? "a COMTRADE recording (.cfg with its .dat, or .cff); repeat for several files"
-                     : "a sample CSV; repeat for several files")
-            ->type_name("FILE");
+            app, kind->option, [o, kind](const std::string& path) { o->inputs.push_back(InputFile{path, kind, ""}); },
+            kind->runHelp)
+            ->type_name(kind->typeName);
     }
     addText(app, "--signal", o->signal, "a built-in signal instead of a file (listed below)")->type_name("NAME");
     addRoadOptions(app, o->settings.driver, true);
@@ -211,7 +209,7 @@ Command setup(CLI::App& root) {
         ->type_name("DIR")
         ->group(recordings);
     o->portOptions = addPortOptions(app, o->settings.ports);
-    o->shapeOptions = addSignalOptions(app, o->shape);
+    o->shapeOptions = addSignalOptions(app, o->settings.shape);
     app->footer(signalHelp() + "\nexit status: 0 done, 1 the model or the output failed, 2 bad input or usage");
     return {app, [o] { return runCommand(*o); }};
 }

@@ -4,6 +4,7 @@
 // paced in real time, as fast as they take them or as a live sampled-values
 // stream arrives; or the frames go by UDP to a unicast or multicast
 // destination without any command.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,8 +18,6 @@
 #include "stream/stop_request.h"
 
 namespace {
-
-using Kind = ServeInputChoice::Kind;
 
 struct ServeOptions {
     ServeInputSettings in;
@@ -55,9 +54,9 @@ int serveCommand(ServeOptions& o) {
                          "repeated for several PMU blocks)");
     }
     const size_t blocks = o.in.inputs.size();
-    const bool live = o.in.count(Kind::Sv) > 0;
-    const bool anySignal = o.in.count(Kind::Signal) > 0;
-    const bool anyComtrade = o.in.count(Kind::Comtrade) > 0;
+    const bool live = o.in.any(&InputKind::live);
+    std::vector<const InputKind*> kinds;
+    for (const InputChoice& input : o.in.inputs) kinds.push_back(input.kind);
     if (live) {
         // The arriving samples pace every block: a second input would have
         // to keep step with the network.
@@ -67,15 +66,18 @@ int serveCommand(ServeOptions& o) {
     } else {
         refuseGiven(o.svOptions.options, "--sv");
     }
-    // A recording and a plain three-phase CSV take the configuration-port
-    // options; a CSV of thirteen columns has them in its columns (refused
-    // when the file is opened). --phases names a plain CSV's columns too.
-    const bool anyCsv = o.in.count(Kind::Csv) > 0;
-    if (!anySignal) refuseGiven(o.shapeOptions, "--signal");
-    if (!anySignal && !anyComtrade && !live && !anyCsv) refuseGiven(o.portOptions, "--signal or --comtrade");
-    if (!anyComtrade) {
-        refuseGiven(anyCsv ? recordingOnlyOptions(o.recording) : o.recording.options,
-                    anyCsv ? "--comtrade recordings" : "--comtrade recordings and plain CSVs");
+    // Every input takes the configuration-port options (a CSV of thirteen
+    // columns has them in its columns, refused when the file is opened);
+    // the shape options are a signal's, made at the build's rate. A
+    // recording takes the recording options; --phases names a plain CSV's
+    // columns too.
+    const bool anyMade = std::any_of(kinds.begin(), kinds.end(), [](const InputKind* k) { return !k->ownRate; });
+    if (!anyMade) refuseGiven(o.shapeOptions, "--signal");
+    const RecordingOptionUse use = recordingOptionUse(kinds);
+    if (use != RecordingOptionUse::All) {
+        const bool phases = use == RecordingOptionUse::PhasesOnly;
+        refuseGiven(phases ? recordingOnlyOptions(o.recording) : o.recording.options,
+                    phases ? "--comtrade recordings" : "--comtrade recordings and plain CSVs");
     }
     for (const CLI::Option* option : o.portOptions) o.in.ports.portsGiven = o.in.ports.portsGiven || option->count() > 0;
     readRecordingOptions(o.recording, o.in.ports.comtrade);
@@ -85,7 +87,7 @@ int serveCommand(ServeOptions& o) {
     std::string error;
     if (!parseHostPort(o.listen, "--listen", listenAddress, error)) throw UsageError(error);
     const UdpRoads roads = udpRoads(o);
-    if (o.in.choice.buildTag == "auto" && (blocks != 1 || (!anyComtrade && !live && !anyCsv))) {
+    if (o.in.choice.buildTag == "auto" && (blocks != 1 || !o.in.inputs[0].kind->ownRate)) {
         throw UsageError("--build auto needs one input, a file or --sv (a signal has no rate of its own)");
     }
     o.in.ports.nominalFrequencyGiven = o.portOptions[kNominalFrequencyOption]->count() > 0;
@@ -162,23 +164,12 @@ Command setup(CLI::App& root) {
         "whether or not a PDC listens, and the server ends a second after the stream\n"
         "stops. Lost or flagged samples are bridged; reports leaning on gaps longer\n"
         "than the bridge's proven span (2 ms) are sent 'do not use'.\n");
-    const struct {
-        const char* name;
-        Kind kind;
-        const char* help;
-    } inputOptions[] = {
-        {"--input", Kind::Csv, "sample CSV, as for 'orvane run'; repeat for several PMU blocks"},
-        {"--comtrade", Kind::Comtrade,
-         "a COMTRADE recording (.cfg or .cff), as for 'orvane run'; frames carry its absolute time"},
-        {"--signal", Kind::Signal, "a built-in signal (runs until Ctrl-C unless --duration)"},
-        {"--sv", Kind::Sv, "a sampled-values stream captured live on this interface (the only input)"},
-    };
-    for (const auto& option : inputOptions) {
-        const Kind kind = option.kind;
+    for (const InputKind* kind : inputKinds()) {
+        if (kind->serveHelp == nullptr) continue;
         addRepeated(
-            app, option.name, [o, kind](const std::string& text) { o->in.inputs.push_back(ServeInputChoice{kind, text}); },
-            option.help)
-            ->type_name(kind == Kind::Signal ? "NAME" : kind == Kind::Sv ? "IFACE" : "FILE");
+            app, kind->option, [o, kind](const std::string& text) { o->in.inputs.push_back(InputChoice{kind, text}); },
+            kind->serveHelp)
+            ->type_name(kind->typeName);
     }
     addSvOptions(app, o->svOptions);
     addRepeated(
@@ -219,7 +210,7 @@ Command setup(CLI::App& root) {
     app->add_flag("--test-mode", o->in.testMode, "flag every report as test data (STAT data error 10)");
     addRecordingOptions(app, o->recording);
     o->portOptions = addPortOptions(app, o->in.ports.ports);
-    o->shapeOptions = addSignalOptions(app, o->in.shape);
+    o->shapeOptions = addSignalOptions(app, o->in.ports.shape);
     app->footer(signalHelp() +
                 "\nThe nominal frequency must be 50 or 60 Hz: frames cannot say any other.\n"
                 "exit status: 0 input ended or stopped by Ctrl-C, 1 the model failed or the\n"

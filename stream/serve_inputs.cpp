@@ -5,8 +5,6 @@
 
 #include <cstdio>
 
-#include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_sample_reader.h"
 #include "io/reporting_capacity.h"
 #include "stream/frame_output.h"
 
@@ -25,27 +23,13 @@ ServeInputs::~ServeInputs() {
 
 bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
     const size_t count = s.inputs.size();
+    if (!s.ports.shape.duration) s.ports.shape.duration = kDefaultSignalDuration;
     for (size_t k = 0; k < count; ++k) {
-        const ServeInputChoice& input = s.inputs[k];
-        std::unique_ptr<SampleSource> source;
-        double timeOffset = 0.0;
-        int clockQuality = 0;
-        if (input.kind == ServeInputChoice::Kind::Comtrade) {
-            SourceFacts facts;
-            source = openRecording(input.text, s.ports, s.choice.buildTag, facts, error);
-            timeOffset = facts.epochShift;
-            if (facts.clockQuality > 0) clockQuality = facts.clockQuality;
-        } else if (input.kind == ServeInputChoice::Kind::Csv) {
-            // Opened, its rate found and checked, as `orvane run` does.
-            SourceFacts facts;
-            CsvSampleReader* csv = nullptr;
-            source = openSampleCsv(input.text, s.ports, s.choice.buildTag, facts, csv, error);
-        } else if (input.kind == ServeInputChoice::Kind::Sv) {
-            auto sv = openSvStream(input.text, true, s.ports.sv, s.ports.ports, s.choice.buildTag, timeOffset, bridge_,
-                                   error);
-            capture_ = sv.get();
-            source = std::move(sv);
-        }
+        const InputChoice& input = s.inputs[k];
+        // An input with a rate of its own is opened (its rate found and
+        // checked, as `orvane run` does) before its build is known.
+        std::unique_ptr<OpenedInput> opened;
+        if (input.kind->ownRate) opened = openInput(input, s.ports, s.choice.buildTag, error);
         build_ = buildByTag(s.choice.buildTag);
         // The same refusal as orvane run's: a stream whose frames would skip
         // most report instants is never what a client expects.
@@ -59,11 +43,9 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             const std::string caution = reportingCapacityCaution(build_->fs, s.ports.ports.reportRate);
             if (!caution.empty()) std::fprintf(stderr, "orvane serve: warning: %s\n", caution.c_str());
         }
-        if (input.kind == ServeInputChoice::Kind::Signal) {
-            if (!s.shape.duration) s.shape.duration = kDefaultSignalDuration;
-            source = makeSignalSource(input.text, s.shape, s.ports.ports, build_->fs, error);
-        }
-        if (!source) return false;
+        if (!input.kind->ownRate) opened = openInput(input, s.ports, s.choice.buildTag, error);
+        if (!opened) return false;
+        const SourceFacts& facts = opened->facts();
         std::unique_ptr<BlockDriver> driver = makeDriver(s.choice, error);
         if (!driver) return false;
         StreamSettings block = streamSettingsFor(build_->modelName, build_->fs, static_cast<uint16_t>(s.idCode));
@@ -75,29 +57,30 @@ bool ServeInputs::open(ServeInputSettings& s, std::string& error) {
             return false;
         }
         block.idCode = static_cast<uint16_t>(id);
-        block.timeOffset = timeOffset;
+        block.timeOffset = facts.epochShift;
         block.testMode = s.testMode;
-        if (clockQuality > 0) block.clockQuality = static_cast<uint8_t>(clockQuality);
+        if (facts.clockQuality > 0) block.clockQuality = static_cast<uint8_t>(facts.clockQuality);
         block.synchronised = block.clockQuality != 0xF;
         blocks_.push_back(block);
-        roads_.push_back(ServeInput{source.get(), driver.get()});
-        sources_.push_back(std::move(source));
+        roads_.push_back(ServeInput{&opened->source(), driver.get()});
+        if (input.kind->live) live_ = opened.get();
+        inputs_.push_back(std::move(opened));
         drivers_.push_back(std::move(driver));
     }
     return true;
 }
 
 bool ServeInputs::attachLive(ServeStream& stream, std::string& error) {
-    if (capture_ == nullptr) return true;
+    if (live_ == nullptr) return true;
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) {
         error = "cannot create an eventfd for the capture thread";
         return false;
     }
-    SvSampleSource* capture = capture_;
+    const OpenedInput* live = live_;
     const int wakeFd = wakeFd_;
     feed_ = std::make_unique<LiveSampleFeed>(
-        *capture, [capture] { return svNanoseconds(capture->stream().lastCapture()); },
+        live->source(), [live] { return live->captureNs(); },
         [wakeFd] {
             const uint64_t one = 1;
             [[maybe_unused]] const ssize_t n = write(wakeFd, &one, sizeof one);
@@ -108,8 +91,8 @@ bool ServeInputs::attachLive(ServeStream& stream, std::string& error) {
 
 std::vector<std::string> ServeInputs::finishLive(const ServeStream& stream) {
     feed_.reset();
-    if (capture_ == nullptr) return {};
-    std::vector<std::string> lines = svStreamNotes(*capture_, bridge_.get());
+    if (live_ == nullptr) return {};
+    std::vector<std::string> lines = live_->endNotes();
     const LatencyHistogram& a = stream.captureToSend();
     const LatencyHistogram& b = stream.sampleToSend();
     if (a.count() > 0) {

@@ -1,6 +1,7 @@
-// The inputs of the PMU server, one PMU block each: a sample CSV, a
-// recording, a built-in signal or a live sampled-values stream, each opened
-// with its model and the settings its block is framed with. A live stream is
+// The inputs of the PMU server, one PMU block each: any kind of the input
+// table (a sample CSV, a recording, a built-in signal or a live
+// sampled-values stream), each opened with its model and the settings its
+// block is framed with. A live stream is
 // read on a thread of its own that wakes the serving loop through an eventfd.
 #ifndef ORVANE_STREAM_SERVE_INPUTS_H
 #define ORVANE_STREAM_SERVE_INPUTS_H
@@ -10,35 +11,28 @@
 #include <string>
 #include <vector>
 
-#include "signals/built_in_signals.h"
-#include "stream/file_run.h"
+#include "stream/input_table.h"
 #include "stream/model_road.h"
 #include "stream/serve_stream.h"
 #include "stream/sv_capture.h"
 
-// One input as given on the command line.
-struct ServeInputChoice {
-    enum class Kind { Csv, Comtrade, Signal, Sv } kind;
-    std::string text;  // a file, a signal's name or an interface
-};
-
 struct ServeInputSettings {
-    std::vector<ServeInputChoice> inputs;  // in block order
+    std::vector<InputChoice> inputs;  // in block order
     // Per block in input order, as far as given: its station name and
     // IDCODE (default: the stream's IDCODE plus the block's index from 0).
     std::vector<std::string> stations;
     std::vector<int64_t> pmuIdCodes;
     int64_t idCode = 1;
     bool testMode = false;
-    DriverChoice choice;    // its build tag: "auto" is written back
-    FileRunSettings ports;  // configuration ports, recording and stream options
-    SignalShape shape;
+    DriverChoice choice;  // its build tag: "auto" is written back
+    InputSettings ports;  // configuration ports, recording and stream options, a signal's shape
 
-    // How many inputs are of `kind`.
-    std::size_t count(ServeInputChoice::Kind kind) const {
-        std::size_t n = 0;
-        for (const ServeInputChoice& input : inputs) n += input.kind == kind ? 1 : 0;
-        return n;
+    // Whether some input is of a kind with `property`.
+    bool any(bool InputKind::*property) const {
+        for (const InputChoice& input : inputs) {
+            if (input.kind->*property) return true;
+        }
+        return false;
     }
 };
 
@@ -56,8 +50,8 @@ public:
     const std::vector<ServeInput>& roads() const { return roads_; }
     const std::vector<StreamSettings>& blocks() const { return blocks_; }
     const SampleRateBuild& build() const { return *build_; }
-    const std::string& leadName() const { return sources_[0]->name(); }
-    bool live() const { return capture_ != nullptr; }
+    const std::string& leadName() const { return inputs_[0]->source().name(); }
+    bool live() const { return live_ != nullptr; }
 
     // For a live input: starts nothing yet, but hands `stream` the feed
     // that serve() starts. False, with `error`, when no eventfd is had.
@@ -68,13 +62,12 @@ public:
     void finishBlocks();
 
 private:
-    std::vector<std::unique_ptr<SampleSource>> sources_;
+    std::vector<std::unique_ptr<OpenedInput>> inputs_;
     std::vector<std::unique_ptr<BlockDriver>> drivers_;
     std::vector<ServeInput> roads_;
     std::vector<StreamSettings> blocks_;
     const SampleRateBuild* build_ = nullptr;
-    SvSampleSource* capture_ = nullptr;
-    std::unique_ptr<SvGapBridge> bridge_;
+    const OpenedInput* live_ = nullptr;  // the input whose arrival paces the blocks
     std::unique_ptr<LiveSampleFeed> feed_;
     int wakeFd_ = -1;
 };

@@ -6,7 +6,8 @@
 #include <limits>
 
 #include "io/sv/sv_survey.h"
-#include "stream/file_run.h"
+#include "io/input_checks.h"
+#include "stream/model_road.h"
 
 void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     // A flagged sample's values are not to be trusted even when present.
@@ -34,16 +35,37 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     flags.marked = qualityDoNotUse(quality_);
 }
 
-std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
-                                             const ModelInputs& ports, std::string& buildTag, double& epochShift,
-                                             std::unique_ptr<SvGapBridge>& bridge, std::string& error) {
+namespace {
+
+// A stream and its gap bridge (which the source fills through, so it lives
+// as long as the source).
+class SvInput : public OpenedInput {
+public:
+    SvInput(std::unique_ptr<SvSampleSource> source, SourceFacts facts, std::unique_ptr<SvGapBridge> bridge)
+        : SvInput(source.get(), std::move(source), std::move(facts), std::move(bridge)) {}
+    std::vector<std::string> endNotes() const override { return svStreamNotes(*sv_, bridge_.get()); }
+    int64_t captureNs() const override { return svNanoseconds(sv_->stream().lastCapture()); }
+
+private:
+    SvInput(SvSampleSource* sv, std::unique_ptr<SampleSource> source, SourceFacts facts,
+            std::unique_ptr<SvGapBridge> bridge)
+        : OpenedInput(std::move(source), std::move(facts)), bridge_(std::move(bridge)), sv_(sv) {}
+
+    std::unique_ptr<SvGapBridge> bridge_;
+    SvSampleSource* sv_;
+};
+
+}  // namespace
+
+std::unique_ptr<OpenedInput> openSvInput(const std::string& path, bool live, const InputSettings& settings,
+                                         std::string& buildTag, std::string& error) {
     std::unique_ptr<SvSampleSource> source;
     if (live) {
         std::unique_ptr<PacketReader> packets = openCaptureInterface(path, error);
         if (!packets) return nullptr;
-        source = SvSampleSource::open(std::move(packets), path, options, error);
+        source = SvSampleSource::open(std::move(packets), path, settings.sv, error);
     } else {
-        source = SvSampleSource::openFile(path, options, error);
+        source = SvSampleSource::openFile(path, settings.sv, error);
     }
     if (!source) return nullptr;
     if (live) source->setLive();
@@ -53,11 +75,20 @@ std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live,
         error = "unknown build '" + buildTag + "'";
         return nullptr;
     }
-    if (!source->prepare(build->fs, ports, error)) return nullptr;
-    bridge = std::make_unique<SvGapBridge>(source->streamRate(), ports.nominalFrequency);
+    if (!source->prepare(build->fs, settings.ports, error)) return nullptr;
+    auto bridge = std::make_unique<SvGapBridge>(source->streamRate(), settings.ports.nominalFrequency);
     source->setGapFiller(bridge.get());
-    epochShift = static_cast<double>(source->midnight());
-    return source;
+    SourceFacts facts;
+    facts.description = "capture " + path;
+    facts.epochShift = static_cast<double>(source->midnight());
+    facts.inputRate = source->streamRate();
+    facts.rateHow = settings.sv.rate > 0                ? "as given"
+                    : source->stream().rateEstimated() ? "smpCnt's pace over the capture clock (an estimate)"
+                                                       : "where smpCnt wraps at the top of a second";
+    for (const std::size_t channel : settings.sv.dataSet.phaseChannels) {
+        facts.channels.push_back(InputChannel{"channel " + std::to_string(channel), ""});
+    }
+    return std::make_unique<SvInput>(std::move(source), std::move(facts), std::move(bridge));
 }
 
 std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGapBridge* bridge) {

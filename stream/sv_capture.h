@@ -17,6 +17,7 @@
 #include "io/gap_bridge.h"
 #include "io/sv/sv_sample_source.h"
 #include "model/ports.h"
+#include "stream/input_table.h"
 
 // The recordings' gap bridge on a live or captured stream: a lost sample,
 // and one its sender flagged unusable, is bridged by the same rule as a
@@ -44,14 +45,13 @@ private:
 };
 
 // Opens the capture file `path` (or, with `live`, the interface of that
-// name), takes the stream `options` select and prepares it for the build
-// `buildTag` ("auto": the build at the stream's rate or the nearest above,
-// written back). `epochShift` receives the seconds from 1970 to the
-// midnight its `Time` counts from; `bridge` the gap bridge set on it (it
-// must outlive the source's use). Null, with `error` set, when it cannot.
-std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
-                                             const ModelInputs& ports, std::string& buildTag, double& epochShift,
-                                             std::unique_ptr<SvGapBridge>& bridge, std::string& error);
+// name), takes the stream `settings.sv` selects and prepares it for the
+// build `buildTag` ("auto": the build at the stream's rate or the nearest
+// above, written back), its lost and flagged samples bridged. Its facts'
+// time origin is the midnight its `Time` counts from; once read it says
+// what the stream went through. Null, with `error` set, when it cannot.
+std::unique_ptr<OpenedInput> openSvInput(const std::string& path, bool live, const InputSettings& settings,
+                                         std::string& buildTag, std::string& error);
 
 // What the stream went through, one line each: the stream taken, samples
 // lost, duplicated, reordered, late, flagged by quality; every kind of

@@ -35,7 +35,7 @@
 #include "io/input_checks.h"
 #include "model/model_entry.h"
 #include "signals/three_phase_signal.h"
-#include "stream/file_run.h"
+#include "stream/input_table.h"
 #include "stream/model_road.h"
 #include "stream/stop_request.h"
 
@@ -253,27 +253,28 @@ py::dict readSampleCsv(const std::string& path, const std::vector<std::string>& 
         options.phases = phaseColumns;
         std::unique_ptr<CsvSampleReader> probe = CsvSampleReader::open(path, error, options);
         std::unique_ptr<SampleSource> source;
+        std::unique_ptr<OpenedInput> opened;
         if (probe) {
             plain = probe->plain();
             if (tag.empty()) {
                 source = std::move(probe);
             } else {
-                FileRunSettings settings;
-                settings.buildTag = tag;
+                // Opened as the tool opens it, through the input table.
+                InputSettings settings;
                 settings.comtrade.phases = phaseColumns;
-                SourceFacts facts;
-                CsvSampleReader* csv = nullptr;
-                const RateFinding found = csvSampleRate(path, options, error);
-                inputRate = found.rate;
-                rateHow = found.how;
-                error.clear();
-                source = openSampleCsv(path, settings, tag, facts, csv, error);
+                opened = openInput({inputKindByName("csv"), path}, settings, tag, error);
+                if (opened) {
+                    inputRate = opened->facts().inputRate;
+                    rateHow = opened->facts().rateHow;
+                }
             }
         }
-        if (source) {
+        SampleSource* samples = opened ? &opened->source() : source.get();
+        if (samples != nullptr) {
+            SampleSource& source = *samples;
             ModelInputs in;
             SampleSource::Status status;
-            while ((status = source->next(in)) == SampleSource::Status::Sample) {
+            while ((status = source.next(in)) == SampleSource::Status::Sample) {
                 time.push_back(in.time);
                 phases.insert(phases.end(), in.phase, in.phase + 3);
                 rate.push_back(in.reportRate);
@@ -282,7 +283,7 @@ py::dict readSampleCsv(const std::string& path, const std::vector<std::string>& 
                 nominal.push_back(in.nominalFrequency);
                 mode.push_back(in.reportMode ? 1 : 0);
             }
-            if (status == SampleSource::Status::Error) error = source->error();
+            if (status == SampleSource::Status::Error) error = source.error();
         }
     }
     if (!error.empty()) raiseFileError(path, error);
