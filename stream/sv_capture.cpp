@@ -41,16 +41,13 @@ namespace {
 // as long as the source).
 class SvInput : public OpenedInput {
 public:
-    SvInput(std::unique_ptr<SvSampleSource> source, SourceFacts facts, std::unique_ptr<SvGapBridge> bridge)
-        : SvInput(source.get(), std::move(source), std::move(facts), std::move(bridge)) {}
+    SvInput(SvSampleSource* sv, std::unique_ptr<SampleSource> source, SourceFacts facts,
+            std::unique_ptr<SvGapBridge> bridge)
+        : OpenedInput(std::move(source), std::move(facts)), bridge_(std::move(bridge)), sv_(sv) {}
     std::vector<std::string> endNotes() const override { return svStreamNotes(*sv_, bridge_.get()); }
     int64_t captureNs() const override { return svNanoseconds(sv_->stream().lastCapture()); }
 
 private:
-    SvInput(SvSampleSource* sv, std::unique_ptr<SampleSource> source, SourceFacts facts,
-            std::unique_ptr<SvGapBridge> bridge)
-        : OpenedInput(std::move(source), std::move(facts)), bridge_(std::move(bridge)), sv_(sv) {}
-
     std::unique_ptr<SvGapBridge> bridge_;
     SvSampleSource* sv_;
 };
@@ -88,7 +85,8 @@ std::unique_ptr<OpenedInput> openSvInput(const std::string& path, bool live, con
     for (const std::size_t channel : settings.sv.dataSet.phaseChannels) {
         facts.channels.push_back(InputChannel{"channel " + std::to_string(channel), ""});
     }
-    return std::make_unique<SvInput>(std::move(source), std::move(facts), std::move(bridge));
+    SvSampleSource* sv = source.get();
+    return std::make_unique<SvInput>(sv, std::move(source), std::move(facts), std::move(bridge));
 }
 
 std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGapBridge* bridge) {
