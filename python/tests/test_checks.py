@@ -13,7 +13,8 @@ from orvane.dask import measure_file
 ORIGINS = (0.0, 80000.37, 1700000123.37)
 
 
-def three_phase(rate, seconds, origin, frequency=51.5):
+def three_phase(rate, seconds, origin=80000.37, frequency=51.5):
+    """Three phases at `rate` from `origin` (s): by default a time of day with a fraction, as real data."""
     t = origin + np.arange(int(round(rate * seconds))) / rate
     k = np.arange(len(t)) / rate  # phase from the sample count: exact at any origin
     return t, np.stack([100 * np.cos(2 * np.pi * frequency * k - 2 * np.pi * p / 3) for p in range(3)], axis=1)
@@ -45,7 +46,7 @@ def test_arrays_at_real_times_equal_the_tool_in_one_call_and_in_chunks(tmp_path,
 
 def test_refusals_carry_the_tools_text(tmp_path):
     t4, ph4 = three_phase(4000, 1.0, 1700000123.37)
-    t10, ph10 = three_phase(10000, 0.5, 0.0)
+    t10, ph10 = three_phase(10000, 0.5)
     other = orvane.deliverable_path("4k")
     cases = [
         (lambda: orvane.run(ph4, t4), r"time: the samples are at 4000 Hz \(mean of 3999 steps over the first "
@@ -67,7 +68,7 @@ def test_refusals_carry_the_tools_text(tmp_path):
     (lambda t, ph: (t, ph[:, [0, 2, 1]]), "are two phases swapped?"),
 ])
 def test_warnings_are_orvane_warnings(edit, text):
-    t, ph = edit(*three_phase(10000, 0.5, 80000.37))
+    t, ph = edit(*three_phase(10000, 0.5))
     with pytest.warns(orvane.OrvaneWarning, match=text):
         orvane.run(ph, t, in_process=True)
 

@@ -26,16 +26,23 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 const char* kHeader = "time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode\n";
 
+// Real data starts at a time of day with a fraction of a second.
+constexpr double kOrigin = 80000.37;
+
 // A three-phase set with a 5 % fifth harmonic at 50.3 Hz, as a sample CSV
-// at `rate`; `quantised` rounds every value to the publisher's 10 mV counts.
-void writeSamples(const std::string& path, double rate, double seconds, bool quantised) {
+// at `rate` from `origin` (s); `quantised` rounds every value to the
+// publisher's 10 mV counts. Each time is its whole second plus its count
+// within the second over the rate, as a capture's samples are timed.
+void writeSamples(const std::string& path, double rate, double seconds, bool quantised, double origin = kOrigin) {
     std::FILE* f = std::fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fputs(kHeader, f);
     const auto n = static_cast<uint64_t>(seconds * rate);
     const auto perSecond = static_cast<uint64_t>(rate);
-    for (uint64_t k = 0; k < n; ++k) {
-        const double t = static_cast<double>(k / perSecond) + static_cast<double>(k % perSecond) / rate;
+    const double second = std::floor(origin);
+    const auto first = static_cast<uint64_t>(std::llround((origin - second) * rate));
+    for (uint64_t k = first; k < first + n; ++k) {
+        const double t = second + static_cast<double>(k / perSecond) + static_cast<double>(k % perSecond) / rate;
         double v[3];
         for (int p = 0; p < 3; ++p) {
             const double a = 2 * kPi * 50.3 * t - p * 2 * kPi / 3;

@@ -68,8 +68,16 @@ struct Report {
     double timestamp, magnitude, angle, frequency;
 };
 
+// The signals served start where real data does: at a time of day with a
+// fraction of a second.
+const char* const kStartTime = "80000.37";
+
+// The reports `orvane run` gives for the first second of `signal` from
+// kStartTime.
 std::vector<Report> modelReports(const std::string& signal, const ScratchDirectory& scratch) {
-    const ToolResult run = runTool("run --in-process --reports-only --duration 1 --build 4k --signal " + signal, scratch);
+    const ToolResult run = runTool("run --in-process --reports-only --duration 1 --build 4k --start-time " +
+                                       std::string(kStartTime) + " --signal " + signal,
+                                   scratch);
     EXPECT_EQ(run.status, 0) << run.err;
     std::vector<Report> reports;
     for (const std::string& line : linesOf(run.out)) {
@@ -163,7 +171,7 @@ TEST(ServeRoads, UdpCommandsAndMulticastOfThreePmusDecodeAsTheModel) {
     BackgroundProcess server({toolPath(), "serve", "--in-process", "--build", "4k", "--signal", signals[0], "--signal",
                               signals[1], "--signal", signals[2], "--listen", "127.0.0.1:0", "--udp",
                               "127.0.0.1:" + std::to_string(commands), "--udp-to", "239.255.0.1:" + std::to_string(group),
-                              "--multicast-interface", "127.0.0.1", "--duration", "1.5"},
+                              "--multicast-interface", "127.0.0.1", "--duration", "1.5", "--start-time", kStartTime},
                              scratch.file("serve.out"), scratch.file("serve.err"));
     ASSERT_TRUE(waitFor([&] { return !announcedPort(server.err()).empty() || !server.running(); }, 10000));
     // A stranger's datagram is refused with its reason; the stream goes on.
@@ -206,7 +214,8 @@ TEST(ServeRoads, TcpCommandsWithUdpDataDecodeAsTheModel) {
     if (!capture.ready()) GTEST_SKIP() << "capturing on the loopback interface is not permitted here: " << capture.why();
     BackgroundProcess server({toolPath(), "serve", "--in-process", "--build", "4k", "--signal", "off-nominal",
                               "--listen", "127.0.0.1:" + std::to_string(tcp), "--udp-to",
-                              "127.0.0.1:" + std::to_string(data), "--mixed", "--no-pace", "--duration", "1"},
+                              "127.0.0.1:" + std::to_string(data), "--mixed", "--no-pace", "--duration", "1",
+                              "--start-time", kStartTime},
                              scratch.file("serve.out"), scratch.file("serve.err"));
     ASSERT_TRUE(waitFor([&] { return !announcedPort(server.err()).empty() || !server.running(); }, 10000));
     BackgroundProcess pdc({toolPath(), "pdc", "127.0.0.1:" + std::to_string(tcp), "--udp-data",
