@@ -15,9 +15,11 @@ namespace {
 const std::string kHeader = "time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p2,ph_p1,ph_p0,nominal_frequency,report_mode";
 const std::string kRow = "0.5,1,2,3,50,0,0,1,0,0,0,50,1";
 
-std::string manyRows(int count) {
+// `count` good rows at 10 kHz from `origin` (s): by default a time of day
+// with a fraction, as real data starts.
+std::string manyRows(int count, double origin = 80000.37) {
     std::string rows;
-    for (int k = 0; k < count; ++k) rows += std::to_string(k * 1e-4) + ",1,2,3,50,0,0,1,0,0,0,50,1\n";
+    for (int k = 0; k < count; ++k) rows += std::to_string(origin + k * 1e-4) + ",1,2,3,50,0,0,1,0,0,0,50,1\n";
     return rows;
 }
 
