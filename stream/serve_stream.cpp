@@ -286,8 +286,7 @@ void ServeStream::stepFollowerSample(size_t k) {
     const ReportQuality quality = input.quality.next(input.in, input.out, input.road.source->sampleQuality(), restart);
     input.repeats.check(input.out, quality);
     if (problem.empty() && input.out.reportStrobe) {
-        bool ok = true;
-        framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem, quality);
+        problem = framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, quality).problem;
     }
     input.lastNominal = input.in.nominalFrequency;
     if (!problem.empty()) {
@@ -370,10 +369,9 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     // The other blocks step the same sample instant before the frame goes.
     for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);
     if (lead.out.reportStrobe) {
-        bool ok = true;
-        std::string problem;
-        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem, word);
-        if (!ok) return fail(2, source.name() + ": " + problem);
+        const TakenReport taken =
+            framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, word);
+        if (!taken.framed()) return fail(2, source.name() + ": " + taken.problem);
         ++reports_;
         broadcast();
     }

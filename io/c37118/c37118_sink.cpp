@@ -45,11 +45,9 @@ bool C37118Sink::write(const ModelInputs& in, const ModelOutputs& out) {
         lastNominal_ = in.nominalFrequency;
     }
     if (!out.reportStrobe) return true;
-    bool ok = true;
-    std::string problem;
-    const bool changed = framer_.takeReport(out, in.reportRate, in.nominalFrequency, ok, problem);
-    if (!ok) return refuseNominal(in, problem);
-    if (changed) {
+    const TakenReport taken = framer_.takeReport(out, in.reportRate, in.nominalFrequency);
+    if (!taken.framed()) return refuseNominal(in, taken.problem);
+    if (taken.configChanged) {
         framer_.encodeConfig(FrameType::Config2, frame_);
         if (!writeFrame()) return false;
     }
