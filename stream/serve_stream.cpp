@@ -167,11 +167,11 @@ void ServeStream::readable(int fd) {
     for (int k = 0; k < 64; ++k) {
         UdpPeer from;
         std::string error;
-        const long n = udpCommands_->receive(datagram_, from, 0, error);
-        if (n == 0) return;
-        if (n < 0) {
+        const Received got = udpCommands_->receive(datagram_, from, 0, error);
+        if (got.outcome == ReceiveOutcome::Nothing || (got.outcome == ReceiveOutcome::Data && got.size == 0)) return;
+        if (got.outcome != ReceiveOutcome::Data) {
             log_("UDP: refused a datagram: " + error);
-            if (n == -1) return;
+            if (got.outcome == ReceiveOutcome::Failed) return;
             continue;
         }
         auto found = udpPeers_.find(from);
@@ -180,7 +180,7 @@ void ServeStream::readable(int fd) {
         reply_.clear();
         notes_.clear();
         const bool ok =
-            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), static_cast<size_t>(n)), reply_,
+            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), got.size), reply_,
                                           notes_);
         for (const std::string& note : notes_) log_(peer + ": " + note);
         if (!reply_.empty()) sendUdp(reply_, from);
@@ -286,8 +286,7 @@ void ServeStream::stepFollowerSample(size_t k) {
     const ReportQuality quality = input.quality.next(input.in, input.out, input.road.source->sampleQuality(), restart);
     input.repeats.check(input.out, quality);
     if (problem.empty() && input.out.reportStrobe) {
-        bool ok = true;
-        framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem, quality);
+        problem = framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, quality).problem;
     }
     input.lastNominal = input.in.nominalFrequency;
     if (!problem.empty()) {
@@ -370,10 +369,9 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     // The other blocks step the same sample instant before the frame goes.
     for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);
     if (lead.out.reportStrobe) {
-        bool ok = true;
-        std::string problem;
-        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem, word);
-        if (!ok) return fail(2, source.name() + ": " + problem);
+        const TakenReport taken =
+            framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, word);
+        if (!taken.framed()) return fail(2, source.name() + ": " + taken.problem);
         ++reports_;
         broadcast();
     }
