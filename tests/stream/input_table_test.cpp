@@ -3,12 +3,15 @@
 // time origin, the recorder's clock, the phase channels, the length).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "io/sv/packet_capture.h"
+#include "io/sv/sv_publisher.h"
 #include "stream/input_table.h"
 #include "tests/io/comtrade_fixtures.h"
 
@@ -24,6 +27,24 @@ void writePlainCsv(const std::string& path, const std::string& header, double st
         std::snprintf(line, sizeof line, "%.17g,1,-0.5,-0.5\n", start + i / 10000.0);
         out << line;
     }
+}
+
+// A capture of `seconds` of a 50 Hz set at `rate`, its first frame in the
+// second `start` (s since 1970).
+void writeCapture(const std::string& path, uint32_t rate, double seconds, int64_t start) {
+    std::string error;
+    std::unique_ptr<PacketWriter> out = createCaptureFile(path, error);
+    ASSERT_TRUE(out) << error;
+    SvPublisherOptions options;
+    options.rate = rate;
+    SvPublisher publisher(options, *out, start);
+    for (uint64_t n = 0; n < static_cast<uint64_t>(seconds * rate); ++n) {
+        std::vector<double> v(8, 0.0);
+        for (int p = 0; p < 3; ++p) v[4 + p] = 9000 * std::cos(6.283185307179586 * (50.0 * n / rate - p / 3.0));
+        ASSERT_TRUE(publisher.push(v));
+    }
+    ASSERT_TRUE(publisher.finish());
+    ASSERT_TRUE(out->close()) << out->error();
 }
 
 struct Case {
@@ -66,6 +87,13 @@ TEST(InputTable, EveryKindDescribesItselfOnceInItsFacts) {
              return s.file("rec.cfg");
          },
          "auto", "4k", "recording ", 1796688000.0, 4000.0, "sampling rates", 5, {"VA", "VB", "VC"}, "kV", 400},
+        {"capture: the UTC midnight its Time counts from, its rate from smpCnt's wrap", "sv-pcap",
+         [](const ScratchFolder& s, InputSettings&) {
+             writeCapture(s.file("sv.pcap"), 4800, 1.5, 1'765'000'000);
+             return s.file("sv.pcap");
+         },
+         "auto", "10k", "capture ", 1764979200.0, 4800.0, "wraps", -1, {"channel 4", "channel 5", "channel 6"}, "",
+         std::nullopt},
         {"signal, made at the build's rate", "signal",
          [](const ScratchFolder&, InputSettings& settings) {
              settings.shape.duration = 0.5;
