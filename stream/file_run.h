@@ -1,6 +1,6 @@
 // One input of `orvane run` (any kind of the input table) through one model
-// instance into its outputs: what the
-// batch runner does per file, and what a single run does.
+// instance into its outputs: what the batch runner does per file, and what
+// a single run does.
 #ifndef ORVANE_STREAM_FILE_RUN_H
 #define ORVANE_STREAM_FILE_RUN_H
 

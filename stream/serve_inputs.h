@@ -1,8 +1,8 @@
 // The inputs of the PMU server, one PMU block each: any kind of the input
 // table (a sample CSV, a recording, a built-in signal or a live
 // sampled-values stream), each opened with its model and the settings its
-// block is framed with. A live stream is
-// read on a thread of its own that wakes the serving loop through an eventfd.
+// block is framed with. A live stream is read on a thread of its own that
+// wakes the serving loop through an eventfd.
 #ifndef ORVANE_STREAM_SERVE_INPUTS_H
 #define ORVANE_STREAM_SERVE_INPUTS_H
 
