@@ -167,11 +167,11 @@ void ServeStream::readable(int fd) {
     for (int k = 0; k < 64; ++k) {
         UdpPeer from;
         std::string error;
-        const long n = udpCommands_->receive(datagram_, from, 0, error);
-        if (n == 0) return;
-        if (n < 0) {
+        const Received got = udpCommands_->receive(datagram_, from, 0, error);
+        if (got.outcome == ReceiveOutcome::Nothing || (got.outcome == ReceiveOutcome::Data && got.size == 0)) return;
+        if (got.outcome != ReceiveOutcome::Data) {
             log_("UDP: refused a datagram: " + error);
-            if (n == -1) return;
+            if (got.outcome == ReceiveOutcome::Failed) return;
             continue;
         }
         auto found = udpPeers_.find(from);
@@ -180,7 +180,7 @@ void ServeStream::readable(int fd) {
         reply_.clear();
         notes_.clear();
         const bool ok =
-            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), static_cast<size_t>(n)), reply_,
+            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), got.size), reply_,
                                           notes_);
         for (const std::string& note : notes_) log_(peer + ": " + note);
         if (!reply_.empty()) sendUdp(reply_, from);

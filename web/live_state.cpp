@@ -226,30 +226,79 @@ bool LiveState::closed() const {
     return closed_;
 }
 
+// What json() needs of the state, copied under the lock so that the JSON,
+// its allocations and its formatting, is built after it is released: a
+// slow reader then holds the PDC up for a copy only.
+struct LiveState::Snapshot {
+    bool open = true;
+    bool haveConfig = false;
+    ConfigFrame config;
+    std::vector<PhasorChoice> choices;
+    std::vector<Block> blocks;
+    FrameTime latestTime;
+    uint64_t frames = 0, lost = 0, historyStart = 0;
+    std::vector<double> delays;    // the last frames' delays, in no order
+    std::vector<double> arrivals;  // the kept arrival times, in no order
+    std::vector<double> rows;      // history rows from frame `oldest` on
+    std::vector<uint8_t> flagRows;
+    uint64_t oldest = 0;
+};
+
+LiveState::Snapshot LiveState::snapshot(uint64_t sinceFrame) const {
+    Snapshot s;
+    std::lock_guard<std::mutex> lock(mutex_);
+    s.open = !closed_;
+    s.haveConfig = haveConfig_;
+    s.frames = frames_;
+    if (!haveConfig_) return s;
+    s.config = config_;
+    s.choices = choices_;
+    s.blocks = blocks_;
+    s.latestTime = latestTime_;
+    s.lost = lost_;
+    s.historyStart = historyStart_;
+    const auto delayCount = static_cast<std::ptrdiff_t>(std::min<uint64_t>(frames_, kDelayFrames));
+    s.delays.assign(delays_.begin(), delays_.begin() + delayCount);
+    const auto kept = static_cast<std::ptrdiff_t>(std::min<uint64_t>(frames_, kArrivalFrames));
+    s.arrivals.assign(arrivals_.begin(), arrivals_.begin() + kept);
+    s.oldest = std::max({sinceFrame, historyStart_, frames_ - std::min<uint64_t>(frames_, kMaxPointsPerUpdate)});
+    const size_t width = pointWidth();
+    const size_t count = static_cast<size_t>(frames_ > s.oldest ? frames_ - s.oldest : 0);
+    s.rows.reserve(count * width);
+    s.flagRows.reserve(count * blocks_.size());
+    for (uint64_t frame = s.oldest; frame < frames_; ++frame) {
+        const double* row = &history_[(frame % kHistoryFrames) * width];
+        s.rows.insert(s.rows.end(), row, row + width);
+        const uint8_t* flag = &flagHistory_[(frame % kHistoryFrames) * blocks_.size()];
+        s.flagRows.insert(s.flagRows.end(), flag, flag + blocks_.size());
+    }
+    return s;
+}
+
 std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
     using nlohmann::json;
     if (monotonicNow < 0.0) monotonicNow = monotonicSeconds();
-    std::lock_guard<std::mutex> lock(mutex_);
+    Snapshot s = snapshot(sinceFrame);
+    sinceFrame = s.frames;
     json out;
-    out["open"] = !closed_;
-    if (!haveConfig_) {
+    out["open"] = s.open;
+    if (!s.haveConfig) {
         out["stream"] = nullptr;
-        sinceFrame = frames_;
         return out.dump();
     }
 
     json stream;
-    stream["idcode"] = config_.idCode;
-    stream["timeBase"] = config_.timeBase;
-    stream["rate"] = config_.dataRate;
-    stream["configType"] = frameTypeName(config_.type);
+    stream["idcode"] = s.config.idCode;
+    stream["timeBase"] = s.config.timeBase;
+    stream["rate"] = s.config.dataRate;
+    stream["configType"] = frameTypeName(s.config.type);
     json blocks = json::array();
-    for (size_t b = 0; b < config_.pmus.size(); ++b) {
-        const PmuConfig& pmu = config_.pmus[b];
+    for (size_t b = 0; b < s.config.pmus.size(); ++b) {
+        const PmuConfig& pmu = s.config.pmus[b];
         json phasors = json::array();
         for (const PhasorChannel& phasor : pmu.phasors)
             phasors.push_back({{"name", phasor.name}, {"unit", phasor.isCurrent ? "A" : "V"}});
-        const PhasorChoice& choice = choices_[b];
+        const PhasorChoice& choice = s.choices[b];
         const bool current = !choice.source.empty() && pmu.phasors[choice.index[0]].isCurrent;
         blocks.push_back({{"station", pmu.station},
                           {"idcode", pmu.idCode},
@@ -265,12 +314,12 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
     out["stream"] = stream;
 
     json health;
-    health["frames"] = frames_;
-    health["lost"] = lost_;
-    health["rate"] = config_.dataRate > 0 ? static_cast<double>(config_.dataRate) : -1.0 / config_.dataRate;
-    const size_t delayCount = static_cast<size_t>(std::min<uint64_t>(frames_, kDelayFrames));
+    health["frames"] = s.frames;
+    health["lost"] = s.lost;
+    health["rate"] = s.config.dataRate > 0 ? static_cast<double>(s.config.dataRate) : -1.0 / s.config.dataRate;
+    const size_t delayCount = s.delays.size();
     if (delayCount > 0) {
-        std::vector<double> delays(delays_.begin(), delays_.begin() + static_cast<std::ptrdiff_t>(delayCount));
+        std::vector<double>& delays = s.delays;
         health["delayMax"] = *std::max_element(delays.begin(), delays.end());
         std::nth_element(delays.begin(), delays.begin() + static_cast<std::ptrdiff_t>(delayCount / 2), delays.end());
         health["delayMedian"] = delays[delayCount / 2];
@@ -282,31 +331,31 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
     // Frames per second: the frames that arrived in the last two seconds
     // (three frame periods at the slow rates) over the time they spanned;
     // zero once nothing came for that long.
-    const double period = config_.dataRate > 0 ? 1.0 / config_.dataRate : -static_cast<double>(config_.dataRate);
+    const double period =
+        s.config.dataRate > 0 ? 1.0 / s.config.dataRate : -static_cast<double>(s.config.dataRate);
     const double window = std::max(2.0, 3.0 * period);
     size_t recent = 0;
     double first = monotonicNow, newest = -1.0;
-    const size_t kept = static_cast<size_t>(std::min<uint64_t>(frames_, kArrivalFrames));
-    for (size_t i = 0; i < kept; ++i) {
-        if (arrivals_[i] <= monotonicNow - window || arrivals_[i] > monotonicNow) continue;
+    for (const double arrival : s.arrivals) {
+        if (arrival <= monotonicNow - window || arrival > monotonicNow) continue;
         ++recent;
-        first = std::min(first, arrivals_[i]);
-        newest = std::max(newest, arrivals_[i]);
+        first = std::min(first, arrival);
+        newest = std::max(newest, arrival);
     }
     if (recent >= 2 && newest > first) {
         health["fps"] = static_cast<double>(recent - 1) / (newest - first);
     } else {
-        health["fps"] = frames_ > 0 && recent == 0 ? json(0.0) : json(nullptr);
+        health["fps"] = s.frames > 0 && recent == 0 ? json(0.0) : json(nullptr);
     }
     out["health"] = health;
 
-    if (frames_ > historyStart_) {
+    if (s.frames > s.historyStart) {
         json latest;
-        latest["soc"] = latestTime_.soc;
-        latest["fracsec"] = latestTime_.fracSec;
-        latest["time"] = secondsOf(latestTime_, config_.timeBase);
+        latest["soc"] = s.latestTime.soc;
+        latest["fracsec"] = s.latestTime.fracSec;
+        latest["time"] = secondsOf(s.latestTime, s.config.timeBase);
         json values = json::array();
-        for (const Block& block : blocks_) {
+        for (const Block& block : s.blocks) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "0x%04X", block.stat);
             values.push_back({{"magnitude", block.magnitude},
@@ -320,18 +369,16 @@ std::string LiveState::json(uint64_t& sinceFrame, double monotonicNow) const {
         out["latest"] = latest;
     }
 
-    const uint64_t oldest = std::max({sinceFrame, historyStart_,
-                                      frames_ - std::min<uint64_t>(frames_, kMaxPointsPerUpdate)});
+    const size_t width = 1 + 4 * s.blocks.size();
     json points = json::array();
     json flags = json::array();
-    for (uint64_t frame = oldest; frame < frames_; ++frame) {
-        const double* row = &history_[(frame % kHistoryFrames) * pointWidth()];
-        points.push_back(json(std::vector<double>(row, row + pointWidth())));
-        const uint8_t* flag = &flagHistory_[(frame % kHistoryFrames) * blocks_.size()];
-        flags.push_back(json(std::vector<int>(flag, flag + blocks_.size())));
+    for (size_t r = 0; r * width < s.rows.size(); ++r) {
+        const double* row = &s.rows[r * width];
+        points.push_back(json(std::vector<double>(row, row + width)));
+        const uint8_t* flag = s.flagRows.data() + r * s.blocks.size();
+        flags.push_back(json(std::vector<int>(flag, flag + s.blocks.size())));
     }
     out["points"] = points;
     out["flags"] = flags;
-    sinceFrame = frames_;
     return out.dump();
 }

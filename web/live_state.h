@@ -2,8 +2,10 @@
 // read by the HTTP threads: the configuration, the latest values of each
 // PMU block, the health of the stream and a short history for the strip
 // charts. One mutex guards it all; the PDC's share of the work per frame is
-// a few stores into buffers sized when the configuration arrives, so that
-// readers, however many and however slow, never hold it up for long.
+// a few stores into buffers sized when the configuration arrives, and a
+// reader holds it only to copy what its update needs (the JSON is built
+// after), so that readers, however many and however slow, never hold the
+// PDC up for long.
 #ifndef ORVANE_WEB_LIVE_STATE_H
 #define ORVANE_WEB_LIVE_STATE_H
 
@@ -102,6 +104,9 @@ private:
         bool flaggedFromStart = true;  // every frame so far flagged "do not use"
         StatReason reason;
     };
+    struct Snapshot;
+    Snapshot snapshot(uint64_t sinceFrame) const;
+
     // Values per history point: the frame time, then per block frequency,
     // ROCOF, magnitude and angle.
     size_t pointWidth() const { return 1 + 4 * blocks_.size(); }

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "io/c37118/c37118_file_sink.h"
+#include "io/c37118/c37118_sink.h"
 #include "io/c37118/command_frame.h"
 #include "io/c37118/frame_assembler.h"
 #include "io/c37118/pdc_session.h"
@@ -180,7 +180,7 @@ protected:
 };
 
 TEST_F(FileSinkTest, WritesCfg2ThenOneDataFramePerReportAndACfg2AtEachChange) {
-    C37118FileSink sink(path_, StreamSettings{});
+    C37118Sink sink(path_, StreamSettings{});
     ASSERT_TRUE(sink.open()) << sink.error();
     ModelInputs in;
     in.reportRate = 10;
@@ -199,7 +199,7 @@ TEST_F(FileSinkTest, WritesCfg2ThenOneDataFramePerReportAndACfg2AtEachChange) {
 
 TEST_F(FileSinkTest, RefusesAnotherNominalAndLeavesNoFile) {
     {
-        C37118FileSink sink(path_, StreamSettings{});
+        C37118Sink sink(path_, StreamSettings{});
         ASSERT_TRUE(sink.open());
         ModelInputs in;
         ASSERT_TRUE(sink.write(in, report(0.02, 50)));

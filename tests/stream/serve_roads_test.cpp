@@ -286,7 +286,9 @@ TEST(ServeRoads, PdcRidesOutAServerRestart) {
     ASSERT_TRUE(waitFor([&] { return linesOf(pdc.out()).size() > 10; }, 10000)) << pdc.err();
     first->signal(SIGINT);
     EXPECT_EQ(first->wait(10000), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    // The PDC has seen the server go before the next one comes.
+    EXPECT_TRUE(waitFor([&] { return pdc.err().find("lost the connection") != std::string::npos; }, 10000))
+        << pdc.err();
     BackgroundProcess second(serve, scratch.file("s2.out"), scratch.file("s2.err"));
     EXPECT_EQ(pdc.wait(20000), 0) << pdc.err();
     EXPECT_NE(pdc.err().find("reconnected to"), std::string::npos) << pdc.err();
