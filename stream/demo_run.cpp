@@ -46,23 +46,23 @@ DemoResult runDemo(int32_t reportRate, const std::string& csvPath) {
 
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, result.error);
     if (!driver) {
-        result.exitStatus = 1;
+        result.fault = FaultKind::Failed;
         return result;
     }
     CsvSink csv(csvPath, false);
     if (!csv.open()) {
-        result.exitStatus = 2;
+        result.fault = FaultKind::BadInput;
         result.error = csv.error();
         return result;
     }
     if (!driver->start()) {
-        result.exitStatus = 1;
+        result.fault = FaultKind::Failed;
         result.error = "the block did not start: " + driver->error();
         return result;
     }
     ReportCollector collector(csv, result.reports);
     const RunOutcome outcome = runSamples(source, *driver, collector);
-    result.exitStatus = outcome.exitStatus;
+    result.fault = outcome.fault;
     result.error = outcome.error;
     result.samples = outcome.samples;
     return result;

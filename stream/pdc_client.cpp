@@ -55,7 +55,7 @@ bool PdcClient::sendCommands(std::string& why) {
     return sent;
 }
 
-int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
+FaultKind PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
     const PdcSettings& o = settings_;
     const std::string server = o.listenOnly ? "UDP " + formatHostPort(*o.udpLocal) : formatHostPort(o.pmu);
     if (!o.overUdp && !o.listenOnly) {
@@ -65,7 +65,7 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
             sleepSeconds(1.0, stop);
             fd_ = connectTcp(o.pmu, static_cast<int>(o.timeout * 1000.0), error);
         }
-        if (fd_ < 0) return 1;
+        if (fd_ < 0) return FaultKind::Failed;
     }
     const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
     PdcSession session(o.idCode, configCommand);
@@ -201,12 +201,12 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
     if (reconnections != 0) note_("reconnected " + std::to_string(reconnections) + " times");
     if (!ok) {
         error = server + ": " + error;
-        return 1;
+        return FaultKind::Failed;
     }
     if (!session.haveConfig()) {
         error = server + " closed the connection before sending a configuration";
-        return 1;
+        return FaultKind::Failed;
     }
     if (ended) note_("the PMU ended the stream after " + std::to_string(session.dataFrames()) + " data frames");
-    return 0;
+    return FaultKind::None;
 }

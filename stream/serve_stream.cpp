@@ -74,8 +74,8 @@ ServeStream::ServeStream(SampleSource& source, BlockDriver& driver, double sampl
                          bool paced, std::function<void(const std::string&)> log)
     : ServeStream({ServeInput{&source, &driver}}, sampleRate, {settings}, settings.idCode, paced, std::move(log)) {}
 
-bool ServeStream::fail(int status, const std::string& message) {
-    exitStatus_ = status;
+bool ServeStream::fail(FaultKind fault, const std::string& message) {
+    fault_ = fault;
     error_ = message;
     return false;
 }
@@ -85,8 +85,8 @@ bool ServeStream::prepare() {
         Input& input = inputs_[k];
         SampleSource& source = *input.road.source;
         const SampleSource::Status status = source.next(input.in);
-        if (status == SampleSource::Status::Error) return fail(2, source.error());
-        if (status == SampleSource::Status::End) return fail(2, source.name() + ": no samples to serve");
+        if (status == SampleSource::Status::Error) return fail(FaultKind::BadInput, source.error());
+        if (status == SampleSource::Status::End) return fail(FaultKind::BadInput, source.name() + ": no samples to serve");
         input.havePending = true;
         input.lastNominal = input.in.nominalFrequency;
         blockSettings_[k].nominalFrequency = input.in.nominalFrequency;
@@ -99,7 +99,7 @@ bool ServeStream::prepare() {
     for (size_t k = 1; k < inputs_.size(); ++k) {
         const double apart = utcAheadOfLead(k);
         if (std::fabs(apart) > kMostSecondsApart) {
-            return fail(2, blockName(k) + " (" + inputs_[k].road.source->name() + ") starts at " +
+            return fail(FaultKind::BadInput, blockName(k) + " (" + inputs_[k].road.source->name() + ") starts at " +
                                utcText(blockSettings_[k].timeOffset, inputs_[k].in.time) + ", " +
                                blockName(0) + " (" + inputs_[0].road.source->name() + ") at " +
                                utcText(blockSettings_[0].timeOffset, inputs_[0].in.time) +
@@ -111,11 +111,11 @@ bool ServeStream::prepare() {
     }
     std::string problem;
     if (!framer_.configure(blockSettings_, streamIdCode_, problem)) {
-        return fail(2, inputs_[0].road.source->name() + ": first sample: " + problem);
+        return fail(FaultKind::BadInput, inputs_[0].road.source->name() + ": first sample: " + problem);
     }
     framer_.setTime(inputs_[0].in.time);
     for (Input& input : inputs_) {
-        if (!input.road.driver->start()) return fail(1, "the block did not start: " + input.road.driver->error());
+        if (!input.road.driver->start()) return fail(FaultKind::Failed, "the block did not start: " + input.road.driver->error());
     }
     return true;
 }
@@ -306,7 +306,7 @@ bool ServeStream::step() {
             ended_ = true;
             return false;
         }
-        if (status == SampleSource::Status::Error) return fail(2, source.error());
+        if (status == SampleSource::Status::Error) return fail(FaultKind::BadInput, source.error());
     }
     lead.havePending = false;
     return stepTaken(source.sampleQuality(), source.sampleRestarts());
@@ -314,7 +314,7 @@ bool ServeStream::step() {
 
 void ServeStream::drainFeed() {
     Input& lead = inputs_[0];
-    while (exitStatus_ == 0) {
+    while (fault_ == FaultKind::None) {
         switch (feed_->take(live_)) {
             case LiveSampleFeed::Take::Sample:
                 lead.in = live_.in;
@@ -323,7 +323,7 @@ void ServeStream::drainFeed() {
                 break;
             case LiveSampleFeed::Take::Empty: return;
             case LiveSampleFeed::Take::End: ended_ = true; return;
-            case LiveSampleFeed::Take::Error: fail(2, feed_->error()); return;
+            case LiveSampleFeed::Take::Error: fail(FaultKind::BadInput, feed_->error()); return;
         }
     }
 }
@@ -352,7 +352,7 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     if (lead.in.nominalFrequency != lead.lastNominal) {
         const std::string problem = nominalFrequencyProblem(lead.in.nominalFrequency);
         if (!problem.empty()) {
-            return fail(2, source.name() + ": sample " + std::to_string(samples_ + 1) + " (time " +
+            return fail(FaultKind::BadInput, source.name() + ": sample " + std::to_string(samples_ + 1) + " (time " +
                                describeTime(lead.in.time) + "): " + problem);
         }
         lead.lastNominal = lead.in.nominalFrequency;
@@ -360,7 +360,7 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     const bool restartNow = restartDue(lead, restart, 0);
     const bool restarted = !restartNow || lead.road.driver->restart();
     if (!restarted || !lead.road.driver->step(lead.in, lead.out)) {
-        return fail(1, describeBlockFailure(source.name(), restarted ? "stopped" : "did not start again", samples_ + 1,
+        return fail(FaultKind::Failed, describeBlockFailure(source.name(), restarted ? "stopped" : "did not start again", samples_ + 1,
                                             lead.in.time, lead.road.driver->error()));
     }
     const ReportQuality word = lead.quality.next(lead.in, lead.out, quality, restartNow);
@@ -371,7 +371,7 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     if (lead.out.reportStrobe) {
         const TakenReport taken =
             framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, word);
-        if (!taken.framed()) return fail(2, source.name() + ": " + taken.problem);
+        if (!taken.framed()) return fail(FaultKind::BadInput, source.name() + ": " + taken.problem);
         ++reports_;
         broadcast();
     }
@@ -456,7 +456,7 @@ int ServeStream::pacedBatch(Clock::time_point now) {
     return stepped;
 }
 
-int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress) {
+FaultKind ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress) {
     server_ = &server;
     if (udpCommands_) server.watch(udpCommands_->fd());
     uint64_t shownAt = 0;
@@ -467,7 +467,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
             stepTaken(inputs_[0].road.source->sampleQuality(), inputs_[0].road.source->sampleRestarts());
         }
         feed_->start();
-        while (stop == 0 && !ended_ && exitStatus_ == 0) {
+        while (stop == 0 && !ended_ && fault_ == FaultKind::None) {
             server.poll(kMaxPollMs, *this);
             drainFeed();
             if (samples_ - shownAt >= 4096) {
@@ -478,7 +478,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
         feed_->stop();
         server.setWakeFd(-1);
     }
-    while (feed_ == nullptr && stop == 0 && !ended_ && exitStatus_ == 0) {
+    while (feed_ == nullptr && stop == 0 && !ended_ && fault_ == FaultKind::None) {
         const bool wanted = receiversWaiting();
         if (wanted && !running_) {
             running_ = true;
@@ -515,7 +515,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
     for (Input& input : inputs_) input.road.driver->finish();
     // Let the receivers have what is queued for them before closing.
     server.closeAll(ended_ ? 5000 : 500, *this);
-    return exitStatus_;
+    return fault_;
 }
 
 std::string ServeStream::endSummary(bool stopped, bool udp) const {
