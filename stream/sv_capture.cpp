@@ -37,14 +37,16 @@ void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
 std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live, const SvStreamOptions& options,
                                              const ModelInputs& ports, std::string& buildTag, double& epochShift,
                                              std::unique_ptr<SvGapBridge>& bridge, std::string& error) {
-    std::unique_ptr<SvSampleSource> source;
-    if (live) {
-        std::unique_ptr<PacketReader> packets = openCaptureInterface(path, error);
-        if (!packets) return nullptr;
-        source = SvSampleSource::open(std::move(packets), path, options, error);
-    } else {
-        source = SvSampleSource::openFile(path, options, error);
-    }
+    std::unique_ptr<PacketReader> packets = live ? openCaptureInterface(path, error) : openCaptureFile(path, error);
+    if (!packets) return nullptr;
+    return prepareSvStream(std::move(packets), path, live, options, ports, buildTag, epochShift, bridge, error);
+}
+
+std::unique_ptr<SvSampleSource> prepareSvStream(std::unique_ptr<PacketReader> packets, const std::string& name,
+                                                bool live, const SvStreamOptions& options, const ModelInputs& ports,
+                                                std::string& buildTag, double& epochShift,
+                                                std::unique_ptr<SvGapBridge>& bridge, std::string& error) {
+    std::unique_ptr<SvSampleSource> source = SvSampleSource::open(std::move(packets), name, options, error);
     if (!source) return nullptr;
     if (live) source->setLive();
     if (buildTag == "auto") buildTag = buildTagForRate(source->streamRate());

@@ -53,6 +53,13 @@ std::unique_ptr<SvSampleSource> openSvStream(const std::string& path, bool live,
                                              const ModelInputs& ports, std::string& buildTag, double& epochShift,
                                              std::unique_ptr<SvGapBridge>& bridge, std::string& error);
 
+// The same for frames from any reader, named `name`; `live` takes the
+// resampler's live setting, as a stream from an interface does.
+std::unique_ptr<SvSampleSource> prepareSvStream(std::unique_ptr<PacketReader> packets, const std::string& name,
+                                                bool live, const SvStreamOptions& options, const ModelInputs& ports,
+                                                std::string& buildTag, double& epochShift,
+                                                std::unique_ptr<SvGapBridge>& bridge, std::string& error);
+
 // What the stream went through, one line each: the stream taken, samples
 // lost, duplicated, reordered, late, flagged by quality; every kind of
 // malformed frame with its count and first place; samples bridged; why the
