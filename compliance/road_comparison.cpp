@@ -111,7 +111,11 @@ std::string roadLine(const PlanResult& result) {
 
 std::vector<std::string> roadDifferenceCells(const RoadDifference& d) {
     const bool latency = std::string(d.key) == "latency";
-    auto number = [&](double v) { return std::isnan(v) ? std::string("no reports") : formatFigure(v * d.scale); };
+    auto number = [&](double v) {
+        if (std::isnan(v)) return std::string("no reports");
+        return std::isinf(v) ? std::string("never settles") : formatFigure(v * d.scale);
+    };
+    const double difference = d.through - d.block;
     return {latency ? "Reporting latency" : planTestName(d.test), d.figure, number(d.block), number(d.through),
-            number(d.through - d.block), d.why};
+            std::isfinite(difference) ? formatFigure(difference * d.scale) : std::string("-"), d.why};
 }

@@ -16,7 +16,8 @@ TEST(ComplianceCommand, HelpDescribesEveryOption) {
     EXPECT_EQ(o.status, 0);
     for (const char* option : {"--build", "--nominal-frequency", "--report-rate", "--estimator", "--quick",
                                "--step-positions", "--start-time", "--json", "--html", "--deliverable",
-                               "--in-process"}) {
+                               "--in-process", "--through", "--sv-rate", "--lose", "--duplicate", "--reorder",
+                               "--fault-seed"}) {
         EXPECT_NE(o.all().find(option), std::string::npos) << option;
     }
 }
@@ -91,6 +92,28 @@ TEST(ComplianceCommand, TheQuickPlanPassesThroughTheWholeInstrument) {
     for (const auto& row : doc["summary"]) {
         EXPECT_EQ(row["flagged"], 0) << row["test"];
         EXPECT_EQ(row["missing"], 0) << row["test"];
+    }
+}
+
+// Lost, duplicated and reordered sampled-values frames (1 % each): counted
+// in the settings, and the accuracy and step rows of the unflagged reports
+// still pass (the bridge fills single lost samples). About 2 s.
+TEST(ComplianceCommand, FaultsInTheSampledValuesAreCountedAndTheAccuracyHolds) {
+    const ScratchDirectory scratch("compliance_sv_faults");
+    const std::string json = scratch.file("plan.json");
+    const ToolResult o = runTool("compliance --build 4k --quick --estimator model --in-process --through sv --lose 0.01 "
+                                 "--duplicate 0.01 --reorder 0.01 --fault-seed 7 --json '" + json + "'",
+                                 scratch);
+    ASSERT_TRUE(o.status == 0 || o.status == 3) << o.all();
+    const nlohmann::json doc = nlohmann::json::parse(readWholeFile(json));
+    const nlohmann::json& road = doc["settings"]["roadSettings"];
+    for (const char* count : {"svFramesLost", "svFramesDuplicated", "svFramesReordered", "samplesBridged"}) {
+        EXPECT_GT(std::stoll(road[count].get<std::string>()), 0) << count;
+    }
+    for (const auto& row : doc["summary"]) {
+        if (row["estimator"] == "instrument") {
+            EXPECT_TRUE(row["pass"].get<bool>()) << row["test"];
+        }
     }
 }
 
