@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-.PHONY: all deps configure demo test test-fast sanitize fuzz bench clean python-path
+.PHONY: all deps configure demo test test-fast docs sanitize fuzz bench clean python-path
 
 # PYTHON_PATH=no leaves the user's Python alone (see python-path).
 PYTHON_PATH ?= yes
@@ -37,6 +37,14 @@ test: all
 # socket, no browser (tests/CMakeLists.txt says how a file is labelled).
 test-fast: all
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^unit$$'
+
+# The documentation site into $(BUILD_DIR)/site: the tool (for the options
+# reference it prints), then scripts/build-docs.py (copy of docs/, reference
+# pages from each command's --help, link check, mkdocs build --strict).
+DOCS_PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
+docs: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orvane
+	$(DOCS_PYTHON) scripts/build-docs.py $(BUILD_DIR)
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

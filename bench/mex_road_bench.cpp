@@ -21,7 +21,7 @@
 #include "bench/steady_signal.h"
 #include "contract/mex.h"
 #include "host/mex_driver.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 #include "model/model_entry.h"
 
 namespace {

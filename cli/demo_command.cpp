@@ -18,7 +18,7 @@ struct DemoOptions {
 int demoCommand(const DemoOptions& o) {
     if (o.output == "-") throw UsageError("the table goes to standard output; give the CSV a file name");
     const DemoResult demo = runDemo(static_cast<int32_t>(o.reportRate), o.output);
-    if (demo.exitStatus != 0) return failWith(demo.exitStatus, demo.error);
+    if (demo.fault != FaultKind::None) return failWith(exitStatusOf(demo.fault), demo.error);
     std::printf("2 s of a 50.5 Hz three-phase signal, peak 100, 10 %% third harmonic,\n"
                 "through %s (reports requested at %lld per second; 50 until the first\n"
                 "channel restart latches the request):\n\n",

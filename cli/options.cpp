@@ -53,6 +53,15 @@ std::string gCommandLine;
 const std::string& commandLine() { return gCommandLine; }
 void setCommandLine(const std::string& line) { gCommandLine = line; }
 
+int exitStatusOf(FaultKind fault) {
+    switch (fault) {
+        case FaultKind::None: return 0;
+        case FaultKind::Failed: return 1;
+        case FaultKind::BadInput: return 2;
+    }
+    return 1;
+}
+
 int failWith(int status, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", gCommandName.c_str(), message.c_str());
     return status;

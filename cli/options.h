@@ -18,6 +18,7 @@
 #include "io/sv/sv_stream.h"
 #include "signals/built_in_signals.h"
 #include "io/input_checks.h"
+#include "stream/fault.h"
 #include "stream/model_road.h"
 
 // A command: its subcommand and what runs it once the options are read.
@@ -44,6 +45,11 @@ std::string descriptionOf(const CLI::App* app);
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// The exit status of a fault's kind, the tool's one table of them: 0 none,
+// 1 the block, an output, a socket or the machine failed, 2 bad input (as
+// for bad usage).
+int exitStatusOf(FaultKind fault);
 
 // "orvane COMMAND: message" on standard error; returns `status`.
 int failWith(int status, const std::string& message);

@@ -71,9 +71,9 @@ int pdcCommand(PdcOptions& o) {
         client.observe(&liveState);
     }
 
-    const int status = client.run(stopOnInterrupt(false), error);
+    const FaultKind fault = client.run(stopOnInterrupt(false), error);
     liveServer.stop();
-    return status == 0 ? 0 : failWith(status, error);
+    return fault == FaultKind::None ? 0 : failWith(exitStatusOf(fault), error);
 }
 
 Command setup(CLI::App& root) {

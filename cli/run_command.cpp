@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch_lines.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "io/distinct_files.h"
@@ -64,9 +65,9 @@ int runBatch(RunOptions& o, const std::string& format, const std::vector<std::st
             note(describeFileJob(all[i], i, all.size()));
         }
     };
-    const int worst = runFileBatch(jobs, o.settings, static_cast<std::size_t>(o.jobs.value_or(1)), progress);
+    const FaultKind worst = runFileBatch(jobs, o.settings, static_cast<std::size_t>(o.jobs.value_or(1)), progress);
     note(describeBatchEnd(jobs));
-    return worst;
+    return exitStatusOf(worst);
 }
 
 int runCommand(RunOptions& o) {
@@ -132,7 +133,7 @@ int runCommand(RunOptions& o) {
     }
     display.clear();
     for (const std::string& line : outcome.notes) note(line);
-    if (outcome.exitStatus != 0) return failWith(outcome.exitStatus, outcome.error);
+    if (outcome.fault != FaultKind::None) return failWith(exitStatusOf(outcome.fault), outcome.error);
     if (o.timing) note(describeTiming(outcome.timing));
     return 0;
 }

@@ -99,7 +99,7 @@ int serveCommand(ServeOptions& o) {
                        [](const std::string& line) { note(line); });
     // The first sample fixes the nominal frequency of the configuration,
     // which PDCs may ask for before any report exists.
-    if (!stream.prepare()) return failWith(stream.exitStatus(), stream.error());
+    if (!stream.prepare()) return failWith(exitStatusOf(stream.fault()), stream.error());
     if (!inputs.attachLive(stream, error)) return failWith(1, error);
     TcpServer server;
     if (!server.listen(listenAddress, error) || !stream.openUdp(roads, error)) {
@@ -118,12 +118,12 @@ int serveCommand(ServeOptions& o) {
     std::fflush(stderr);
 
     ProgressDisplay display("orvane serve: " + inputs.leadName());
-    const int status = stream.serve(server, stopRequested, [&display](uint64_t samples, std::optional<double> f) {
+    const FaultKind fault = stream.serve(server, stopRequested, [&display](uint64_t samples, std::optional<double> f) {
         display.update(samples, f);
     });
     display.clear();
     for (const std::string& line : inputs.finishLive(stream)) note(line);
-    if (status != 0) return failWith(status, stream.error());
+    if (fault != FaultKind::None) return failWith(exitStatusOf(fault), stream.error());
     note(stream.endSummary(stopRequested != 0, o.udp || o.udpTo));
     return 0;
 }

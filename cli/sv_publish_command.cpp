@@ -54,9 +54,9 @@ int publishCommand(PublishOptions& o) {
     static volatile std::sig_atomic_t never = 0;
     volatile std::sig_atomic_t& stop = o.interface ? stopOnInterrupt(false) : never;
     SvPublisherCounts counts;
-    const int status = publishSvStream(*source, epochShift, options, {o.interface.value_or(""), o.pcap.value_or("")},
+    const FaultKind fault = publishSvStream(*source, epochShift, options, {o.interface.value_or(""), o.pcap.value_or("")},
                                        stop, [](const std::string& line) { note(line); }, counts, error);
-    if (status != 0) return failWith(status, error);
+    if (fault != FaultKind::None) return failWith(exitStatusOf(fault), error);
     note(svPublishSummary(counts));
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/deliverable.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 
 inline const char* const kFuzzDeliverableNames[] = {"Orvane_10kHz_sf", "Orvane_14p4kHz_sf", "Orvane_4kHz_sf",
                                                     "Narrow32_sf"};

@@ -14,7 +14,7 @@
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_deliverables.h"
 #include "fuzz/fuzz_input.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 
 std::shared_ptr<Deliverable> Deliverable::open(const std::string& path, std::string& error) {
     // RTLD_NOW: a host lacking one of the mx/mex functions is reported here,

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "contract/mex.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 
 #define ORVANE_EXPORT extern "C" __attribute__((visibility("default")))
 

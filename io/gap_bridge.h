@@ -44,8 +44,8 @@ inline constexpr double kFilterMemorySeconds = 3.0 / facts::kLowestTuningFrequen
 
 // The longest run of missing samples the bridge is proven to carry within
 // the class-P limits (TVE, FE, ROCOF error) anywhere in +-2 Hz of nominal,
-// with losses of up to 2 % of the samples (see the README's bridging
-// table): 2 ms, 8 samples at 4000 Hz, 9 at 4800 Hz.
+// with losses of up to 2 % of the samples (see the bridging table of
+// docs/gaps.md): 2 ms, 8 samples at 4000 Hz, 9 at 4800 Hz.
 inline constexpr double kBridgeProvenSeconds = 0.002;
 
 // Zero-crossing intervals averaged into the measured period: two cycles of

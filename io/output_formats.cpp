@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "io/comtrade/comtrade_report_sink.h"
-#include "io/csv/csv_output_writer.h"
-#include "io/hdf5/hdf5_output_sink.h"
+#include "io/comtrade/comtrade_sink.h"
+#include "io/csv/csv_sink.h"
+#include "io/hdf5/hdf5_sink.h"
 
 namespace {
 
@@ -28,17 +28,17 @@ const Format kFormats[] = {
     {"csv",
      {".csv", nullptr, nullptr},
      [](const OutputRequest& r, std::string& e) -> std::unique_ptr<OutputSink> {
-         return opened(std::make_unique<CsvOutputWriter>(r.path, r.reportsOnly, r.quality), e);
+         return opened(std::make_unique<CsvSink>(r.path, r.reportsOnly, r.quality), e);
      }},
     {"hdf5",
      {".h5", ".hdf5", ".hdf"},
      [](const OutputRequest& r, std::string& e) -> std::unique_ptr<OutputSink> {
-         return opened(std::make_unique<Hdf5OutputSink>(r.path, r.reportsOnly, r.description), e);
+         return opened(std::make_unique<Hdf5Sink>(r.path, r.reportsOnly, r.description), e);
      }},
     {"comtrade",
      {".cfg", nullptr, nullptr},
      [](const OutputRequest& r, std::string& e) -> std::unique_ptr<OutputSink> {
-         return opened(std::make_unique<ComtradeReportSink>(r.path, r.description), e);
+         return opened(std::make_unique<ComtradeSink>(r.path, r.description), e);
      }},
 };
 

@@ -38,8 +38,8 @@ std::string reportingCapacityProblem(double sampleRate, int32_t reportRate) {
 
 int32_t reportingCapacityUnderChange(double sampleRate) {
     // Measured by `orvane compliance --quick --build B --report-rate R`
-    // (README, Reporting capacity): no report missing at 701 (4k), 1199
-    // (10k) and 1200 (14p4k).
+    // (docs/run.md, Reporting capacity of each build): no report missing at
+    // 701 (4k), 1199 (10k) and 1200 (14p4k).
     if (sampleRate < 10000.0) return 701;
     if (sampleRate < 14400.0) return 1199;
     return 1200;

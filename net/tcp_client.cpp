@@ -83,15 +83,15 @@ bool sendAllTcp(int fd, std::span<const uint8_t> bytes, std::string& error) {
     return true;
 }
 
-long receiveTcp(int fd, std::span<uint8_t> buffer, int timeoutMs, std::string& error) {
+Received receiveTcp(int fd, std::span<uint8_t> buffer, int timeoutMs, std::string& error) {
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0) return 0;
+    if (poll(&p, 1, timeoutMs) <= 0) return {};
     const ssize_t n = recv(fd, buffer.data(), buffer.size(), 0);
-    if (n < 0 && errno == EINTR) return 0;
-    if (n == 0) return -1;
+    if (n < 0 && errno == EINTR) return {};
+    if (n == 0) return {ReceiveOutcome::Closed, 0};
     if (n < 0) {
         error = std::strerror(errno);
-        return -2;
+        return {ReceiveOutcome::Failed, 0};
     }
-    return static_cast<long>(n);
+    return {ReceiveOutcome::Data, static_cast<size_t>(n)};
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "net/host_port.h"
+#include "net/receive_outcome.h"
 
 // A connected socket, or -1 with `error` saying why (name not found,
 // refused, timed out after `timeoutMs`).
@@ -16,10 +17,10 @@ int connectTcp(const HostPort& address, int timeoutMs, std::string& error);
 // when the socket fails.
 bool sendAllTcp(int fd, std::span<const uint8_t> bytes, std::string& error);
 
-// Waits up to `timeoutMs` for bytes and reads what is there into `buffer`.
-// Returns the count read, 0 when nothing came in time (or a signal
-// arrived), -1 when the peer closed, -2 (with `error` set) when the socket
-// failed.
-long receiveTcp(int fd, std::span<uint8_t> buffer, int timeoutMs, std::string& error);
+// Waits up to `timeoutMs` for bytes and reads what is there into `buffer`:
+// Data with the count read, Nothing when nothing came in time (or a signal
+// arrived), Closed when the peer closed, Failed (with `error` set) when the
+// socket failed.
+Received receiveTcp(int fd, std::span<uint8_t> buffer, int timeoutMs, std::string& error);
 
 #endif  // ORVANE_NET_TCP_CLIENT_H

@@ -145,10 +145,10 @@ bool UdpSocket::openFor(const UdpPeer& destination, int ttl, const std::string& 
     return true;
 }
 
-long UdpSocket::receive(std::span<uint8_t> buffer, UdpPeer& from, int timeoutMs, std::string& error) {
+Received UdpSocket::receive(std::span<uint8_t> buffer, UdpPeer& from, int timeoutMs, std::string& error) {
     if (timeoutMs > 0) {
         pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) return 0;
+        if (::poll(&p, 1, timeoutMs) <= 0) return {};
     }
     from = UdpPeer{};
     from.length = sizeof from.storage;
@@ -159,13 +159,13 @@ long UdpSocket::receive(std::span<uint8_t> buffer, UdpPeer& from, int timeoutMs,
         // hand over a truncated frame.
         if (static_cast<size_t>(n) > buffer.size()) {
             error = "a datagram of " + std::to_string(n) + " bytes from " + formatUdpPeer(from) + " is too long";
-            return -3;
+            return {ReceiveOutcome::TooLong, 0};
         }
-        return static_cast<long>(n);
+        return {ReceiveOutcome::Data, static_cast<size_t>(n)};
     }
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED) return 0;
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED) return {};
     error = std::string("UDP receive failed: ") + std::strerror(errno);
-    return -1;
+    return {ReceiveOutcome::Failed, 0};
 }
 
 bool UdpSocket::send(std::span<const uint8_t> bytes, const UdpPeer& to, std::string& error) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "net/host_port.h"
+#include "net/receive_outcome.h"
 
 // A resolved peer address, comparable so that it can key a table.
 struct UdpPeer {
@@ -43,9 +44,10 @@ public:
     // loopback), with hop limit `ttl`, looped back to local members.
     bool openFor(const UdpPeer& destination, int ttl, const std::string& interfaceAddress, std::string& error);
 
-    // One datagram into `buffer`: its size, 0 when none is waiting, -1 with
-    // `error` set when the socket failed. Waits up to `timeoutMs`.
-    long receive(std::span<uint8_t> buffer, UdpPeer& from, int timeoutMs, std::string& error);
+    // One datagram into `buffer`: Data with its size, Nothing when none is
+    // waiting, TooLong (dropped) or Failed with `error` set. Waits up to
+    // `timeoutMs`. An empty datagram is Data of size 0.
+    Received receive(std::span<uint8_t> buffer, UdpPeer& from, int timeoutMs, std::string& error);
     // False with `error` when the datagram could not be handed to the
     // network (including a full send buffer: UDP does not queue).
     bool send(std::span<const uint8_t> bytes, const UdpPeer& to, std::string& error);

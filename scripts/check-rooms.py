@@ -4,7 +4,7 @@
 # `bash scripts/check-rooms.py`; to Python it is a string and does nothing.)
 #
 # Checks every quoted #include, and every target_link_libraries of the CMake
-# files, against the room table in README.md.
+# files, against the room table in docs/architecture.md (its Layout section).
 #
 # A source file belongs to the room whose folder is the longest prefix of its
 # path. It may include headers of its own room and of the rooms its row lists
@@ -27,13 +27,16 @@ LINK_KEYWORDS = {"PUBLIC", "PRIVATE", "INTERFACE", "LINK_PUBLIC", "LINK_PRIVATE"
                  "debug", "optimized", "general"}
 
 
-def read_table(readme):
+TABLE = os.path.join("docs", "architecture.md")
+
+
+def read_table(path):
     """Returns {room: set(rooms) or None for any} from the Layout section."""
-    with open(readme, encoding="utf-8") as f:
+    with open(path, encoding="utf-8") as f:
         text = f.read()
-    match = re.search(r"^## Layout\n(.*?)(?=^## )", text, re.S | re.M)
+    match = re.search(r"^## Layout\n(.*?)(?=^## |\Z)", text, re.S | re.M)
     if not match:
-        raise ValueError(f"{readme}: no '## Layout' section")
+        raise ValueError(f"{TABLE}: no '## Layout' section")
     rooms = {}
     for line in match.group(1).splitlines():
         cells = [c.strip() for c in line.strip().strip("|").split("|")]
@@ -45,7 +48,7 @@ def read_table(readme):
         for folder in folders:
             rooms[folder] = allowed
     if not rooms:
-        raise ValueError(f"{readme}: the Layout table lists no rooms")
+        raise ValueError(f"{TABLE}: the Layout table lists no rooms")
     return rooms
 
 
@@ -146,21 +149,21 @@ def link_faults(root, rooms):
         if target is None or target == room or target in allowed:
             continue
         faults.append(f"{path}:{line}: room {room} links {item} of room {target}, "
-                      f"which README.md's Layout table does not allow")
+                      f"which the Layout table of docs/architecture.md does not allow")
     return faults, len(links)
 
 
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
     try:
-        rooms = read_table(os.path.join(root, "README.md"))
+        rooms = read_table(os.path.join(root, TABLE))
     except (OSError, ValueError) as error:
         print(f"check-rooms: {error}", file=sys.stderr)
         return 2
     for room, allowed in rooms.items():
         for target in allowed or ():
             if target not in rooms:
-                print(f"check-rooms: README.md: room {room} may include {target}, which the table does not list",
+                print(f"check-rooms: {TABLE}: room {room} may include {target}, which the table does not list",
                       file=sys.stderr)
                 return 2
     cycle = find_cycle(rooms)
@@ -194,7 +197,7 @@ def main():
                     if target is None or target == room or target in allowed:
                         continue
                     faults.append(f"{path}:{number}: room {room} includes {included} of room {target}, "
-                                  f"which README.md's Layout table does not allow")
+                                  f"which the Layout table of docs/architecture.md does not allow")
     bad_links, link_count = link_faults(root, rooms)
     for fault in faults + bad_links:
         print(fault, file=sys.stderr)
@@ -202,7 +205,7 @@ def main():
         print(f"check-rooms: {len(faults)} include(s) and {len(bad_links)} link(s) cross rooms against the table",
               file=sys.stderr)
         return 1
-    print(f"check-rooms: every include and every link ({link_count}) keeps to the rooms of README.md "
+    print(f"check-rooms: every include and every link ({link_count}) keeps to the rooms of docs/architecture.md "
           f"({len(rooms)} rooms)")
     return 0
 

@@ -30,6 +30,10 @@ packages+=(octave octave-dev)
 packages+=(python3 python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
            python3-dask python3-distributed python3-matplotlib)
 
+# The documentation site (make docs, run by CI with --strict): mkdocs builds
+# it from docs/; its YAML module also writes the build's own mkdocs.yml.
+packages+=(mkdocs python3-yaml)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -4,7 +4,7 @@
 #include <memory>
 #include <numbers>
 
-#include "io/csv/csv_output_writer.h"
+#include "io/csv/csv_sink.h"
 #include "signals/signal_sample_source.h"
 #include "stream/model_road.h"
 #include "stream/run_loop.h"
@@ -14,7 +14,7 @@ namespace {
 // Passes every sample to the CSV file and keeps the reports.
 class ReportCollector : public OutputSink {
 public:
-    ReportCollector(CsvOutputWriter& csv, std::vector<ModelOutputs>& reports) : csv_(csv), reports_(reports) {}
+    ReportCollector(CsvSink& csv, std::vector<ModelOutputs>& reports) : csv_(csv), reports_(reports) {}
     bool write(const ModelInputs& in, const ModelOutputs& out) override {
         if (out.reportStrobe) reports_.push_back(out);
         return csv_.write(in, out);
@@ -23,7 +23,7 @@ public:
     const std::string& error() const override { return csv_.error(); }
 
 private:
-    CsvOutputWriter& csv_;
+    CsvSink& csv_;
     std::vector<ModelOutputs>& reports_;
 };
 
@@ -46,23 +46,23 @@ DemoResult runDemo(int32_t reportRate, const std::string& csvPath) {
 
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, result.error);
     if (!driver) {
-        result.exitStatus = 1;
+        result.fault = FaultKind::Failed;
         return result;
     }
-    CsvOutputWriter csv(csvPath, false);
+    CsvSink csv(csvPath, false);
     if (!csv.open()) {
-        result.exitStatus = 2;
+        result.fault = FaultKind::BadInput;
         result.error = csv.error();
         return result;
     }
     if (!driver->start()) {
-        result.exitStatus = 1;
+        result.fault = FaultKind::Failed;
         result.error = "the block did not start: " + driver->error();
         return result;
     }
     ReportCollector collector(csv, result.reports);
     const RunOutcome outcome = runSamples(source, *driver, collector);
-    result.exitStatus = outcome.exitStatus;
+    result.fault = outcome.fault;
     result.error = outcome.error;
     result.samples = outcome.samples;
     return result;

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "model/ports.h"
+#include "stream/fault.h"
 
 struct DemoResult {
-    // 0 done, 1 the model failed, 2 the CSV could not be written.
-    int exitStatus = 0;
+    // Failed: the model failed; BadInput: the CSV could not be written.
+    FaultKind fault = FaultKind::None;
     std::string error;
     std::string modelName;
     uint64_t samples = 0;

@@ -18,7 +18,8 @@ namespace {
 
 // One message a line:
 //   "P <done> <permille or -1>"  progress
-//   "R <status> <samples> <build>\t<error>"  result, last
+//   "R <fault> <samples> <build>\t<error>"  result, last (the fault's
+//   FaultKind as a number)
 
 void writeAll(int fd, const std::string& text) {
     const char* p = text.data();
@@ -45,11 +46,13 @@ void writeAll(int fd, const std::string& text) {
     const FileOutcome outcome = runInputFile(input, settings, progress);
     std::string error = outcome.error;
     std::replace(error.begin(), error.end(), '\n', ' ');
-    writeAll(fd, "R " + std::to_string(outcome.exitStatus) + " " + std::to_string(outcome.samples) + " " +
+    writeAll(fd, "R " + std::to_string(static_cast<int>(outcome.fault)) + " " + std::to_string(outcome.samples) + " " +
                      (outcome.buildTag.empty() ? "-" : outcome.buildTag) + "\t" + error + "\n");
     ::close(fd);
     std::fflush(nullptr);
-    ::_exit(outcome.exitStatus);
+    // The result went by the pipe; the worker's own status says only
+    // whether it got that far.
+    ::_exit(0);
 }
 
 void readMessages(FileJob& job, const char* data, std::size_t size) {
@@ -67,12 +70,14 @@ void readMessages(FileJob& job, const char* data, std::size_t size) {
             }
         } else if (line.rfind("R ", 0) == 0) {
             const std::size_t tab = line.find('\t');
-            int status = 1;
+            int fault = static_cast<int>(FaultKind::Failed);
             unsigned long long samples = 0;
             char build[16] = "";
-            if (std::sscanf(line.c_str() + 2, "%d %llu %15s", &status, &samples, build) >= 2) {
+            if (std::sscanf(line.c_str() + 2, "%d %llu %15s", &fault, &samples, build) >= 2) {
                 job.reported = true;
-                job.exitStatus = status;
+                job.fault = fault >= static_cast<int>(FaultKind::None) && fault <= static_cast<int>(FaultKind::BadInput)
+                                ? static_cast<FaultKind>(fault)
+                                : FaultKind::Failed;
                 job.samples = samples;
                 job.buildTag = build[0] == '-' ? "" : build;
                 job.error = tab == std::string::npos ? "" : line.substr(tab + 1);
@@ -137,17 +142,17 @@ void finishJob(FileJob& job) {
     job.state = FileJob::State::Done;
     job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
     if (WIFSIGNALED(status)) {
-        job.exitStatus = 1;
+        job.fault = FaultKind::Failed;
         job.error = std::string("the run ended abnormally (") + strsignal(WTERMSIG(status)) + ")";
     } else if (!job.reported) {
-        job.exitStatus = 1;
+        job.fault = FaultKind::Failed;
         job.error = "the run ended without a result (exit " + std::to_string(WEXITSTATUS(status)) + ")";
     }
 }
 
 }  // namespace
 
-int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,
+FaultKind runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,
                  const BatchProgress& progress) {
     std::size_t next = 0;
     std::size_t running = 0;
@@ -156,7 +161,7 @@ int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, st
             std::string error;
             if (!startJob(jobs[next], settings, error)) {
                 jobs[next].state = FileJob::State::Done;
-                jobs[next].exitStatus = 1;
+                jobs[next].fault = FaultKind::Failed;
                 jobs[next].error = error;
             } else {
                 ++running;
@@ -186,8 +191,8 @@ int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, st
         }
     }
     progress(jobs, true);
-    int worst = 0;
-    for (const FileJob& job : jobs) worst = std::max(worst, job.exitStatus);
+    FaultKind worst = FaultKind::None;
+    for (const FileJob& job : jobs) worst = std::max(worst, job.fault);
     return worst;
 }
 
@@ -206,39 +211,4 @@ bool planFileJobs(const std::vector<InputFile>& inputs, const std::string& dir, 
         jobs.back().input = input;
     }
     return true;
-}
-
-std::string describeFileJob(const FileJob& job, std::size_t index, std::size_t count) {
-    std::string text = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + job.input.path + ": ";
-    char buffer[96];
-    switch (job.state) {
-        case FileJob::State::Waiting: return text + "waiting";
-        case FileJob::State::Running:
-            if (job.fraction) {
-                std::snprintf(buffer, sizeof buffer, "%3.0f%%, %llu samples", 100.0 * *job.fraction,
-                              static_cast<unsigned long long>(job.done));
-            } else {
-                std::snprintf(buffer, sizeof buffer, "%llu samples", static_cast<unsigned long long>(job.done));
-            }
-            return text + buffer;
-        case FileJob::State::Done: break;
-    }
-    if (job.exitStatus == 0) {
-        std::snprintf(buffer, sizeof buffer, "done, %llu samples at the %s build in %.2f s -> ",
-                      static_cast<unsigned long long>(job.samples), job.buildTag.c_str(), job.seconds);
-        return text + buffer + job.input.outputPath;
-    }
-    return text + "FAILED (exit " + std::to_string(job.exitStatus) + "): " + job.error;
-}
-
-std::string describeBatchEnd(const std::vector<FileJob>& jobs) {
-    std::size_t failed = 0;
-    std::string names;
-    for (const FileJob& job : jobs) {
-        if (job.exitStatus == 0) continue;
-        ++failed;
-        names += (names.empty() ? "" : ", ") + job.input.path;
-    }
-    return std::to_string(jobs.size() - failed) + " of " + std::to_string(jobs.size()) + " files done" +
-           (failed > 0 ? "; failed: " + names : "");
 }

@@ -26,7 +26,7 @@ struct FileJob {
     uint64_t done = 0;    // samples so far
     std::optional<double> fraction;
     bool reported = false;  // the child sent its result
-    int exitStatus = 0;
+    FaultKind fault = FaultKind::None;
     uint64_t samples = 0;
     std::string buildTag;
     std::string error;
@@ -42,16 +42,9 @@ using BatchProgress = std::function<void(const std::vector<FileJob>& jobs, bool 
 bool planFileJobs(const std::vector<InputFile>& inputs, const std::string& dir, const std::string& extension,
                   std::vector<FileJob>& jobs, std::string& error);
 
-// A job's line for the batch display: "[i/n] PATH: " then waiting, its
-// progress, done with its figures and output, or FAILED with its error.
-std::string describeFileJob(const FileJob& job, std::size_t index, std::size_t count);
-
-// "k of n files done", with the failed inputs named.
-std::string describeBatchEnd(const std::vector<FileJob>& jobs);
-
-// Runs every job, up to `parallel` at a time. Returns 0 when every file
-// succeeded, else the worst status of a failed one.
-int runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,
+// Runs every job, up to `parallel` at a time. Returns None when every
+// file succeeded, else the worst fault of a failed one.
+FaultKind runFileBatch(std::vector<FileJob>& jobs, const FileRunSettings& settings, std::size_t parallel,
                  const BatchProgress& progress);
 
 #endif  // ORVANE_STREAM_FILE_BATCH_H

@@ -18,9 +18,9 @@
 
 namespace {
 
-FileOutcome failure(int status, const std::string& error) {
+FileOutcome failure(FaultKind fault, const std::string& error) {
     FileOutcome outcome;
-    outcome.exitStatus = status;
+    outcome.fault = fault;
     outcome.error = error;
     return outcome;
 }
@@ -129,7 +129,7 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
         std::unique_ptr<SvGapBridge> bridge;
         auto capture = openSvStream(input.path, false, settings.sv, settings.ports, choice.buildTag,
                                     facts.epochShift, bridge, error);
-        if (!capture) return failure(2, error);
+        if (!capture) return failure(FaultKind::BadInput, error);
         facts.description = "capture " + input.path;
         FileOutcome outcome = runSource(*capture, choice, input.outputPath, settings, facts, progress);
         outcome.notes = svStreamNotes(*capture, bridge.get());
@@ -138,10 +138,10 @@ FileOutcome runInputFile(const InputFile& input, const FileRunSettings& settings
     }
     if (input.comtrade) {
         source = openRecording(input.path, settings, choice.buildTag, facts, error);
-        if (!source) return failure(2, error);
+        if (!source) return failure(FaultKind::BadInput, error);
     } else {
         source = openSampleCsv(input.path, settings, choice.buildTag, facts, csv, error);
-        if (!source) return failure(2, error);
+        if (!source) return failure(FaultKind::BadInput, error);
     }
     FileOutcome outcome = runSource(*source, choice, input.outputPath, settings, facts, progress);
     if (csv != nullptr) {
@@ -157,23 +157,23 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     const auto entered = std::chrono::steady_clock::now();
     std::string error;
     const SampleRateBuild* build = buildByTag(choice.buildTag);
-    if (build == nullptr) return failure(2, "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
+    if (build == nullptr) return failure(FaultKind::BadInput, "unknown build '" + choice.buildTag + "' (expected 10k, 14p4k, 4k or auto)");
     // A report rate the build cannot serve would leave the outputs without
     // most of their reports and say nothing; refused before anything runs.
     // (A sample CSV carries its rate in its own column; the ports here are
     // then the defaults.)
     const std::string beyond = reportingCapacityProblem(build->fs, settings.ports.reportRate);
-    if (!beyond.empty()) return failure(2, beyond);
+    if (!beyond.empty()) return failure(FaultKind::BadInput, beyond);
     const std::string caution = reportingCapacityCaution(build->fs, settings.ports.reportRate);
     if (!caution.empty()) warn("warning: " + caution);
     std::unique_ptr<BlockDriver> driver = makeDriver(choice, error);
-    if (!driver) return failure(2, error);
+    if (!driver) return failure(FaultKind::BadInput, error);
     const RunDescription description =
         describeRun(*build, choice, facts.description, facts.epochShift, settings.commandLine);
     std::unique_ptr<OutputSink> outputs = openRunOutputs(
         OutputRequest{outputPath, settings.format, settings.reportsOnly, description, settings.quality},
         settings.plotPath, error);
-    if (!outputs) return failure(1, error);
+    if (!outputs) return failure(FaultKind::Failed, error);
     // The frame file is committed first: it is the one that can still refuse
     // (a nominal frequency frames cannot carry is found while writing).
     FanOutSink sinks;
@@ -181,12 +181,12 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
         std::unique_ptr<OutputSink> frames =
             openFrameFile(settings.framesPath, streamSettingsFor(build->modelName, build->fs, settings.idCode),
                           facts.epochShift, error);
-        if (!frames) return failure(2, error);
+        if (!frames) return failure(FaultKind::BadInput, error);
         sinks.add(std::move(frames));
     }
     sinks.add(std::move(outputs));
-    if (!driver->start()) return failure(1, "the block did not start: " + driver->error());
-    if (!checkDriverRate(*driver, choice, *build, error)) return failure(2, error);
+    if (!driver->start()) return failure(FaultKind::Failed, "the block did not start: " + driver->error());
+    if (!checkDriverRate(*driver, choice, *build, error)) return failure(FaultKind::BadInput, error);
     if (!facts.summary.input.empty()) {
         RunSummary summary = facts.summary;
         summary.buildTag = choice.buildTag;
@@ -199,9 +199,9 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
     }
     InputWatch watch(source, build->fs);
     const RunOutcome run = runSamples(watch, *driver, sinks, progress, qualityTrackerFor(*build));
-    for (const std::string& warning : watch.warnings(run.exitStatus == 0)) warn(warning);
+    for (const std::string& warning : watch.warnings(run.fault == FaultKind::None)) warn(warning);
     FileOutcome outcome;
-    outcome.exitStatus = run.exitStatus;
+    outcome.fault = run.fault;
     outcome.error = run.error;
     outcome.samples = run.samples;
     outcome.timing = run.timing;
@@ -216,7 +216,7 @@ FileOutcome runSignal(const std::string& name, const SignalShape& shape, const s
     const SampleRateBuild* build = buildByTag(settings.buildTag);
     auto source = makeSignalSource(name, shape, settings.ports, build->fs, outcome.error);
     if (!source) {
-        outcome.exitStatus = 2;
+        outcome.fault = FaultKind::BadInput;
         return outcome;
     }
     SourceFacts facts;

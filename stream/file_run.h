@@ -67,8 +67,8 @@ struct FileRunSettings {
 };
 
 struct FileOutcome {
-    // 0 success, 1 the block or the output failed, 2 bad input.
-    int exitStatus = 0;
+    // Failed: the block or the output failed; BadInput: bad input.
+    FaultKind fault = FaultKind::None;
     std::string error;
     uint64_t samples = 0;
     std::string buildTag;

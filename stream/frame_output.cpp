@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "io/c37118/c37118_file_sink.h"
+#include "io/c37118/c37118_sink.h"
 #include "stream/model_road.h"
 
 namespace {
@@ -10,7 +10,7 @@ namespace {
 // The frame file with its times moved to seconds since 1970.
 class ShiftedFrames : public OutputSink {
 public:
-    ShiftedFrames(std::unique_ptr<C37118FileSink> frames, double epochShift)
+    ShiftedFrames(std::unique_ptr<C37118Sink> frames, double epochShift)
         : frames_(std::move(frames)), shift_(epochShift) {}
 
     bool write(const ModelInputs& in, const ModelOutputs& out) override {
@@ -26,7 +26,7 @@ public:
     const std::string& error() const override { return frames_->error(); }
 
 private:
-    std::unique_ptr<C37118FileSink> frames_;
+    std::unique_ptr<C37118Sink> frames_;
     double shift_;
 };
 
@@ -53,7 +53,7 @@ std::unique_ptr<OutputSink> openFrameFile(const std::string& path, const StreamS
         error = "option '--c37118' needs a file name (frames are binary; standard output is kept for the CSV)";
         return nullptr;
     }
-    auto frames = std::make_unique<C37118FileSink>(path, settings);
+    auto frames = std::make_unique<C37118Sink>(path, settings);
     if (!frames->open()) {
         error = frames->error();
         return nullptr;

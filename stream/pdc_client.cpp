@@ -55,7 +55,7 @@ bool PdcClient::sendCommands(std::string& why) {
     return sent;
 }
 
-int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
+FaultKind PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
     const PdcSettings& o = settings_;
     const std::string server = o.listenOnly ? "UDP " + formatHostPort(*o.udpLocal) : formatHostPort(o.pmu);
     if (!o.overUdp && !o.listenOnly) {
@@ -65,7 +65,7 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
             sleepSeconds(1.0, stop);
             fd_ = connectTcp(o.pmu, static_cast<int>(o.timeout * 1000.0), error);
         }
-        if (fd_ < 0) return 1;
+        if (fd_ < 0) return FaultKind::Failed;
     }
     const uint16_t configCommand = o.cfg3 ? kCommandSendConfig3 : kCommandSendConfig2;
     PdcSession session(o.idCode, configCommand);
@@ -94,16 +94,22 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
     std::vector<std::string> notes;
     std::vector<uint8_t> bytes(65536);
     while (ok && stop == 0 && !ended && (o.count == 0 || session.dataFrames() < o.count)) {
-        long n = 0;
+        Received got;
         bool datagram = false;
-        if (fd_ >= 0) n = receiveTcp(fd_, std::span<uint8_t>(bytes.data(), 8192), udp_.fd() >= 0 ? 20 : 100, error);
-        if (n == 0 && udp_.fd() >= 0) {
+        if (fd_ >= 0) got = receiveTcp(fd_, std::span<uint8_t>(bytes.data(), 8192), udp_.fd() >= 0 ? 20 : 100, error);
+        if (got.outcome == ReceiveOutcome::Nothing && udp_.fd() >= 0) {
             UdpPeer from;
-            n = udp_.receive(bytes, from, fd_ >= 0 ? 20 : 100, error);
+            got = udp_.receive(bytes, from, fd_ >= 0 ? 20 : 100, error);
             datagram = true;
-            if (n < 0) {
+            if (got.outcome == ReceiveOutcome::TooLong) {
                 note_("skipped a datagram: " + error);
-                n = 0;
+                got = {};
+            } else if (got.outcome == ReceiveOutcome::Failed) {
+                // The socket itself failed: nothing more will come on it.
+                ok = false;
+                break;
+            } else if (got.size == 0) {
+                got = {};  // an empty datagram carries no frame
             }
         }
         if (!configAsked && ok && (session.headerFrames() > 0 || secondsSince(started) > replyWait)) {
@@ -116,7 +122,7 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
             ok = sendCommands(error);
         }
         const double quiet = secondsSince(lastFrame);
-        if (n == 0) {
+        if (got.outcome == ReceiveOutcome::Nothing) {
             if (quiet > o.timeout) {
                 ok = false;
                 error = "no frame for " + formatSeconds(o.timeout);
@@ -133,18 +139,19 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
             }
             continue;
         }
-        if (n < 0) {
-            if (n == -2) error = "connection failed: " + error;
+        if (got.outcome != ReceiveOutcome::Data) {
+            const bool failed = got.outcome == ReceiveOutcome::Failed;
+            if (failed) error = "connection failed: " + error;
             if (!o.reconnect) {
                 ended = true;
-                if (n == -2) ok = false;
+                if (failed) ok = false;
                 break;
             }
             // The PMU went away: connect again with growing pauses, until
             // the timeout passes without a frame.
             close(fd_);
             fd_ = -1;
-            note_("lost the connection to " + server + (n == -2 ? " (" + error + ")" : "") + "; reconnecting");
+            note_("lost the connection to " + server + (failed ? " (" + error + ")" : "") + "; reconnecting");
             while (fd_ < 0 && stop == 0) {
                 backoff = nextBackoff(backoff);
                 sleepSeconds(backoff, stop);
@@ -169,7 +176,7 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
         out_.clear();
         rows.clear();
         notes.clear();
-        const std::span<const uint8_t> received(bytes.data(), static_cast<size_t>(n));
+        const std::span<const uint8_t> received(bytes.data(), got.size);
         ok = datagram ? session.receiveDatagram(received, o.count, out_, rows, notes)
                       : session.receive(received, o.count, out_, rows, notes);
         for (const std::string& line : notes) note_(line);
@@ -194,12 +201,12 @@ int PdcClient::run(volatile std::sig_atomic_t& stop, std::string& error) {
     if (reconnections != 0) note_("reconnected " + std::to_string(reconnections) + " times");
     if (!ok) {
         error = server + ": " + error;
-        return 1;
+        return FaultKind::Failed;
     }
     if (!session.haveConfig()) {
         error = server + " closed the connection before sending a configuration";
-        return 1;
+        return FaultKind::Failed;
     }
     if (ended) note_("the PMU ended the stream after " + std::to_string(session.dataFrames()) + " data frames");
-    return 0;
+    return FaultKind::None;
 }

@@ -14,6 +14,7 @@
 #include "io/c37118/pdc_session.h"
 #include "net/host_port.h"
 #include "net/udp_socket.h"
+#include "stream/fault.h"
 
 struct PdcSettings {
     HostPort pmu;                      // unused when only listening
@@ -40,9 +41,9 @@ public:
     // Null: nobody listens.
     void observe(PdcObserver* observer) { observer_ = observer; }
     // Connects, receives until the count, the stream's end, `stop` or a
-    // failure; turns data off on the way out. 0, or 1 with `error` saying
-    // what failed where.
-    int run(volatile std::sig_atomic_t& stop, std::string& error);
+    // failure; turns data off on the way out. None, or Failed with `error`
+    // saying what failed where.
+    FaultKind run(volatile std::sig_atomic_t& stop, std::string& error);
 
 private:
     bool sendCommands(std::string& why);

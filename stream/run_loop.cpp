@@ -71,9 +71,9 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
     const auto block = std::make_unique<Block>();
     const Clock::time_point started = Clock::now();
     RepeatedReportGuard repeats;
-    auto fail = [&](int status, std::string error) {
+    auto fail = [&](FaultKind fault, std::string error) {
         driver.finish();
-        outcome.exitStatus = status;
+        outcome.fault = fault;
         outcome.error = std::move(error);
         timing.total = secondsBetween(started, Clock::now());
         return outcome;
@@ -110,7 +110,7 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
         const Clock::time_point t2 = Clock::now();
         for (std::size_t k = 0; k < stepped; ++k) {
             sink.setNextQuality(block->quality[k]);
-            if (!sink.write(block->in[k], block->out[k])) return fail(1, sink.error());
+            if (!sink.write(block->in[k], block->out[k])) return fail(FaultKind::Failed, sink.error());
             ++outcome.samples;
             if (progress && (outcome.samples & 4095u) == 0) progress(outcome.samples, source.fractionConsumed());
         }
@@ -119,16 +119,16 @@ RunOutcome runSamples(SampleSource& source, BlockDriver& driver, OutputSink& sin
         timing.model += secondsBetween(t1, t2);
         timing.writing += secondsBetween(t2, t3);
         if (stepped < read) {
-            return fail(1, describeBlockFailure(source.name(), restartFailed ? "did not start again" : "stopped",
+            return fail(FaultKind::Failed, describeBlockFailure(source.name(), restartFailed ? "did not start again" : "stopped",
                                                 outcome.samples + 1, block->in[stepped].time, driver.error()));
         }
-        if (status == SampleSource::Status::Error) return fail(2, source.error());
+        if (status == SampleSource::Status::Error) return fail(FaultKind::BadInput, source.error());
         if (status == SampleSource::Status::End) break;
     }
     driver.finish();
     const Clock::time_point t4 = Clock::now();
     if (!sink.finish()) {
-        outcome.exitStatus = 1;
+        outcome.fault = FaultKind::Failed;
         outcome.error = sink.error();
     }
     const Clock::time_point t5 = Clock::now();

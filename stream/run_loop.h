@@ -12,6 +12,7 @@
 #include "io/output_sink.h"
 #include "io/report_quality_tracker.h"
 #include "io/sample_source.h"
+#include "stream/fault.h"
 
 // Hears, every few thousand samples, how many went through and, when the
 // source knows it, the fraction of the input consumed.
@@ -38,8 +39,8 @@ struct RunTiming {
 };
 
 struct RunOutcome {
-    // 0 success, 1 the block or the output failed, 2 the samples were bad.
-    int exitStatus = 0;
+    // Failed: the block or the output failed; BadInput: the samples were bad.
+    FaultKind fault = FaultKind::None;
     std::string error;
     uint64_t samples = 0;
     RunTiming timing;

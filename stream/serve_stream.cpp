@@ -74,8 +74,8 @@ ServeStream::ServeStream(SampleSource& source, BlockDriver& driver, double sampl
                          bool paced, std::function<void(const std::string&)> log)
     : ServeStream({ServeInput{&source, &driver}}, sampleRate, {settings}, settings.idCode, paced, std::move(log)) {}
 
-bool ServeStream::fail(int status, const std::string& message) {
-    exitStatus_ = status;
+bool ServeStream::fail(FaultKind fault, const std::string& message) {
+    fault_ = fault;
     error_ = message;
     return false;
 }
@@ -85,8 +85,8 @@ bool ServeStream::prepare() {
         Input& input = inputs_[k];
         SampleSource& source = *input.road.source;
         const SampleSource::Status status = source.next(input.in);
-        if (status == SampleSource::Status::Error) return fail(2, source.error());
-        if (status == SampleSource::Status::End) return fail(2, source.name() + ": no samples to serve");
+        if (status == SampleSource::Status::Error) return fail(FaultKind::BadInput, source.error());
+        if (status == SampleSource::Status::End) return fail(FaultKind::BadInput, source.name() + ": no samples to serve");
         input.havePending = true;
         input.lastNominal = input.in.nominalFrequency;
         blockSettings_[k].nominalFrequency = input.in.nominalFrequency;
@@ -99,7 +99,7 @@ bool ServeStream::prepare() {
     for (size_t k = 1; k < inputs_.size(); ++k) {
         const double apart = utcAheadOfLead(k);
         if (std::fabs(apart) > kMostSecondsApart) {
-            return fail(2, blockName(k) + " (" + inputs_[k].road.source->name() + ") starts at " +
+            return fail(FaultKind::BadInput, blockName(k) + " (" + inputs_[k].road.source->name() + ") starts at " +
                                utcText(blockSettings_[k].timeOffset, inputs_[k].in.time) + ", " +
                                blockName(0) + " (" + inputs_[0].road.source->name() + ") at " +
                                utcText(blockSettings_[0].timeOffset, inputs_[0].in.time) +
@@ -111,11 +111,11 @@ bool ServeStream::prepare() {
     }
     std::string problem;
     if (!framer_.configure(blockSettings_, streamIdCode_, problem)) {
-        return fail(2, inputs_[0].road.source->name() + ": first sample: " + problem);
+        return fail(FaultKind::BadInput, inputs_[0].road.source->name() + ": first sample: " + problem);
     }
     framer_.setTime(inputs_[0].in.time);
     for (Input& input : inputs_) {
-        if (!input.road.driver->start()) return fail(1, "the block did not start: " + input.road.driver->error());
+        if (!input.road.driver->start()) return fail(FaultKind::Failed, "the block did not start: " + input.road.driver->error());
     }
     return true;
 }
@@ -167,11 +167,11 @@ void ServeStream::readable(int fd) {
     for (int k = 0; k < 64; ++k) {
         UdpPeer from;
         std::string error;
-        const long n = udpCommands_->receive(datagram_, from, 0, error);
-        if (n == 0) return;
-        if (n < 0) {
+        const Received got = udpCommands_->receive(datagram_, from, 0, error);
+        if (got.outcome == ReceiveOutcome::Nothing || (got.outcome == ReceiveOutcome::Data && got.size == 0)) return;
+        if (got.outcome != ReceiveOutcome::Data) {
             log_("UDP: refused a datagram: " + error);
-            if (n == -1) return;
+            if (got.outcome == ReceiveOutcome::Failed) return;
             continue;
         }
         auto found = udpPeers_.find(from);
@@ -180,7 +180,7 @@ void ServeStream::readable(int fd) {
         reply_.clear();
         notes_.clear();
         const bool ok =
-            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), static_cast<size_t>(n)), reply_,
+            found->second.receiveDatagram(std::span<const uint8_t>(datagram_.data(), got.size), reply_,
                                           notes_);
         for (const std::string& note : notes_) log_(peer + ": " + note);
         if (!reply_.empty()) sendUdp(reply_, from);
@@ -292,8 +292,7 @@ void ServeStream::stepFollowerSample(size_t k) {
         }
     }
     if (problem.empty() && input.out.reportStrobe) {
-        bool ok = true;
-        framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, ok, problem, quality);
+        problem = framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, quality).problem;
     }
     input.lastNominal = input.in.nominalFrequency;
     if (!problem.empty()) {
@@ -313,7 +312,7 @@ bool ServeStream::step() {
             ended_ = true;
             return false;
         }
-        if (status == SampleSource::Status::Error) return fail(2, source.error());
+        if (status == SampleSource::Status::Error) return fail(FaultKind::BadInput, source.error());
     }
     lead.havePending = false;
     return stepTaken(source.sampleQuality(), source.sampleRestarts());
@@ -321,7 +320,7 @@ bool ServeStream::step() {
 
 void ServeStream::drainFeed() {
     Input& lead = inputs_[0];
-    while (exitStatus_ == 0) {
+    while (fault_ == FaultKind::None) {
         switch (feed_->take(live_)) {
             case LiveSampleFeed::Take::Sample:
                 lead.in = live_.in;
@@ -330,7 +329,7 @@ void ServeStream::drainFeed() {
                 break;
             case LiveSampleFeed::Take::Empty: return;
             case LiveSampleFeed::Take::End: ended_ = true; return;
-            case LiveSampleFeed::Take::Error: fail(2, feed_->error()); return;
+            case LiveSampleFeed::Take::Error: fail(FaultKind::BadInput, feed_->error()); return;
         }
     }
 }
@@ -348,7 +347,7 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     if (lead.in.nominalFrequency != lead.lastNominal) {
         const std::string problem = nominalFrequencyProblem(lead.in.nominalFrequency);
         if (!problem.empty()) {
-            return fail(2, source.name() + ": sample " + std::to_string(samples_ + 1) + " (time " +
+            return fail(FaultKind::BadInput, source.name() + ": sample " + std::to_string(samples_ + 1) + " (time " +
                                describeTime(lead.in.time) + "): " + problem);
         }
         lead.lastNominal = lead.in.nominalFrequency;
@@ -359,7 +358,7 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
         lead.block.step(*lead.road.driver, lead.in, lead.out, quality, restart, word, afterNonFinite);
     if (afterNonFinite) noteNonFiniteRestart(lead, 0);
     if (result != PmuBlockStep::Result::Stepped) {
-        return fail(1, describeBlockFailure(source.name(),
+        return fail(FaultKind::Failed, describeBlockFailure(source.name(),
                                             result == PmuBlockStep::Result::StepFailed ? "stopped" : "did not start again",
                                             samples_ + 1, lead.in.time, lead.road.driver->error()));
     }
@@ -367,10 +366,9 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
     // The other blocks step the same sample instant before the frame goes.
     for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);
     if (lead.out.reportStrobe) {
-        bool ok = true;
-        std::string problem;
-        framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, ok, problem, word);
-        if (!ok) return fail(2, source.name() + ": " + problem);
+        const TakenReport taken =
+            framer_.takeReport(0, lead.out, lead.in.reportRate, lead.in.nominalFrequency, word);
+        if (!taken.framed()) return fail(FaultKind::BadInput, source.name() + ": " + taken.problem);
         ++reports_;
         broadcast();
     }
@@ -455,7 +453,7 @@ int ServeStream::pacedBatch(Clock::time_point now) {
     return stepped;
 }
 
-int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress) {
+FaultKind ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress) {
     server_ = &server;
     if (udpCommands_) server.watch(udpCommands_->fd());
     uint64_t shownAt = 0;
@@ -466,7 +464,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
             stepTaken(inputs_[0].road.source->sampleQuality(), inputs_[0].road.source->sampleRestarts());
         }
         feed_->start();
-        while (stop == 0 && !ended_ && exitStatus_ == 0) {
+        while (stop == 0 && !ended_ && fault_ == FaultKind::None) {
             server.poll(kMaxPollMs, *this);
             drainFeed();
             if (samples_ - shownAt >= 4096) {
@@ -477,7 +475,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
         feed_->stop();
         server.setWakeFd(-1);
     }
-    while (feed_ == nullptr && stop == 0 && !ended_ && exitStatus_ == 0) {
+    while (feed_ == nullptr && stop == 0 && !ended_ && fault_ == FaultKind::None) {
         const bool wanted = receiversWaiting();
         if (wanted && !running_) {
             running_ = true;
@@ -514,7 +512,7 @@ int ServeStream::serve(TcpServer& server, volatile std::sig_atomic_t& stop, cons
     for (Input& input : inputs_) input.road.driver->finish();
     // Let the receivers have what is queued for them before closing.
     server.closeAll(ended_ ? 5000 : 500, *this);
-    return exitStatus_;
+    return fault_;
 }
 
 std::string ServeStream::endSummary(bool stopped, bool udp) const {

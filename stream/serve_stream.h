@@ -76,15 +76,15 @@ public:
                 bool paced, std::function<void(const std::string&)> log);
 
     // Reads the first sample of every input, configures the stream from
-    // them and starts the blocks. False, with error() and exitStatus() set,
+    // them and starts the blocks. False, with error() and fault() set,
     // when it cannot.
     bool prepare();
     // Opens the UDP sockets; false with `error` when one cannot be opened.
     bool openUdp(const UdpRoads& roads, std::string& error);
     const UdpSocket* udpCommands() const { return udpCommands_.get(); }
-    // Serves until the first input ends (0), `stop` becomes non-zero (0),
-    // or the leading block or its input fails (error() says why; 1 or 2).
-    int serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress);
+    // Serves until the first input ends or `stop` becomes non-zero (None),
+    // or the leading block or its input fails (error() says why).
+    FaultKind serve(TcpServer& server, volatile std::sig_atomic_t& stop, const SampleProgress& progress);
 
     // Live: the samples come from `feed` (over the same source, whose first
     // sample prepare() reads itself) as they arrive, and the block steps each
@@ -110,7 +110,7 @@ public:
     // the UDP counts when `udp`.
     std::string endSummary(bool stopped, bool udp) const;
     const std::string& error() const { return error_; }
-    int exitStatus() const { return exitStatus_; }
+    FaultKind fault() const { return fault_; }
 
     void connected(TcpServer::ClientId client, const std::string& peer) override;
     void received(TcpServer::ClientId client, std::span<const uint8_t> bytes) override;
@@ -160,7 +160,7 @@ private:
     void broadcast();
     void sendUdp(const std::vector<uint8_t>& frames, const UdpPeer& to);
     void resendConfigIfDue();
-    bool fail(int status, const std::string& message);
+    bool fail(FaultKind fault, const std::string& message);
     int pacedBatch(Clock::time_point now);
 
     std::vector<Input> inputs_;
@@ -208,7 +208,7 @@ private:
     std::vector<uint8_t> datagram_;
     std::vector<std::string> notes_;
     std::string error_;
-    int exitStatus_ = 0;
+    FaultKind fault_ = FaultKind::None;
 };
 
 #endif  // ORVANE_STREAM_SERVE_STREAM_H

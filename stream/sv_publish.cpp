@@ -47,18 +47,18 @@ void sleepUntil(int64_t second, int64_t nanoseconds, const volatile std::sig_ato
 
 }  // namespace
 
-int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOptions& options,
+FaultKind publishSvStream(SampleSource& source, double epochShift, const SvPublisherOptions& options,
                     const SvPublishTarget& target, const volatile std::sig_atomic_t& stop,
                     void (*started)(const std::string& line), SvPublisherCounts& counts, std::string& error) {
     ModelInputs in;
     SampleSource::Status status = source.next(in);
     if (status == SampleSource::Status::Error) {
         error = source.error();
-        return 2;
+        return FaultKind::BadInput;
     }
     if (status == SampleSource::Status::End) {
         error = source.name() + ": no samples to publish";
-        return 2;
+        return FaultKind::BadInput;
     }
     const bool live = !target.interface.empty();
     int64_t startSecond = 0;
@@ -71,7 +71,7 @@ int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOp
     }
     std::unique_ptr<PacketWriter> out =
         live ? openInjectionInterface(target.interface, error) : createCaptureFile(target.pcapPath, error);
-    if (!out) return 2;
+    if (!out) return FaultKind::BadInput;
     if (live && started != nullptr) {
         started("publishing '" + options.svId + "' on " + target.interface + " from second " +
                 std::to_string(startSecond));
@@ -91,20 +91,20 @@ int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOp
         }
         if (!publisher.push(channels)) {
             error = publisher.error();
-            return 1;
+            return FaultKind::Failed;
         }
         status = source.next(in);
     }
     if (status == SampleSource::Status::Error) {
         error = source.error();
-        return 2;
+        return FaultKind::BadInput;
     }
     if (!publisher.finish() || !out->close()) {
         error = publisher.error().empty() ? out->error() : publisher.error();
-        return 1;
+        return FaultKind::Failed;
     }
     counts = publisher.counts();
-    return 0;
+    return FaultKind::None;
 }
 
 std::string svPublishSummary(const SvPublisherCounts& c) {

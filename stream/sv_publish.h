@@ -12,6 +12,7 @@
 #include "io/sample_source.h"
 #include "io/sv/sv_publisher.h"
 #include "signals/built_in_signals.h"
+#include "stream/fault.h"
 
 // What is published: a built-in signal, a sample CSV or a recording (one of
 // them set).
@@ -41,11 +42,11 @@ struct SvPublishTarget {
 // interface smpCnt 0 falls on the top of each second of the system clock,
 // starting at the next whole second; into a file the frames keep the
 // source's own seconds (`epochShift` from 1970 to its time origin). Stops
-// early when `stop` becomes nonzero. Returns the exit status (0 sent, 1
-// sending or writing failed, 2 bad input), with `error` set, and the
+// early when `stop` becomes nonzero. Returns what went wrong (Failed:
+// sending or writing failed; BadInput: bad input), with `error` set, and the
 // counts of what went out in `counts`; `started` is told where a live
 // stream begins.
-int publishSvStream(SampleSource& source, double epochShift, const SvPublisherOptions& options,
+FaultKind publishSvStream(SampleSource& source, double epochShift, const SvPublisherOptions& options,
                     const SvPublishTarget& target, const volatile std::sig_atomic_t& stop,
                     void (*started)(const std::string& line), SvPublisherCounts& counts, std::string& error);
 

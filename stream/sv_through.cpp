@@ -149,11 +149,9 @@ bool SvThroughRoad::run(const ThreePhaseSignalSpec& spec, double start, double e
             return false;
         }
         if (!out.reportStrobe) continue;
-        bool ok = true;
-        std::string problem;
-        framer.takeReport(0, out, in.reportRate, in.nominalFrequency, ok, problem, word);
-        if (!ok) {
-            error = source->name() + ": " + problem;
+        const TakenReport taken = framer.takeReport(0, out, in.reportRate, in.nominalFrequency, word);
+        if (!taken.framed()) {
+            error = source->name() + ": " + taken.problem;
             return false;
         }
         framer.encodeData(false, frame_);

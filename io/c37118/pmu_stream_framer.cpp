@@ -38,16 +38,16 @@ bool PmuStreamFramer::configure(const std::vector<StreamSettings>& blocks, uint1
     return true;
 }
 
-bool PmuStreamFramer::takeReport(size_t block, const ModelOutputs& report, int32_t requestedRate,
-                                 double nominalFrequency, bool& ok, std::string& error, ReportQuality quality) {
+TakenReport PmuStreamFramer::takeReport(size_t block, const ModelOutputs& report, int32_t requestedRate,
+                                        double nominalFrequency, ReportQuality quality) {
     quality_[block] = quality;
-    const bool changed = blocks_[block].takeReport(report, requestedRate, nominalFrequency, ok, error);
-    if (!ok && blocks_.size() > 1) error = "PMU block " + std::to_string(block + 1) + ": " + error;
-    if (changed) {
+    TakenReport taken = blocks_[block].takeReport(report, requestedRate, nominalFrequency);
+    if (!taken.framed() && blocks_.size() > 1) taken.problem = "PMU block " + std::to_string(block + 1) + ": " + taken.problem;
+    if (taken.configChanged) {
         ++configCount_;
         changeTimestamp_ = blocks_[0].lastTimestamp();
     }
-    return changed;
+    return taken;
 }
 
 bool PmuStreamFramer::configChangeFlagFor(uint16_t recipientConfigCount) const {

@@ -29,11 +29,11 @@ public:
     size_t blockCount() const { return blocks_.size(); }
     ReportFramer& block(size_t k) { return blocks_[k]; }
 
-    // Takes a block's report (see ReportFramer::takeReport). True when the
-    // stream's configuration changed with it. `quality`: the report's
-    // quality word, carried in the block's STAT (statWithQuality).
-    bool takeReport(size_t block, const ModelOutputs& report, int32_t requestedRate, double nominalFrequency,
-                    bool& ok, std::string& error, ReportQuality quality = 0);
+    // Takes a block's report (see ReportFramer::takeReport); configChanged
+    // when the stream's configuration changed with it. `quality`: the
+    // report's quality word, carried in the block's STAT (statWithQuality).
+    TakenReport takeReport(size_t block, const ModelOutputs& report, int32_t requestedRate, double nominalFrequency,
+                           ReportQuality quality = 0);
     // Marks a block whose input ended: its place is absent from now on.
     void endBlock(size_t block) { ended_[block] = true; }
 

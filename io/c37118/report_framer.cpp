@@ -68,9 +68,8 @@ void ReportFramer::applyNominal(int nominal) {
     pmu.groupDelayMicroseconds = microsecondsOfPeriods(1.0, nominal);
 }
 
-bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate, double nominalFrequency, bool& ok,
-                              std::string& error) {
-    ok = true;
+TakenReport ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate, double nominalFrequency) {
+    TakenReport taken;
     // The block clamps the requested rate to 1..1200 before latching it.
     const auto latched = [](int32_t rate) {
         return rate < facts::kLowestReportRate ? facts::kLowestReportRate
@@ -78,13 +77,10 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
     };
     const int32_t requested = latched(requestedRate);
     const int32_t active = latched(report.activeReportRate);
-    bool changed = false;
+    bool& changed = taken.configChanged;
     if (nominalFrequency != config_.pmus[0].nominalFrequency) {
-        error = nominalFrequencyProblem(nominalFrequency);
-        if (!error.empty()) {
-            ok = false;
-            return false;
-        }
+        taken.problem = nominalFrequencyProblem(nominalFrequency);
+        if (!taken.framed()) return taken;
         applyNominal(static_cast<int>(nominalFrequency));
         changed = true;
     }
@@ -116,7 +112,7 @@ bool ReportFramer::takeReport(const ModelOutputs& report, int32_t requestedRate,
     values.phasors[0].second = report.angle;
     values.frequency = report.frequency;
     values.rocof = report.rocof;
-    return changed;
+    return taken;
 }
 
 uint16_t statTimeQuality(uint8_t clockQuality) {

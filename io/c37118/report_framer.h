@@ -49,6 +49,13 @@ struct StreamSettings {
 // recipient that has not asked for the new configuration.
 inline constexpr double kConfigChangeFlagSeconds = 60.0;
 
+// What taking a report came to.
+struct TakenReport {
+    bool configChanged = false;  // the configuration changed with this report
+    std::string problem;         // why the report cannot be framed; empty: it was
+    bool framed() const { return problem.empty(); }
+};
+
 class ReportFramer {
 public:
     // False, with a message for the user, when the settings cannot be
@@ -58,11 +65,9 @@ public:
 
     // Takes one report (a sample whose ReportStrobe is set). `requestedRate`
     // is the block's ReportRate input of that sample and `nominalFrequency`
-    // its NominalFrequency input. Returns true when the configuration
-    // changed with this report. False in `ok`, with `error` set, when the
-    // nominal frequency became one that frames cannot carry.
-    bool takeReport(const ModelOutputs& report, int32_t requestedRate, double nominalFrequency, bool& ok,
-                    std::string& error);
+    // its NominalFrequency input. A problem when the nominal frequency
+    // became one that frames cannot carry.
+    TakenReport takeReport(const ModelOutputs& report, int32_t requestedRate, double nominalFrequency);
 
     // The last report as a data frame; `configChangeFlag` sets STAT bit 10,
     // `quality` is the report's quality word (see statWithQuality).

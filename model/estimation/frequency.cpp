@@ -55,7 +55,7 @@ est::SmootherWindow smootherWindow(double window) {
 
 // Detector, raw frequency and smoother of channel c; returns its window W.
 double runChannel(est::StepContext& ctx, int c) {
-    const WorkVectorTable& S = *ctx.vectors;
+    const WorkVectorTable& vectors = *ctx.vectors;
     BlockSignals* sig = ctx.sig;
     double* B = sig->B;
     const SmootherEntries& e = kSmoother[c];
@@ -64,24 +64,24 @@ double runChannel(est::StepContext& ctx, int c) {
     const double nominal = B[kChannelEntries[c].nominalFrequency];
 
     B[e.detectorAngle] = detectorAngle(ch.filtered, ch.sine, ch.cosine);
-    const double step = est::wrapAngle(B[e.detectorAngle] - *dworkReal(S, v.prevDetectorAngle));
+    const double step = est::wrapAngle(B[e.detectorAngle] - *dworkReal(vectors, v.prevDetectorAngle));
     B[e.rawFrequency] = clampToRange(kBuild.fsOverTwoPi * step, nominal);
     const double raw = B[e.rawFrequency];
 
-    B[e.stageFactor] = ch.restart ? 1.0 : *dworkReal(S, v.prevStageFactor);
+    B[e.stageFactor] = ch.restart ? 1.0 : *dworkReal(vectors, v.prevStageFactor);
     const double window = B[e.stageFactor] * ch.period;
 
     // Free-running pulse: true for H samples, false for the next H.
-    int32_t* counter = dworkInt(S, v.pulseCounter);
+    int32_t* counter = dworkInt(vectors, v.pulseCounter);
     const int32_t count = *counter;
     const bool pulse = 0 <= count && count <= kBuild.pulseHalfCycle - 1;
     sig->BB[e.pulsePhase] = pulse;
     *counter = count < 2 * kBuild.pulseHalfCycle - 1 ? count + 1 : 0;
 
     // Sum A restarts where the pulse turns false, sum B where it turns true.
-    const bool prevPulse = *dworkBool(S, v.prevPulsePhase);
-    const bool prevNotPulse = *dworkBool(S, v.prevNotPulsePhase);
-    B[e.sumA] = (pulse || !prevPulse) ? (raw + *dworkReal(S, v.prevRawForSumA)) + *dworkReal(S, v.prevSumA) : 0.0;
+    const bool prevPulse = *dworkBool(vectors, v.prevPulsePhase);
+    const bool prevNotPulse = *dworkBool(vectors, v.prevNotPulsePhase);
+    B[e.sumA] = (pulse || !prevPulse) ? (raw + *dworkReal(vectors, v.prevRawForSumA)) + *dworkReal(vectors, v.prevSumA) : 0.0;
 
     const est::SmootherWindow& sw = ctx.memos->smoother[c].get(window, smootherWindow);
     const est::WholeWindow& whole = sw.whole;
@@ -93,16 +93,16 @@ double runChannel(est::StepContext& ctx, int c) {
     // The three lines advance together once a sample: they share a cursor
     // unless something outside the model has moved one of them.
     const int32_t length = kBuild.delayLineLength;
-    const est::DelayLine lineA = {dworkReal(S, v.lineSumA), dworkInt(S, v.lineSumA + dw::kWriteIndexOffset)};
-    const est::DelayLine lineB = {dworkReal(S, v.lineSumB), dworkInt(S, v.lineSumB + dw::kWriteIndexOffset)};
-    const est::DelayLine lineRaw = {dworkReal(S, v.lineRaw), dworkInt(S, v.lineRaw + dw::kWriteIndexOffset)};
+    const est::DelayLine lineA = {dworkReal(vectors, v.lineSumA), dworkInt(vectors, v.lineSumA + dw::kWriteIndexOffset)};
+    const est::DelayLine lineB = {dworkReal(vectors, v.lineSumB), dworkInt(vectors, v.lineSumB + dw::kWriteIndexOffset)};
+    const est::DelayLine lineRaw = {dworkReal(vectors, v.lineRaw), dworkInt(vectors, v.lineRaw + dw::kWriteIndexOffset)};
     const est::LineCursor shared = est::lineCursor(*lineA.writeIndex, n, length);
 
     const est::LineCursor cursorA = est::cursorOf(lineA, shared, n, length);
     est::writeLine(lineA, cursorA, B[e.sumA]);
     B[e.delayedSumA] = lineA.slots[cursorA.delayed];
 
-    B[e.sumB] = (pulse && prevNotPulse) ? 0.0 : (raw + *dworkReal(S, v.prevRawForSumB)) + *dworkReal(S, v.prevSumB);
+    B[e.sumB] = (pulse && prevNotPulse) ? 0.0 : (raw + *dworkReal(vectors, v.prevRawForSumB)) + *dworkReal(vectors, v.prevSumB);
     const est::LineCursor cursorB = est::cursorOf(lineB, shared, n, length);
     est::writeLine(lineB, cursorB, B[e.sumB]);
     B[e.delayedSumB] = lineB.slots[cursorB.delayed];

@@ -51,7 +51,7 @@ def compliance(build: str = "10k", *, nominal_frequency: int = 50, report_rate: 
     -------
     dict
         ``settings``, ``run``, ``limits``, ``summary``, ``latency``,
-        ``steps``, ``cases`` (see the README's JSON section).
+        ``steps``, ``cases`` (see docs/compliance.md, JSON).
 
     Warns
     -----

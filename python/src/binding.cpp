@@ -30,7 +30,7 @@
 #include "io/c37118/frame_assembler.h"
 #include "io/comtrade/comtrade_error.h"
 #include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_output_writer.h"
+#include "io/csv/csv_sink.h"
 #include "io/csv/csv_sample_reader.h"
 #include "io/input_checks.h"
 #include "model/model_entry.h"
@@ -406,7 +406,7 @@ void writeOutputCsv(const std::string& path, const Doubles& timestamp, const Dou
     std::string error;
     {
         py::gil_scoped_release release;
-        CsvOutputWriter writer(path, reportsOnly);
+        CsvSink writer(path, reportsOnly);
         bool ok = writer.open();
         const ModelInputs in;
         ModelOutputs out;

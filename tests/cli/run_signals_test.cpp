@@ -1,6 +1,6 @@
 // Built-in signals through the model: a clean signal measures clean, with
-// the README's conventions (peak magnitude, angle against a nominal cosine
-// that is zero at whole seconds).
+// the conventions of docs/command-line.md (peak magnitude, angle against a
+// nominal cosine that is zero at whole seconds).
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "host/mex_driver.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 #include "model/model_alloc.h"
 #include "tests/support/deliverables.h"
 #include "tests/support/model_harness.h"

@@ -13,7 +13,7 @@
 
 #include "host/in_process_driver.h"
 #include "host/mex_driver.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 #include "model/model_alloc.h"
 #include "model/model_entry.h"
 #include "model/record/work_vectors.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "host/mex_driver.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 #include "tests/support/deliverables.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "io/c37118/c37118_file_sink.h"
+#include "io/c37118/c37118_sink.h"
 #include "io/c37118/command_frame.h"
 #include "io/c37118/frame_assembler.h"
 #include "io/c37118/pdc_session.h"
@@ -56,9 +56,8 @@ DataFrame decodeData(const ReportFramer& framer, const std::vector<uint8_t>& byt
 
 TEST(ReportFramer, CarriesRmsMagnitudeAndTheRestAsFloats) {
     ReportFramer framer = configuredFramer();
-    bool ok = false;
     std::string error;
-    framer.takeReport(report(12.02, 50), 50, 50.0, ok, error);
+    framer.takeReport(report(12.02, 50), 50, 50.0);
     std::vector<uint8_t> bytes;
     framer.encodeData(false, bytes);
     const DataFrame data = decodeData(framer, bytes);
@@ -93,11 +92,9 @@ TEST(ReportFramer, RefusesNominalFrequenciesFramesCannotCarry) {
     }
     // A change mid-stream to a nominal the frames cannot carry.
     ReportFramer framer = configuredFramer();
-    bool ok = true;
-    std::string error;
-    framer.takeReport(report(1.0, 50), 50, 45.0, ok, error);
-    EXPECT_FALSE(ok);
-    EXPECT_NE(error.find("45 Hz"), std::string::npos) << error;
+    const TakenReport taken = framer.takeReport(report(1.0, 50), 50, 45.0);
+    EXPECT_FALSE(taken.framed());
+    EXPECT_NE(taken.problem.find("45 Hz"), std::string::npos) << taken.problem;
 }
 
 TEST(ReportFramer, NominalSixtyReachesFnomAndCfg3Window) {
@@ -118,15 +115,14 @@ TEST(ReportFramer, NominalSixtyReachesFnomAndCfg3Window) {
 
 TEST(ReportFramer, RateChangeSetsTheBitAndCountsTheConfiguration) {
     ReportFramer framer = configuredFramer();
-    bool ok = true;
     std::string error;
     // Requested 10/s while the block still reports at its initial 50/s:
     // pending, so every recipient sees the bit; the configuration holds.
-    EXPECT_FALSE(framer.takeReport(report(0.02, 50), 10, 50.0, ok, error));
+    EXPECT_FALSE(framer.takeReport(report(0.02, 50), 10, 50.0).configChanged);
     EXPECT_TRUE(framer.configChangeFlagFor(0));
     EXPECT_EQ(framer.config().dataRate, 50);
     // The block hands over: the configuration takes the new rate.
-    EXPECT_TRUE(framer.takeReport(report(0.1, 10), 10, 50.0, ok, error));
+    EXPECT_TRUE(framer.takeReport(report(0.1, 10), 10, 50.0).configChanged);
     EXPECT_EQ(framer.configCount(), 1);
     EXPECT_EQ(framer.config().dataRate, 10);
     // A recipient still holding CFGCNT 0 sees the bit, one with 1 does not.
@@ -136,7 +132,7 @@ TEST(ReportFramer, RateChangeSetsTheBitAndCountsTheConfiguration) {
     framer.encodeData(true, bytes);
     EXPECT_EQ(decodeData(framer, bytes).pmus[0].stat & kStatConfigChange, kStatConfigChange);
     // For at most a minute.
-    framer.takeReport(report(60.1, 10), 10, 50.0, ok, error);
+    framer.takeReport(report(60.1, 10), 10, 50.0);
     EXPECT_FALSE(framer.configChangeFlagFor(0));
     // The next CFG-2 carries the new rate and count.
     framer.encodeConfig(FrameType::Config2, bytes);
@@ -148,9 +144,8 @@ TEST(ReportFramer, RateChangeSetsTheBitAndCountsTheConfiguration) {
 
 TEST(ReportFramer, UnusableTimestampsSayClockFailure) {
     ReportFramer framer = configuredFramer();
-    bool ok = true;
     std::string error;
-    framer.takeReport(report(NAN, 50), 50, 50.0, ok, error);
+    framer.takeReport(report(NAN, 50), 50, 50.0);
     std::vector<uint8_t> bytes;
     framer.encodeData(false, bytes);
     const DataFrame data = decodeData(framer, bytes);
@@ -180,7 +175,7 @@ protected:
 };
 
 TEST_F(FileSinkTest, WritesCfg2ThenOneDataFramePerReportAndACfg2AtEachChange) {
-    C37118FileSink sink(path_, StreamSettings{});
+    C37118Sink sink(path_, StreamSettings{});
     ASSERT_TRUE(sink.open()) << sink.error();
     ModelInputs in;
     in.reportRate = 10;
@@ -199,7 +194,7 @@ TEST_F(FileSinkTest, WritesCfg2ThenOneDataFramePerReportAndACfg2AtEachChange) {
 
 TEST_F(FileSinkTest, RefusesAnotherNominalAndLeavesNoFile) {
     {
-        C37118FileSink sink(path_, StreamSettings{});
+        C37118Sink sink(path_, StreamSettings{});
         ASSERT_TRUE(sink.open());
         ModelInputs in;
         ASSERT_TRUE(sink.write(in, report(0.02, 50)));
@@ -282,9 +277,8 @@ TEST(ReportFramer, CarriesTheQualityWordInStat) {
     ReportFramer framer;
     std::string error;
     ASSERT_TRUE(framer.configure(settings, error)) << error;
-    bool ok = true;
     auto statAt = [&](ReportQuality quality, bool change) {
-        framer.takeReport(report(1.0, 50), 50, 50.0, ok, error);
+        framer.takeReport(report(1.0, 50), 50, 50.0);
         std::vector<uint8_t> bytes;
         framer.encodeData(change, bytes, quality);
         return decodeData(framer, bytes).pmus[0].stat;
@@ -319,10 +313,9 @@ TEST(PmuStreamFramer, AbsentBlocksDoNotHoldUpTheOthers) {
     PmuStreamFramer framer;
     std::string error;
     ASSERT_TRUE(framer.configure(blocks, 7, error)) << error;
-    bool ok = true;
-    framer.takeReport(2, report(0.98, 50), 50, 50.0, ok, error);  // a report behind
-    framer.takeReport(1, report(1.0, 50), 50, 50.0, ok, error);
-    framer.takeReport(0, report(1.0, 50), 50, 50.0, ok, error);
+    framer.takeReport(2, report(0.98, 50), 50, 50.0);  // a report behind
+    framer.takeReport(1, report(1.0, 50), 50, 50.0);
+    framer.takeReport(0, report(1.0, 50), 50, 50.0);
     std::vector<uint8_t> bytes;
     framer.encodeConfig(FrameType::Config2, bytes);
     ConfigFrame config;
@@ -361,11 +354,10 @@ TEST(PmuStreamFramer, SourceMarkedReportsAreDoNotUseInTheirBlock) {
         framer.encodeConfig(FrameType::Config2, bytes);
         ConfigFrame config;
         ASSERT_TRUE(decodeConfigFrame(bytes, config, error)) << error;
-        bool ok = true;
         DataFrame data;
         for (bool marked : {true, false}) {
             for (size_t k = count; k-- > 0;) {
-                framer.takeReport(k, report(1.0, 50), 50, 50.0, ok, error, marked && k + 1 == count);
+                framer.takeReport(k, report(1.0, 50), 50, 50.0, marked && k + 1 == count);
             }
             framer.encodeData(true, bytes);
             ASSERT_TRUE(decodeDataFrame(bytes, config, data, error)) << error;
@@ -385,9 +377,8 @@ TEST(PdcSession, FramesSplitAcrossReadsOrSeveralInOneGiveTheSameRows) {
     std::vector<uint8_t> stream, frame;
     framer.encodeConfig(FrameType::Config2, stream);
     for (int k = 0; k < 4; ++k) {
-        bool ok = true;
         std::string error;
-        framer.takeReport(0, report(1.0 + 0.02 * k, 50), 50, 50.0, ok, error);
+        framer.takeReport(0, report(1.0 + 0.02 * k, 50), 50, 50.0);
         framer.encodeData(false, frame);
         stream.insert(stream.end(), frame.begin(), frame.end());
     }

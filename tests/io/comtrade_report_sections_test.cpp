@@ -11,7 +11,7 @@
 
 #include "io/comtrade/cfg_parser.h"
 #include "io/comtrade/comtrade_recording.h"
-#include "io/comtrade/comtrade_report_sink.h"
+#include "io/comtrade/comtrade_sink.h"
 #include "tests/io/comtrade_fixtures.h"
 
 namespace {
@@ -24,7 +24,7 @@ struct Report {
 ComtradeConfig writeReports(const std::string& path, const std::vector<Report>& reports) {
     RunDescription description;
     description.epochOfTimeZero = 1765000000.0;
-    ComtradeReportSink sink(path, description);
+    ComtradeSink sink(path, description);
     EXPECT_TRUE(sink.open()) << sink.error();
     ModelInputs in;
     for (const Report& r : reports) {

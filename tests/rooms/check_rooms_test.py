@@ -10,7 +10,7 @@ import unittest
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "check-rooms.py")
 
-README = """# Tree
+ARCHITECTURE = """# Tree
 
 ## Layout
 
@@ -37,7 +37,7 @@ BASE = {
 
 def run(changes):
     with tempfile.TemporaryDirectory() as root:
-        files = dict(BASE, **{"README.md": README}, **changes)
+        files = {**BASE, "docs/architecture.md": ARCHITECTURE, **changes}
         for path, text in files.items():
             os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
             with open(os.path.join(root, path), "w", encoding="utf-8") as f:
@@ -48,7 +48,7 @@ def run(changes):
 
 class RoomCheck(unittest.TestCase):
     def test_cases(self):
-        not_allowed = "which README.md's Layout table does not allow"
+        not_allowed = "which the Layout table of docs/architecture.md does not allow"
         cases = [
             ("allowed links and includes, external libraries", {}, 0, []),
             ("a link downward against the table", {
@@ -64,6 +64,8 @@ class RoomCheck(unittest.TestCase):
             ("an include against the table", {"low/low.cpp": '#include "top/top.h"\n', "top/top.h": ""},
              1, [f"low/low.cpp:1: room low/ includes top/top.h of room top/, {not_allowed}",
                  "1 include(s) and 0 link(s)"]),
+            ("the table's page without its Layout section", {"docs/architecture.md": "# Tree\n\n## Next\n"},
+             2, ["docs/architecture.md: no '## Layout' section"]),
         ]
         for name, changes, status, lines in cases:
             with self.subTest(name):

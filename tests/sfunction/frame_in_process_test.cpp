@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "host/block_record.h"
-#include "host/mex_session.h"
+#include "host/mex_call_scope.h"
 #include "sfunction/sfunction_entry.h"
 #include "sfunction/throwaway_simstruct.h"
 

@@ -1,4 +1,4 @@
-#include "io/comtrade/comtrade_report_sink.h"
+#include "io/comtrade/comtrade_sink.h"
 
 #include <cmath>
 #include <cstring>
@@ -52,10 +52,10 @@ CivilTime civilTime(double epochOfTimeZero, double time) {
 
 }  // namespace
 
-ComtradeReportSink::ComtradeReportSink(const std::string& path, const RunDescription& description)
+ComtradeSink::ComtradeSink(const std::string& path, const RunDescription& description)
     : path_(path), description_(description) {}
 
-bool ComtradeReportSink::open() {
+bool ComtradeSink::open() {
     if (path_.empty() || path_ == "-") {
         error_ = "a COMTRADE output needs a file name X.cfg (it writes X.cfg and X.dat)";
         return false;
@@ -90,7 +90,7 @@ bool ComtradeReportSink::open() {
     return true;
 }
 
-bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
+bool ComtradeSink::write(const ModelInputs& in, const ModelOutputs& out) {
     if (!out.reportStrobe) return true;
     if (reports_ == std::numeric_limits<uint32_t>::max() - 1) {
         error_ = "'" + path_ + "': more reports than a COMTRADE recording can number";
@@ -134,7 +134,7 @@ bool ComtradeReportSink::write(const ModelInputs& in, const ModelOutputs& out) {
 // instant) ends the section: the report before it gets a section of its own
 // whose one period is the true gap, and the new section starts exactly at
 // the report's time. `elapsed` is seconds since the first report.
-void ComtradeReportSink::placeInSection(double elapsed, double rate) {
+void ComtradeSink::placeInSection(double elapsed, double rate) {
     // Report instants are whole fractions of a second, found in doubles of
     // Time: a microsecond covers their rounding at Unix times and is far
     // below the shortest interval (833 us at 1200/s).
@@ -172,7 +172,7 @@ void ComtradeReportSink::placeInSection(double elapsed, double rate) {
     ++section_.count;
 }
 
-bool ComtradeReportSink::finish() {
+bool ComtradeSink::finish() {
     if (reports_ == 0) {
         error_ = "'" + path_ + "': the run made no reports (a COMTRADE output holds the reports; is report mode on?)";
         dat_.discard();

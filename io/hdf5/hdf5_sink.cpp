@@ -1,4 +1,4 @@
-#include "io/hdf5/hdf5_output_sink.h"
+#include "io/hdf5/hdf5_sink.h"
 
 #include <cstring>
 
@@ -51,10 +51,10 @@ bool samePorts(const ModelInputs& a, const ModelInputs& b) {
 
 }  // namespace
 
-Hdf5OutputSink::Hdf5OutputSink(const std::string& path, bool reportsOnly, const RunDescription& description)
+Hdf5Sink::Hdf5Sink(const std::string& path, bool reportsOnly, const RunDescription& description)
     : path_(path), reportsOnly_(reportsOnly), description_(description) {}
 
-Hdf5OutputSink::~Hdf5OutputSink() {
+Hdf5Sink::~Hdf5Sink() {
     stopWriter();
     // Closed before the temporary file goes, whatever happened.
     if (hdf5_) {
@@ -63,7 +63,7 @@ Hdf5OutputSink::~Hdf5OutputSink() {
     }
 }
 
-bool Hdf5OutputSink::open() {
+bool Hdf5Sink::open() {
     if (path_.empty() || path_ == "-") {
         error_ = "an HDF5 output needs a file name (it cannot go to standard output)";
         return false;
@@ -111,7 +111,7 @@ bool Hdf5OutputSink::open() {
     return true;
 }
 
-void Hdf5OutputSink::writerLoop() {
+void Hdf5Sink::writerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
         changed_.wait(lock, [this] { return pending_ || stop_; });
@@ -131,7 +131,7 @@ void Hdf5OutputSink::writerLoop() {
     }
 }
 
-bool Hdf5OutputSink::waitWriter() {
+bool Hdf5Sink::waitWriter() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !pending_; });
     if (!writerFailed_) return true;
@@ -139,7 +139,7 @@ bool Hdf5OutputSink::waitWriter() {
     return false;
 }
 
-bool Hdf5OutputSink::handOff() {
+bool Hdf5Sink::handOff() {
     if (!waitWriter()) return false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -153,7 +153,7 @@ bool Hdf5OutputSink::handOff() {
     return true;
 }
 
-void Hdf5OutputSink::stopWriter() {
+void Hdf5Sink::stopWriter() {
     if (!writer_.joinable()) return;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -163,7 +163,7 @@ void Hdf5OutputSink::stopWriter() {
     writer_.join();
 }
 
-bool Hdf5OutputSink::write(const ModelInputs& in, const ModelOutputs& out) {
+bool Hdf5Sink::write(const ModelInputs& in, const ModelOutputs& out) {
     if (samples_ == 0) firstInputs_ = in;
     if (portsConstant_ && !samePorts(in, firstInputs_)) portsConstant_ = false;
     ++samples_;
@@ -182,7 +182,7 @@ bool Hdf5OutputSink::write(const ModelInputs& in, const ModelOutputs& out) {
     return true;
 }
 
-bool Hdf5OutputSink::append(const Block& block, std::size_t rows, std::string& error) {
+bool Hdf5Sink::append(const Block& block, std::size_t rows, std::string& error) {
     for (int i = 0; i < 5; ++i) {
         if (!hdf5_->append(i, block.doubles[i].data(), rows, error)) return false;
     }
@@ -192,7 +192,7 @@ bool Hdf5OutputSink::append(const Block& block, std::size_t rows, std::string& e
     return true;
 }
 
-bool Hdf5OutputSink::writeAttributes() {
+bool Hdf5Sink::writeAttributes() {
     const RunDescription& d = description_;
     auto text = [&](const char* name, const std::string& value) { return hdf5_->setText("", name, value, error_); };
     auto number = [&](const char* name, double value) { return hdf5_->setNumbers("", name, &value, 1, error_); };
@@ -222,7 +222,7 @@ bool Hdf5OutputSink::writeAttributes() {
            hdf5_->setNumbers("", "phase_coeffs", firstInputs_.phaseCoeffs, 3, error_);
 }
 
-bool Hdf5OutputSink::finish() {
+bool Hdf5Sink::finish() {
     if (!hdf5_) {
         error_ = "output '" + path_ + "' is not open";
         return false;

@@ -1,8 +1,8 @@
 // The host side of the MEX layer: the boundary of one host call, which
 // reclaims what the call allocated and turns mexErrMsgTxt into that call's
 // error, and the record of error dialogs the blocks raised.
-#ifndef ORVANE_HOST_MEX_SESSION_H
-#define ORVANE_HOST_MEX_SESSION_H
+#ifndef ORVANE_HOST_MEX_CALL_SCOPE_H
+#define ORVANE_HOST_MEX_CALL_SCOPE_H
 
 #include <exception>
 #include <string>
@@ -41,4 +41,4 @@ void clearRecordedDialogs();
 // Whether a raised dialog is also shown on standard error (default true).
 void setDialogEcho(bool on);
 
-#endif  // ORVANE_HOST_MEX_SESSION_H
+#endif  // ORVANE_HOST_MEX_CALL_SCOPE_H

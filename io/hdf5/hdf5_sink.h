@@ -7,8 +7,8 @@
 // written on a thread of their own while the next block fills, so that the
 // compression overlaps the model; the library is only ever called by one
 // thread at a time.
-#ifndef ORVANE_IO_HDF5_HDF5_OUTPUT_SINK_H
-#define ORVANE_IO_HDF5_HDF5_OUTPUT_SINK_H
+#ifndef ORVANE_IO_HDF5_HDF5_SINK_H
+#define ORVANE_IO_HDF5_HDF5_SINK_H
 
 #include <condition_variable>
 #include <cstdint>
@@ -24,10 +24,10 @@
 
 class Hdf5File;
 
-class Hdf5OutputSink : public OutputSink {
+class Hdf5Sink : public OutputSink {
 public:
-    Hdf5OutputSink(const std::string& path, bool reportsOnly, const RunDescription& description);
-    ~Hdf5OutputSink() override;
+    Hdf5Sink(const std::string& path, bool reportsOnly, const RunDescription& description);
+    ~Hdf5Sink() override;
     // Creates the file and its datasets; false, with error() set, when it
     // cannot (standard output is refused: HDF5 needs a seekable file).
     bool open();
@@ -80,4 +80,4 @@ private:
     std::string error_;
 };
 
-#endif  // ORVANE_IO_HDF5_HDF5_OUTPUT_SINK_H
+#endif  // ORVANE_IO_HDF5_HDF5_SINK_H

@@ -1,13 +1,13 @@
-#include "io/c37118/c37118_file_sink.h"
+#include "io/c37118/c37118_sink.h"
 
 #include <cstdio>
 
-C37118FileSink::C37118FileSink(const std::string& path, const StreamSettings& settings)
+C37118Sink::C37118Sink(const std::string& path, const StreamSettings& settings)
     : path_(path), settings_(settings) {}
 
-bool C37118FileSink::open() { return file_.open(path_, error_); }
+bool C37118Sink::open() { return file_.open(path_, error_); }
 
-bool C37118FileSink::refuseNominal(const ModelInputs& in, const std::string& problem) {
+bool C37118Sink::refuseNominal(const ModelInputs& in, const std::string& problem) {
     char where[80];
     std::snprintf(where, sizeof where, "sample %llu (time %.17g s): ", static_cast<unsigned long long>(samples_),
                   in.time);
@@ -15,13 +15,13 @@ bool C37118FileSink::refuseNominal(const ModelInputs& in, const std::string& pro
     return false;
 }
 
-bool C37118FileSink::writeFrame() {
+bool C37118Sink::writeFrame() {
     if (!file_.write(reinterpret_cast<const char*>(frame_.data()), frame_.size(), error_)) return false;
     ++framesWritten_;
     return true;
 }
 
-bool C37118FileSink::start(const ModelInputs& in) {
+bool C37118Sink::start(const ModelInputs& in) {
     settings_.nominalFrequency = in.nominalFrequency;
     std::string problem;
     if (!framer_.configure(settings_, problem)) return refuseNominal(in, problem);
@@ -33,7 +33,7 @@ bool C37118FileSink::start(const ModelInputs& in) {
     return writeFrame();
 }
 
-bool C37118FileSink::write(const ModelInputs& in, const ModelOutputs& out) {
+bool C37118Sink::write(const ModelInputs& in, const ModelOutputs& out) {
     ++samples_;
     if (!started_) {
         if (!start(in)) return false;
@@ -45,11 +45,9 @@ bool C37118FileSink::write(const ModelInputs& in, const ModelOutputs& out) {
         lastNominal_ = in.nominalFrequency;
     }
     if (!out.reportStrobe) return true;
-    bool ok = true;
-    std::string problem;
-    const bool changed = framer_.takeReport(out, in.reportRate, in.nominalFrequency, ok, problem);
-    if (!ok) return refuseNominal(in, problem);
-    if (changed) {
+    const TakenReport taken = framer_.takeReport(out, in.reportRate, in.nominalFrequency);
+    if (!taken.framed()) return refuseNominal(in, taken.problem);
+    if (taken.configChanged) {
         framer_.encodeConfig(FrameType::Config2, frame_);
         if (!writeFrame()) return false;
     }
@@ -59,7 +57,7 @@ bool C37118FileSink::write(const ModelInputs& in, const ModelOutputs& out) {
     return writeFrame();
 }
 
-bool C37118FileSink::finish() {
+bool C37118Sink::finish() {
     if (!started_) {
         // A run without samples still leaves a readable file: the
         // configuration alone.

@@ -1,4 +1,4 @@
-#include "io/csv/csv_output_writer.h"
+#include "io/csv/csv_sink.h"
 
 #include "io/csv/csv_columns.h"
 #include "io/csv/csv_numbers.h"
@@ -22,10 +22,10 @@ size_t formatCsvOutputRow(const ModelOutputs& out, char* row) {
     return static_cast<size_t>(p - row);
 }
 
-CsvOutputWriter::CsvOutputWriter(const std::string& path, bool reportsOnly, bool quality)
+CsvSink::CsvSink(const std::string& path, bool reportsOnly, bool quality)
     : path_(path), reportsOnly_(reportsOnly), quality_(quality) {}
 
-bool CsvOutputWriter::open() {
+bool CsvSink::open() {
     if (!file_.open(path_, error_)) return false;
     std::string header;
     for (std::string_view column : kOutputColumns) {
@@ -37,7 +37,7 @@ bool CsvOutputWriter::open() {
     return file_.write(header.data(), header.size(), error_);
 }
 
-bool CsvOutputWriter::write(const ModelInputs&, const ModelOutputs& out) {
+bool CsvSink::write(const ModelInputs&, const ModelOutputs& out) {
     if (reportsOnly_ && !out.reportStrobe) return true;
     char row[kMaxCsvOutputRow];
     size_t length = formatCsvOutputRow(out, row);
@@ -49,4 +49,4 @@ bool CsvOutputWriter::write(const ModelInputs&, const ModelOutputs& out) {
     return file_.write(row, length, error_);
 }
 
-bool CsvOutputWriter::finish() { return file_.commit(error_); }
+bool CsvSink::finish() { return file_.commit(error_); }

@@ -7,8 +7,8 @@
 // the sections time every report as its timestamp does.
 // `X.cfg` is written with `X.dat` beside it; both appear only when the run
 // succeeded.
-#ifndef ORVANE_IO_COMTRADE_COMTRADE_REPORT_SINK_H
-#define ORVANE_IO_COMTRADE_COMTRADE_REPORT_SINK_H
+#ifndef ORVANE_IO_COMTRADE_COMTRADE_SINK_H
+#define ORVANE_IO_COMTRADE_COMTRADE_SINK_H
 
 #include <cstdint>
 #include <string>
@@ -19,10 +19,10 @@
 #include "io/output_sink.h"
 #include "io/run_description.h"
 
-class ComtradeReportSink : public OutputSink {
+class ComtradeSink : public OutputSink {
 public:
     // `path` ends in .cfg (any case); the data file takes the same stem.
-    ComtradeReportSink(const std::string& path, const RunDescription& description);
+    ComtradeSink(const std::string& path, const RunDescription& description);
     bool open();
 
     bool write(const ModelInputs& in, const ModelOutputs& out) override;
@@ -53,4 +53,4 @@ private:
     std::string error_;
 };
 
-#endif  // ORVANE_IO_COMTRADE_COMTRADE_REPORT_SINK_H
+#endif  // ORVANE_IO_COMTRADE_COMTRADE_SINK_H

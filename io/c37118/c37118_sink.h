@@ -3,8 +3,8 @@
 // the next data frames follow a new CFG-2 frame with CFGCNT incremented (a
 // reader replaying the file meets it where a live PDC would have asked for
 // it). A run whose nominal frequency is not 50 or 60 Hz is refused.
-#ifndef ORVANE_IO_C37118_C37118_FILE_SINK_H
-#define ORVANE_IO_C37118_C37118_FILE_SINK_H
+#ifndef ORVANE_IO_C37118_C37118_SINK_H
+#define ORVANE_IO_C37118_C37118_SINK_H
 
 #include <cstdint>
 #include <string>
@@ -14,10 +14,10 @@
 #include "io/output_file.h"
 #include "io/output_sink.h"
 
-class C37118FileSink : public OutputSink {
+class C37118Sink : public OutputSink {
 public:
     // `settings.nominalFrequency` is taken from the first sample.
-    C37118FileSink(const std::string& path, const StreamSettings& settings);
+    C37118Sink(const std::string& path, const StreamSettings& settings);
     // Creates the output; false, with error() set, when it cannot be.
     bool open();
 
@@ -44,4 +44,4 @@ private:
     std::string error_;
 };
 
-#endif  // ORVANE_IO_C37118_C37118_FILE_SINK_H
+#endif  // ORVANE_IO_C37118_C37118_SINK_H
