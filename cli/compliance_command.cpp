@@ -48,6 +48,7 @@ void describeRoad(const SvThroughRoad& road, const SampleRateBuild& build, PlanR
     const bool resampled = static_cast<double>(mu.rate) != build.fs;
     result.road = "sv";
     result.roadResamples = resampled;
+    result.roadSampleRate = static_cast<double>(mu.rate);
     const std::string rate = std::to_string(mu.rate);
     const std::string buildRate = fractionText(build.fs);
     result.roadSettings = {

@@ -27,6 +27,7 @@ struct PlanResult {
     // difference between the two roads' figures is put down to.
     std::vector<std::string> roadEffects;
     bool roadResamples = false;
+    double roadSampleRate = 0.0;  // Hz, of the road's input (the merging unit's)
 };
 
 // Hears the samples fed since its last call and the case being run.

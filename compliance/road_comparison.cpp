@@ -1,6 +1,7 @@
 #include "compliance/road_comparison.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "compliance/summary_cells.h"
@@ -63,6 +64,15 @@ std::vector<RoadDifference> compareRoads(const PlanResult& result) {
             std::vector<std::string> effects = result.roadEffects;
             if (result.roadResamples && test == PlanTest::Harmonics) {
                 effects.push_back("harmonics above the resampler's pass band are filtered out before the block");
+            }
+            if (isStepTest(test) && result.roadSampleRate > 0.0 &&
+                result.roadSampleRate != result.plan.settings.sampleRate) {
+                char text[160];
+                std::snprintf(text, sizeof text,
+                              "the step is sampled at %g Hz, not at the build's rate (between two of those samples "
+                              "it is seen up to %.3g ms off)",
+                              result.roadSampleRate, 1e3 / result.roadSampleRate);
+                effects.push_back(text);
             }
             if (result.roadResamples && isStepTest(test)) {
                 effects.push_back("the resampler's filter spreads the step over its length (and rings around it)");
