@@ -37,7 +37,7 @@ double secondsOfClock(const SvClock& c) {
 
 uint32_t defaultSvRate(double nominalFrequency) { return nominalFrequency == 60.0 ? 4800u : 4000u; }
 
-bool SvThroughRoad::run(const ThreePhaseSignalSpec& spec, double start, double end, BlockDriver& driver,
+bool SvThroughRoad::run(const ThreePhaseSignalSpec& shape, double start, double end, BlockDriver& driver,
                         const SvThroughReceiver& received, std::string& error) {
     // The merging unit: every sample quantised and framed into the tape.
     const SvPublisherOptions& mu = settings_.publisher;
@@ -49,7 +49,7 @@ bool SvThroughRoad::run(const ThreePhaseSignalSpec& spec, double start, double e
     {
         PacketTapeWriter writer(tape_);
         SvPublisher publisher(mu, writer, startSecond, firstSample);
-        ThreePhaseSignal signal(spec);
+        ThreePhaseSignal signal(shape);
         const SvDataSet dataSet;
         channels_.assign(mu.channels, 0.0);
         double phases[3];
