@@ -59,7 +59,7 @@ std::vector<RoadDifference> compareRoads(const PlanResult& result) {
         RoadDifference d{test, key, figure, scale, worst(block), worst(through), rounding, {}};
         const double difference = std::fabs(d.through - d.block);
         if (difference <= rounding || (std::isinf(d.block) && d.block == d.through)) {
-            d.why = "within float32 rounding";
+            d.why = "within the frames' rounding (float32 values, timestamps to 1 us)";
         } else {
             std::vector<std::string> effects = result.roadEffects;
             if (result.roadResamples && test == PlanTest::Harmonics) {

@@ -18,7 +18,7 @@ struct RoadDifference {
     double block;        // worst through the block alone (NaN: no reports)
     double through;      // worst through the instrument
     double rounding;     // the most float32 frames can move it
-    std::string why;     // "within float32 rounding", or the road's effects
+    std::string why;     // "within the frames' rounding ...", or the road's effects
 };
 
 // Empty unless the model ran both roads. Latency is compared too: through

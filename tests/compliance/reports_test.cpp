@@ -175,9 +175,9 @@ TEST(RoadComparison, DifferencesBeyondFloat32RoundingNameTheRoadsEffects) {
         const char* key;
         const char* why;
     } expected[] = {
-        {PlanTest::FrequencyRange, "fe", "within float32 rounding"},
+        {PlanTest::FrequencyRange, "fe", "within the frames' rounding (float32 values, timestamps to 1 us)"},
         {PlanTest::Harmonics, "tve", "larger through the instrument: quantisation; harmonics above"},
-        {PlanTest::PhaseStep, "tveResponse", "within float32 rounding"},
+        {PlanTest::PhaseStep, "tveResponse", "within the frames' rounding (float32 values, timestamps to 1 us)"},
     };
     const std::vector<RoadDifference> differences = compareRoads(r);
     for (const auto& e : expected) {
