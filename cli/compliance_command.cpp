@@ -247,9 +247,9 @@ Command setup(CLI::App& root) {
     addText(app, "--html", o->html, "one self-contained page with the table and error plots")->type_name("FILE");
     app->footer(
         "Exit status: 0 the plan ran and the model passed every limit (through the\n"
-        "instrument too with --through sv), 3 it failed one\n"
-        "(the reference estimator's verdict when it runs alone), 1 the model could not\n"
-        "be run, 2 bad options or an output file that cannot be written.");
+        "instrument too with --through sv), 3 it failed one (the reference\n"
+        "estimator's verdict when it runs alone), 1 the model could not be run,\n"
+        "2 bad options or an output file that cannot be written.");
     return {app, [o] { return complianceCommand(*o); }};
 }
 
