@@ -323,6 +323,13 @@ std::vector<CLI::Option*> addSignalOptions(CLI::App* app, SignalShape& s) {
     return options;
 }
 
+CLI::Option* addFraction(CLI::App* app, const std::string& name, double& target, const std::string& help) {
+    return addNumber(app, name, [&target, name](double f) {
+        if (!(f >= 0.0 && f <= 1.0)) throw CLI::ValidationError("option '" + name + "': must be a fraction 0..1");
+        target = f;
+    }, help)->type_name("FRACTION");
+}
+
 void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& what) {
     for (const CLI::Option* option : options) {
         if (option->count() > 0) throw UsageError("option '" + option->get_name() + "' applies to " + what + " only");

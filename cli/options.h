@@ -150,6 +150,9 @@ inline std::string signalHelp() { return "Signals (--signal NAME):\n" + builtInS
 
 // Refuses each given option of `options` with "option '--x' applies to
 // WHAT only".
+// A fraction 0..1 (of frames lost, say).
+CLI::Option* addFraction(CLI::App* app, const std::string& name, double& target, const std::string& help);
+
 void refuseGiven(const std::vector<CLI::Option*>& options, const std::string& what);
 
 #endif  // ORVANE_CLI_OPTIONS_H

@@ -61,13 +61,6 @@ int publishCommand(PublishOptions& o) {
     return 0;
 }
 
-CLI::Option* addFraction(CLI::App* app, const std::string& name, double& target, const std::string& help) {
-    return addNumber(app, name, [&target, name](double f) {
-        if (!(f >= 0.0 && f <= 1.0)) throw CLI::ValidationError("option '" + name + "': must be a fraction 0..1");
-        target = f;
-    }, help)->type_name("FRACTION");
-}
-
 Command setup(CLI::App& root) {
     auto o = std::make_shared<PublishOptions>();
     CLI::App* app = root.add_subcommand("sv-publish", "send samples as sampled-values frames (a merging unit for tests)");

@@ -13,6 +13,7 @@ CaseResult evaluateCase(const TestPlan& plan, std::size_t caseIndex, const CaseM
         out.ran = in.ran;
         out.missing = in.missing;
         out.offGrid = in.offGrid;
+        out.flagged = in.flagged;
         out.reports.reserve(in.reports.size());
         for (const TimedEstimate& r : in.reports) {
             const ThreePhaseSignal::Reference ref = signal.reference(r.time, plan.settings.nominalFrequency);

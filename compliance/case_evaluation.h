@@ -26,6 +26,7 @@ struct EvaluatedEstimator {
     std::vector<EvaluatedReport> reports;
     int missing = 0;
     int offGrid = 0;
+    int flagged = 0;  // reports flagged "do not use", not evaluated
 };
 
 struct CaseResult {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "io/c37118/frame_time.h"
 #include "signals/three_phase_signal.h"
 
 namespace {
@@ -13,14 +14,21 @@ constexpr long long kProgressChunk = 8192;
 }  // namespace
 
 const char* estimatorName(Estimator estimator) {
-    return estimator == Estimator::Model ? "model" : "reference";
+    switch (estimator) {
+        case Estimator::Model: return "model";
+        case Estimator::Reference: return "reference";
+        case Estimator::Instrument: return "instrument";
+    }
+    return "?";
 }
 
-CaseRunner::CaseRunner(const TestPlan& plan, DriverFactory makeDriver, bool runModel, bool runReference)
+CaseRunner::CaseRunner(const TestPlan& plan, DriverFactory makeDriver, bool runModel, bool runReference,
+                       InstrumentRoad instrument)
     : plan_(plan),
       makeDriver_(std::move(makeDriver)),
       runModel_(runModel),
       runReference_(runReference),
+      instrument_(std::move(instrument)),
       reference_(plan.settings.sampleRate, plan.settings.samplePeriod, plan.settings.nominalFrequency) {}
 
 bool CaseRunner::run(const PlanCase& c, CaseMeasurements& out, std::string& error,
@@ -46,6 +54,32 @@ bool CaseRunner::run(const PlanCase& c, CaseMeasurements& out, std::string& erro
         onSamples(sampleCount % kProgressChunk);
     }
     if (runReference_) runReference(c, sampleCount, out.estimators[static_cast<int>(Estimator::Reference)]);
+    if (instrument_ && !runInstrument(c, out.estimators[static_cast<int>(Estimator::Instrument)], error)) {
+        error = "through the instrument: " + error;
+        return false;
+    }
+    return true;
+}
+
+bool CaseRunner::runInstrument(const PlanCase& c, EstimatorReports& out, std::string& error) {
+    std::unique_ptr<BlockDriver> driver = makeDriver_(error);
+    if (driver == nullptr) return false;
+    strobed_.clear();
+    strobed_.reserve(static_cast<std::size_t>((c.runEnd - plan_.settings.startTime + 1.0) * plan_.settings.reportRate) +
+                     16);
+    // The figures come from the frames as decoded: float32 phasors (RMS,
+    // made peak again), the frame's timestamp and its STAT.
+    const InstrumentFrame received = [this](const DataFrame& frame, uint32_t timeBase, double newestInput) {
+        if (frame.pmus.empty() || frame.pmus[0].phasors.empty()) return;
+        const PmuData& pmu = frame.pmus[0];
+        const double time = secondsOf(frame.time, timeBase);
+        const PhasorEstimate value{pmu.phasors[0].first * std::sqrt(2.0), pmu.phasors[0].second, pmu.frequency,
+                                   pmu.rocof};
+        strobed_.push_back({time, value, newestInput - time, (pmu.stat & kStatDataErrorMask) != 0});
+    };
+    const PlanSettings& s = plan_.settings;
+    if (!instrument_(c.signal, s.startTime, c.runEnd, *driver, received, error)) return false;
+    collectReports(c, out);
     return true;
 }
 
@@ -79,16 +113,19 @@ bool CaseRunner::runModel(const PlanCase& c, long long sampleCount, EstimatorRep
             error = "the model failed at t = " + std::to_string(t) + " s: " + driver->error();
             return false;
         }
-        if (outputs.reportStrobe) strobed_.push_back({outputs, t});
+        if (outputs.reportStrobe) {
+            const ModelOutputs& o = outputs;
+            strobed_.push_back({o.timestamp, {o.magnitude, o.angle, o.frequency, o.rocof}, t - o.timestamp, false});
+        }
         if ((n + 1) % kProgressChunk == 0) onSamples(kProgressChunk);
     }
     onSamples(sampleCount % kProgressChunk);
     driver->finish();
-    collectModelReports(c, out);
+    collectReports(c, out);
     return true;
 }
 
-void CaseRunner::collectModelReports(const PlanCase& c, EstimatorReports& out) const {
+void CaseRunner::collectReports(const PlanCase& c, EstimatorReports& out) const {
     const PlanSettings& s = plan_.settings;
     out.ran = true;
     std::vector<const StrobedReport*> slots(static_cast<std::size_t>(c.reportCount), nullptr);
@@ -98,7 +135,7 @@ void CaseRunner::collectModelReports(const PlanCase& c, EstimatorReports& out) c
     const double spanStart = plan_.reportTime(c, c.firstReport) - halfInterval;
     const double spanEnd = plan_.reportTime(c, c.firstReport + c.reportCount - 1) + halfInterval;
     for (const StrobedReport& r : strobed_) {
-        const double timestamp = r.outputs.timestamp;
+        const double timestamp = r.timestamp;
         if (!std::isfinite(timestamp)) {
             ++out.offGrid;
             continue;
@@ -119,8 +156,11 @@ void CaseRunner::collectModelReports(const PlanCase& c, EstimatorReports& out) c
             ++out.missing;
             continue;
         }
-        const ModelOutputs& o = r->outputs;
-        out.reports.push_back({o.timestamp, {o.magnitude, o.angle, o.frequency, o.rocof}, r->sampleTime - o.timestamp});
+        if (r->flagged) {
+            ++out.flagged;
+            continue;
+        }
+        out.reports.push_back({r->timestamp, r->value, r->latency});
     }
 }
 

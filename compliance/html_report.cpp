@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "compliance/road_comparison.h"
 #include "compliance/summary_cells.h"
 #include "compliance/test_plan.h"
 #include "plot/svg_plot.h"
@@ -11,10 +12,10 @@
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-const char* const kEstimatorColour[kEstimatorCount] = {"#1f77b4", "#ff7f0e"};
+const char* const kEstimatorColour[kEstimatorCount] = {"#1f77b4", "#ff7f0e", "#2ca02c"};
 // Hues of the estimators' colours; the cases of one estimator are shades of
 // its hue, each line named in its tooltip.
-const double kEstimatorHue[kEstimatorCount] = {205.0, 28.0};
+const double kEstimatorHue[kEstimatorCount] = {205.0, 28.0, 120.0};
 
 const char* const kStyle =
     "body{font-family:sans-serif;margin:2em;max-width:1200px;color:#222}"
@@ -166,6 +167,21 @@ std::string htmlReport(const PlanResult& result, const std::string& modelName) {
     }
     html += "<span style=\"background:#d62728\"></span>limit (dashed)</p>\n";
     html += summaryHtml(result.summary);
+    const std::vector<RoadDifference> differences = compareRoads(result);
+    if (!differences.empty()) {
+        html += "<h2>Block only beside through the instrument</h2>\n<p>Road: " + escapeMarkup(roadLine(result)) +
+                "</p>\n<table><tr><th>Test</th><th>Figure</th><th>Block only</th><th>Through the instrument</th>"
+                "<th>Difference</th><th>Why</th></tr>\n";
+        for (const RoadDifference& d : differences) {
+            const std::vector<std::string> cells = roadDifferenceCells(d);
+            html += "<tr>";
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                html += (i + 1 == cells.size() ? "<td class=\"note\">" : "<td>") + escapeMarkup(cells[i]) + "</td>";
+            }
+            html += "</tr>\n";
+        }
+        html += "</table>\n";
+    }
     for (int t = 0; t < kPlanTestCount; ++t) {
         const PlanTest test = static_cast<PlanTest>(t);
         bool inPlan = false;

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "compliance/json_text.h"
+#include "compliance/road_comparison.h"
 #include "compliance/reference_estimator.h"
 
 namespace {
@@ -29,7 +30,14 @@ void addSettings(Json& doc, const PlanResult& result, const std::string& modelNa
         {"amplitude", 100.0},
         {"magnitudeConvention", "peak"},
         {"referenceFilterOrder", ReferenceEstimator(s.sampleRate, s.samplePeriod, s.nominalFrequency).order()},
+        {"road", result.road.empty() ? std::string("block") : result.road},
     };
+    if (!result.road.empty()) {
+        Json road = Json::object();
+        for (const auto& [name, value] : result.roadSettings) road[name] = value;
+        road["effects"] = result.roadEffects;
+        doc["settings"]["roadSettings"] = road;
+    }
     doc["run"] = Json{{"cases", static_cast<long long>(result.plan.cases.size())},
                       {"samples", result.samples},
                       {"elapsedSeconds", result.elapsedSeconds}};
@@ -61,6 +69,7 @@ void addSummary(Json& doc, const PlanSummary& summary) {
                {"estimator", estimatorName(row.estimator)},
                {"reports", row.reports},
                {"missing", row.missing},
+               {"flagged", row.flagged},
                {"pass", row.pass()}};
         addFigure(r, "tve", row.tve);
         addFigure(r, "fe", row.fe);
@@ -79,6 +88,7 @@ void addSummary(Json& doc, const PlanSummary& summary) {
                {"reports", row.reports},
                {"missing", row.missing},
                {"offGrid", row.offGrid},
+               {"flagged", row.flagged},
                {"pass", row.pass()}};
         addFigure(r, "latency", row.latency);
         latency.push_back(r);
@@ -135,7 +145,7 @@ void addCases(Json& doc, const PlanResult& result) {
                                                p.measured.rocof, p.tve, p.fe, p.rfe, p.latency}));
             }
             one[estimatorName(static_cast<Estimator>(e))] =
-                Json{{"missing", ev.missing}, {"offGrid", ev.offGrid}, {"reports", reports}};
+                Json{{"missing", ev.missing}, {"offGrid", ev.offGrid}, {"flagged", ev.flagged}, {"reports", reports}};
         }
         cases.push_back(one);
     }
@@ -150,6 +160,16 @@ std::string jsonReport(const PlanResult& result, const std::string& modelName) {
     addLimits(doc, result.plan);
     addSummary(doc, result.summary);
     addSteps(doc, result.summary);
+    Json comparison = Json::array();
+    for (const RoadDifference& d : compareRoads(result)) {
+        comparison.push_back(Json{{"test", std::string(d.key) == "latency" ? "latency" : planTestKey(d.test)},
+                                  {"figure", d.key},
+                                  {"block", d.block},
+                                  {"instrument", d.through},
+                                  {"rounding", d.rounding},
+                                  {"why", d.why}});
+    }
+    doc["comparison"] = comparison;
     addCases(doc, result);
     return jsonText(doc) + "\n";
 }

@@ -3,11 +3,12 @@
 #include <chrono>
 
 bool runPlan(const TestPlan& plan, const DriverFactory& makeDriver, bool runModel, bool runReference,
-             const PlanProgress& progress, PlanResult& result, std::string& error) {
+             const PlanProgress& progress, PlanResult& result, std::string& error,
+             const InstrumentRoad& instrument) {
     const auto started = std::chrono::steady_clock::now();
     result = PlanResult{};
     result.plan = plan;
-    CaseRunner runner(result.plan, makeDriver, runModel, runReference);
+    CaseRunner runner(result.plan, makeDriver, runModel, runReference, instrument);
     CaseMeasurements measurements;
     for (std::size_t i = 0; i < result.plan.cases.size(); ++i) {
         const PlanCase& c = result.plan.cases[i];

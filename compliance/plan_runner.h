@@ -18,6 +18,16 @@ struct PlanResult {
     PlanSummary summary;
     long long samples = 0;       // fed in all cases
     double elapsedSeconds = 0.0;  // wall-clock time of the run
+    // The road through the instrument, when the model also took it: its
+    // name ("sv") and settings as name and value, for the reports.
+    std::string road;
+    std::vector<std::pair<std::string, std::string>> roadSettings;
+    // What the road does to the signal beyond the frames' float32 rounding
+    // (quantisation, resampling, faults), one phrase each: the causes a
+    // difference between the two roads' figures is put down to.
+    std::vector<std::string> roadEffects;
+    bool roadResamples = false;
+    double roadSampleRate = 0.0;  // Hz, of the road's input (the merging unit's)
 };
 
 // Hears the samples fed since its last call and the case being run.
@@ -25,7 +35,9 @@ using PlanProgress = std::function<void(long long samples, const PlanCase& curre
 
 // False with `error` set when a case cannot be run; `result` then holds the
 // cases run so far but no summary.
+// With `instrument`, the model runs through it as well (Estimator::Instrument).
 bool runPlan(const TestPlan& plan, const DriverFactory& makeDriver, bool runModel, bool runReference,
-             const PlanProgress& progress, PlanResult& result, std::string& error);
+             const PlanProgress& progress, PlanResult& result, std::string& error,
+             const InstrumentRoad& instrument = {});
 
 #endif  // ORVANE_COMPLIANCE_PLAN_RUNNER_H

@@ -33,6 +33,7 @@ void summariseSteady(const TestPlan& plan, const std::vector<CaseResult>& result
         if (c.test != test) continue;
         const EvaluatedEstimator& ev = r.estimators[static_cast<int>(e)];
         row.missing += ev.missing;
+        row.flagged += ev.flagged;
         for (const EvaluatedReport& report : ev.reports) {
             const std::string where = atTime(c.label, report.time);
             row.tve.offer(report.tve, where);
@@ -67,6 +68,7 @@ void summariseSteps(const TestPlan& plan, const std::vector<CaseResult>& results
         }
         const EvaluatedEstimator& ev = r.estimators[static_cast<int>(e)];
         row.missing += ev.missing;
+        row.flagged += ev.flagged;
         for (const EvaluatedReport& report : ev.reports) {
             found->second.grid.push_back(
                 {report.relativeTime, report.tve, report.fe, report.rfe, steppedValue(c, report.measured)});
@@ -146,6 +148,7 @@ PlanSummary summarisePlan(const TestPlan& plan, const std::vector<CaseResult>& r
             const EvaluatedEstimator& ev = r.estimators[e];
             row.missing += ev.missing;
             row.offGrid += ev.offGrid;
+            row.flagged += ev.flagged;
             for (const EvaluatedReport& report : ev.reports) {
                 row.latency.offer(report.latency, atTime(plan.cases[r.caseIndex].label, report.time));
                 ++row.reports;

@@ -35,6 +35,7 @@ struct TestRow {
     Figure tveResponse, feResponse, rfeResponse, delay, overshoot;
     int reports = 0;   // counted reports evaluated
     int missing = 0;   // counted report instants without a report
+    int flagged = 0;   // counted reports flagged "do not use", kept out of the figures
     bool pass() const;
 };
 
@@ -54,6 +55,7 @@ struct LatencyRow {
     int reports = 0;
     int missing = 0;
     int offGrid = 0;
+    int flagged = 0;
     bool pass() const;
 };
 
@@ -61,7 +63,7 @@ struct PlanSummary {
     std::vector<TestRow> rows;
     std::vector<StepGroup> steps;
     std::vector<LatencyRow> latency;
-    bool estimatorRan[kEstimatorCount] = {false, false};
+    bool estimatorRan[kEstimatorCount] = {false, false, false};
 };
 
 // Whether every row of `estimator` passed (its figures, missing reports and

@@ -20,10 +20,13 @@ std::string worstNote(const Figure& f) {
     return "worst: " + f.where;
 }
 
-std::string missingNote(int missing, int offGrid) {
+std::string missingNote(int missing, int offGrid, int flagged) {
     std::string note;
     if (missing > 0) note = std::to_string(missing) + " report(s) missing";
     if (offGrid > 0) note += (note.empty() ? "" : ", ") + std::to_string(offGrid) + " off the report grid";
+    if (flagged > 0) {
+        note += (note.empty() ? "" : ", ") + std::to_string(flagged) + " flagged \"do not use\" (not in the figures)";
+    }
     return note;
 }
 
@@ -53,7 +56,7 @@ SummaryLine line(const TestRow& row, const std::vector<std::pair<const Figure*, 
         if (l.note.empty() && l.cells.back().fail) l.note = worstNote(*figure);
     }
     l.closest = closestNote(assessed, headers);
-    const std::string missing = missingNote(row.missing, 0);
+    const std::string missing = missingNote(row.missing, 0, row.flagged);
     if (!missing.empty()) l.note = missing + (l.note.empty() ? "" : "; " + l.note);
     return l;
 }
@@ -96,7 +99,7 @@ std::vector<SummaryTable> summaryTables(const PlanSummary& summary) {
         SummaryLine l{"Reporting latency", estimatorName(row.estimator), {cell(row.latency, 1e3)}, row.pass(), {}, {}};
         l.closest = closestNote({&row.latency}, latency.headers);
         if (l.cells.back().fail) l.note = worstNote(row.latency);
-        const std::string missing = missingNote(row.missing, row.offGrid);
+        const std::string missing = missingNote(row.missing, row.offGrid, row.flagged);
         if (!missing.empty()) l.note = missing + (l.note.empty() ? "" : "; " + l.note);
         latency.lines.push_back(std::move(l));
     }

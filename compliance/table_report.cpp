@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "compliance/road_comparison.h"
 #include "compliance/summary_cells.h"
 
 namespace {
@@ -22,6 +23,31 @@ std::string planHeadline(const PlanResult& result, const std::string& modelName)
                   result.elapsedSeconds);
     return text;
 }
+
+namespace {
+
+void writeComparison(std::FILE* out, const PlanResult& result) {
+    const std::vector<RoadDifference> differences = compareRoads(result);
+    if (differences.empty()) return;
+    std::vector<std::vector<std::string>> rows = {
+        {"Test", "Figure", "Block only", "Through the instrument", "Difference", "Why"}};
+    for (const RoadDifference& d : differences) rows.push_back(roadDifferenceCells(d));
+    std::vector<std::size_t> widths(rows[0].size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    }
+    std::fprintf(out, "\nBlock only beside through the instrument (%s)\n", roadLine(result).c_str());
+    for (auto row : rows) {
+        std::string text;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i + 1 < row.size()) pad(row[i], widths[i] + 2);
+            text += row[i];
+        }
+        std::fprintf(out, "%s\n", text.c_str());
+    }
+}
+
+}  // namespace
 
 void writeTableReport(std::FILE* out, const PlanResult& result, const std::string& modelName) {
     std::fprintf(out, "P-class compliance: %s\n", planHeadline(result, modelName).c_str());
@@ -56,5 +82,6 @@ void writeTableReport(std::FILE* out, const PlanResult& result, const std::strin
         print(header, {});
         for (std::size_t r = 0; r < rows.size(); ++r) print(rows[r], notes[r]);
     }
+    writeComparison(out, result);
     std::fprintf(out, "\n'!' marks a figure beyond its limit.\n");
 }

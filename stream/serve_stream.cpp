@@ -65,7 +65,7 @@ ServeStream::ServeStream(std::vector<ServeInput> inputs, double sampleRate, std:
     for (const ServeInput& road : inputs) {
         Input input;
         input.road = road;
-        input.quality = qualityTrackerFor(sampleRate);
+        input.block = PmuBlockStep(sampleRate);
         inputs_.push_back(input);
     }
 }
@@ -278,13 +278,19 @@ void ServeStream::stepFollowerSample(size_t k) {
     input.havePending = false;
     std::string problem;
     if (input.in.nominalFrequency != input.lastNominal) problem = nominalFrequencyProblem(input.in.nominalFrequency);
-    const bool restart = restartDue(input, input.road.source->sampleRestarts(), k);
-    if (problem.empty() && restart && !input.road.driver->restart()) {
-        problem = "did not start again: " + input.road.driver->error();
+    ReportQuality quality = 0;
+    if (problem.empty()) {
+        bool afterNonFinite = false;
+        const PmuBlockStep::Result result =
+            input.block.step(*input.road.driver, input.in, input.out, input.road.source->sampleQuality(),
+                             input.road.source->sampleRestarts(), quality, afterNonFinite);
+        if (afterNonFinite) noteNonFiniteRestart(input, k);
+        if (result == PmuBlockStep::Result::RestartFailed) {
+            problem = "did not start again: " + input.road.driver->error();
+        } else if (result == PmuBlockStep::Result::StepFailed) {
+            problem = input.road.driver->error();
+        }
     }
-    if (problem.empty() && !input.road.driver->step(input.in, input.out)) problem = input.road.driver->error();
-    const ReportQuality quality = input.quality.next(input.in, input.out, input.road.source->sampleQuality(), restart);
-    input.repeats.check(input.out, quality);
     if (problem.empty() && input.out.reportStrobe) {
         problem = framer_.takeReport(k, input.out, input.in.reportRate, input.in.nominalFrequency, quality).problem;
     }
@@ -328,22 +334,11 @@ void ServeStream::drainFeed() {
     }
 }
 
-bool ServeStream::restartDue(Input& input, bool sourceRestart, size_t block) {
-    const bool finite =
-        std::isfinite(input.in.phase[0]) && std::isfinite(input.in.phase[1]) && std::isfinite(input.in.phase[2]);
-    bool restart = sourceRestart;
-    if (input.poisoned && finite) {
-        // The frequency tracker keeps a non-finite value for good; only a
-        // fresh start clears it, as after an outage of a live stream.
-        restart = true;
-        if (++nonFiniteRestarts_ <= 5) {
-            log_(blockName(block) + " (" + input.road.source->name() + "): the block started afresh at time " +
-                 describeTime(input.in.time) + " after non-finite input; its reports since were flagged");
-        }
+void ServeStream::noteNonFiniteRestart(const Input& input, size_t block) {
+    if (++nonFiniteRestarts_ <= 5) {
+        log_(blockName(block) + " (" + input.road.source->name() + "): the block started afresh at time " +
+             describeTime(input.in.time) + " after non-finite input; its reports since were flagged");
     }
-    if (restart) input.poisoned = false;
-    if (!finite) input.poisoned = true;
-    return restart;
 }
 
 bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
@@ -357,14 +352,16 @@ bool ServeStream::stepTaken(ReportQuality quality, bool restart) {
         }
         lead.lastNominal = lead.in.nominalFrequency;
     }
-    const bool restartNow = restartDue(lead, restart, 0);
-    const bool restarted = !restartNow || lead.road.driver->restart();
-    if (!restarted || !lead.road.driver->step(lead.in, lead.out)) {
-        return fail(FaultKind::Failed, describeBlockFailure(source.name(), restarted ? "stopped" : "did not start again", samples_ + 1,
-                                            lead.in.time, lead.road.driver->error()));
+    ReportQuality word = 0;
+    bool afterNonFinite = false;
+    const PmuBlockStep::Result result =
+        lead.block.step(*lead.road.driver, lead.in, lead.out, quality, restart, word, afterNonFinite);
+    if (afterNonFinite) noteNonFiniteRestart(lead, 0);
+    if (result != PmuBlockStep::Result::Stepped) {
+        return fail(FaultKind::Failed, describeBlockFailure(source.name(),
+                                            result == PmuBlockStep::Result::StepFailed ? "stopped" : "did not start again",
+                                            samples_ + 1, lead.in.time, lead.road.driver->error()));
     }
-    const ReportQuality word = lead.quality.next(lead.in, lead.out, quality, restartNow);
-    lead.repeats.check(lead.out, word);
     ++samples_;
     // The other blocks step the same sample instant before the frame goes.
     for (size_t k = 1; k < inputs_.size(); ++k) stepFollower(k);

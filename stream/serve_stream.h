@@ -30,6 +30,7 @@
 #include "net/tcp_server.h"
 #include "net/udp_socket.h"
 #include "stream/model_road.h"
+#include "stream/pmu_block_step.h"
 #include "stream/run_loop.h"
 #include "stream/sv_capture.h"
 
@@ -126,16 +127,12 @@ private:
         bool havePending = false;  // `in` holds a sample not yet stepped
         bool ended = false;
         double lastNominal = 0.0;
-        // Makes the quality word of each of this block's samples.
-        ReportQualityTracker quality;
-        // A non-finite phase reached the block: its filters hold it until
-        // it starts again, which it does at the next finite sample.
-        bool poisoned = false;
-        RepeatedReportGuard repeats;
+        // Restarts, the quality word of each of this block's samples and
+        // repeated reports.
+        PmuBlockStep block{0.0};
     };
-    // Whether the block of `input` starts afresh before its sample in `in`:
-    // the source says so, or the block took a non-finite phase since.
-    bool restartDue(Input& input, bool sourceRestart, size_t block);
+    // Logs the first few fresh starts after non-finite input.
+    void noteNonFiniteRestart(const Input& input, size_t block);
     uint64_t nonFiniteRestarts_ = 0;
 
     // Seconds by which block k's pending sample lies after the lead's, on

@@ -56,28 +56,16 @@ private:
 
 std::unique_ptr<OpenedInput> openSvInput(const std::string& path, bool live, const InputSettings& settings,
                                          std::string& buildTag, std::string& error) {
-    std::unique_ptr<SvSampleSource> source;
-    if (live) {
-        std::unique_ptr<PacketReader> packets = openCaptureInterface(path, error);
-        if (!packets) return nullptr;
-        source = SvSampleSource::open(std::move(packets), path, settings.sv, error);
-    } else {
-        source = SvSampleSource::openFile(path, settings.sv, error);
-    }
+    std::unique_ptr<PacketReader> packets = live ? openCaptureInterface(path, error) : openCaptureFile(path, error);
+    if (!packets) return nullptr;
+    double epochShift = 0.0;
+    std::unique_ptr<SvGapBridge> bridge;
+    std::unique_ptr<SvSampleSource> source = prepareSvStream(std::move(packets), path, live, settings.sv,
+                                                             settings.ports, buildTag, epochShift, bridge, error);
     if (!source) return nullptr;
-    if (live) source->setLive();
-    if (buildTag == "auto") buildTag = buildTagForRate(source->streamRate());
-    const SampleRateBuild* build = buildByTag(buildTag);
-    if (build == nullptr) {
-        error = "unknown build '" + buildTag + "'";
-        return nullptr;
-    }
-    if (!source->prepare(build->fs, settings.ports, error)) return nullptr;
-    auto bridge = std::make_unique<SvGapBridge>(source->streamRate(), settings.ports.nominalFrequency);
-    source->setGapFiller(bridge.get());
     SourceFacts facts;
     facts.description = "capture " + path;
-    facts.epochShift = static_cast<double>(source->midnight());
+    facts.epochShift = epochShift;
     facts.inputRate = source->streamRate();
     facts.rateHow = settings.sv.rate > 0                ? "as given"
                     : source->stream().rateEstimated() ? "smpCnt's pace over the capture clock (an estimate)"
@@ -87,6 +75,26 @@ std::unique_ptr<OpenedInput> openSvInput(const std::string& path, bool live, con
     }
     SvSampleSource* sv = source.get();
     return std::make_unique<SvInput>(sv, std::move(source), std::move(facts), std::move(bridge));
+}
+
+std::unique_ptr<SvSampleSource> prepareSvStream(std::unique_ptr<PacketReader> packets, const std::string& name,
+                                                bool live, const SvStreamOptions& options, const ModelInputs& ports,
+                                                std::string& buildTag, double& epochShift,
+                                                std::unique_ptr<SvGapBridge>& bridge, std::string& error) {
+    std::unique_ptr<SvSampleSource> source = SvSampleSource::open(std::move(packets), name, options, error);
+    if (!source) return nullptr;
+    if (live) source->setLive();
+    if (buildTag == "auto") buildTag = buildTagForRate(source->streamRate());
+    const SampleRateBuild* build = buildByTag(buildTag);
+    if (build == nullptr) {
+        error = "unknown build '" + buildTag + "'";
+        return nullptr;
+    }
+    if (!source->prepare(build->fs, ports, error)) return nullptr;
+    bridge = std::make_unique<SvGapBridge>(source->streamRate(), ports.nominalFrequency);
+    source->setGapFiller(bridge.get());
+    epochShift = static_cast<double>(source->midnight());
+    return source;
 }
 
 std::vector<std::string> svStreamNotes(const SvSampleSource& source, const SvGapBridge* bridge) {

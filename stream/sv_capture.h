@@ -53,6 +53,15 @@ private:
 std::unique_ptr<OpenedInput> openSvInput(const std::string& path, bool live, const InputSettings& settings,
                                          std::string& buildTag, std::string& error);
 
+// The stream itself from frames of any reader, named `name`, prepared the
+// same way; `live` takes the resampler's live setting, as a stream from an
+// interface does. `epochShift` receives the seconds from 1970 to its
+// midnight, `bridge` the gap bridge set on it (it must outlive the source).
+std::unique_ptr<SvSampleSource> prepareSvStream(std::unique_ptr<PacketReader> packets, const std::string& name,
+                                                bool live, const SvStreamOptions& options, const ModelInputs& ports,
+                                                std::string& buildTag, double& epochShift,
+                                                std::unique_ptr<SvGapBridge>& bridge, std::string& error);
+
 // What the stream went through, one line each: the stream taken, samples
 // lost, duplicated, reordered, late, flagged by quality; every kind of
 // malformed frame with its count and first place; samples bridged; why the

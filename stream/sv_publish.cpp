@@ -22,6 +22,21 @@ std::unique_ptr<SampleSource> openPublishInput(const SvPublishInput& input, doub
     return recording;
 }
 
+void svFirstSampleAt(double time, double epochShift, uint32_t rate, int64_t& startSecond, uint64_t& firstSample) {
+    startSecond = static_cast<int64_t>(std::floor(time + epochShift));
+    // A signal or recording starting at 80000.37 s is smpCnt 0.37 x rate of
+    // second 80000, not smpCnt 0 (which would move every sample 0.37 s
+    // early).
+    firstSample = 0;
+    if (rate == 0) return;
+    const double within = time + epochShift - static_cast<double>(startSecond);
+    firstSample = static_cast<uint64_t>(std::llround(within * rate));
+    if (firstSample >= rate) {
+        firstSample -= rate;
+        ++startSecond;
+    }
+}
+
 namespace {
 
 void sleepUntil(int64_t second, int64_t nanoseconds, const volatile std::sig_atomic_t& stop) {
@@ -46,19 +61,9 @@ FaultKind publishSvStream(SampleSource& source, double epochShift, const SvPubli
         return FaultKind::BadInput;
     }
     const bool live = !target.interface.empty();
-    int64_t startSecond = static_cast<int64_t>(std::floor(in.time + epochShift));
-    // The first sample keeps its instant within its second: a signal or
-    // recording starting at 80000.37 s is smpCnt 0.37 x rate of second
-    // 80000, not smpCnt 0 (which would move every sample 0.37 s early).
+    int64_t startSecond = 0;
     uint64_t firstSample = 0;
-    if (!live && options.rate > 0) {
-        const double within = in.time + epochShift - static_cast<double>(startSecond);
-        firstSample = static_cast<uint64_t>(std::llround(within * options.rate));
-        if (firstSample >= options.rate) {
-            firstSample -= options.rate;
-            ++startSecond;
-        }
-    }
+    if (!live) svFirstSampleAt(in.time, epochShift, options.rate, startSecond, firstSample);
     if (live) {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);

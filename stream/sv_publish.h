@@ -29,6 +29,10 @@ struct SvPublishInput {
 std::unique_ptr<SampleSource> openPublishInput(const SvPublishInput& input, double rate, double& epochShift,
                                                std::string& error);
 
+// The second (since 1970) and smpCnt at `rate` of a first sample at
+// `time` + `epochShift`: it keeps its instant within its second.
+void svFirstSampleAt(double time, double epochShift, uint32_t rate, int64_t& startSecond, uint64_t& firstSample);
+
 struct SvPublishTarget {
     std::string interface;  // live, in real time, when set
     std::string pcapPath;   // else into this capture file

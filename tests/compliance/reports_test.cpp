@@ -12,6 +12,7 @@
 #include "compliance/json_text.h"
 #include "compliance/plan_runner.h"
 #include "compliance/summary_cells.h"
+#include "compliance/road_comparison.h"
 #include "compliance/table_report.h"
 #include "tests/compliance/plan_fixtures.h"
 
@@ -147,6 +148,47 @@ TEST(JsonText, EscapesTextWritesNonFiniteAsNullAndKeepsSeventeenDigits) {
     EXPECT_EQ(jsonText(doc),
               "{\"text\":\"a \\\"quote\\\", a \\\\ and a\\nline\\u0001\",\"nan\":null,\"inf\":null,"
               "\"exact\":0.10000000000000001,\"whole\":100,\"list\":[1,true,{}]}");
+}
+
+// The comparison of the two roads: a figure moved by no more than float32
+// rounding says so, one moved further names the road's effects (and the
+// resampler's for harmonics), and nothing is compared when the model did
+// not take the instrument's road.
+TEST(RoadComparison, DifferencesBeyondFloat32RoundingNameTheRoadsEffects) {
+    PlanResult r = smallRun();
+    EXPECT_TRUE(compareRoads(r).empty());
+    r.roadEffects = {"quantisation"};
+    r.roadResamples = true;
+    std::vector<TestRow> through;
+    for (const TestRow& row : r.summary.rows) {
+        if (row.estimator != Estimator::Model) continue;
+        TestRow copy = row;
+        copy.estimator = Estimator::Instrument;
+        if (copy.test == PlanTest::Harmonics) copy.tve.value += 1e-5;   // beyond rounding
+        if (copy.test == PlanTest::FrequencyRange) copy.fe.value += 1e-7;  // within it
+        through.push_back(copy);
+    }
+    r.summary.rows.insert(r.summary.rows.end(), through.begin(), through.end());
+    r.summary.estimatorRan[static_cast<int>(Estimator::Instrument)] = true;
+    const struct {
+        PlanTest test;
+        const char* key;
+        const char* why;
+    } expected[] = {
+        {PlanTest::FrequencyRange, "fe", "within the frames' rounding (float32 values, timestamps to 1 us)"},
+        {PlanTest::Harmonics, "tve", "larger through the instrument: quantisation; harmonics above"},
+        {PlanTest::PhaseStep, "tveResponse", "within the frames' rounding (float32 values, timestamps to 1 us)"},
+    };
+    const std::vector<RoadDifference> differences = compareRoads(r);
+    for (const auto& e : expected) {
+        bool found = false;
+        for (const RoadDifference& d : differences) {
+            if (d.test != e.test || std::string(d.key) != e.key) continue;
+            found = true;
+            EXPECT_EQ(d.why.rfind(e.why, 0), 0u) << d.key << ": " << d.why;
+        }
+        EXPECT_TRUE(found) << e.key;
+    }
 }
 
 }  // namespace
