@@ -20,11 +20,15 @@ fi
 
 tmp="$(mktemp -d)"
 installed=no
+touched=no
 cleanup() {
   status=$?
   if [ "$installed" = yes ]; then
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq orvane >/dev/null 2>&1 || dpkg --remove orvane || true
   fi
+  # dpkg keeps a removed package's record (its maintainer scripts); the
+  # machine is left as it was found.
+  [ "$touched" = yes ] && { dpkg --purge orvane >/dev/null 2>&1 || true; }
   rm -rf "$tmp"
   exit $status
 }
@@ -38,6 +42,7 @@ echo "test-deb-install: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB; Depen
 files="$(dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | grep -v '/$')"
 
 installed=yes
+touched=yes
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" > "$tmp/apt.log" 2>&1 ||
   { cat "$tmp/apt.log"; fail "apt-get install"; }
 
@@ -59,6 +64,7 @@ cd /
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq orvane > "$tmp/apt.log" 2>&1 ||
   { cat "$tmp/apt.log"; fail "apt-get remove"; }
 installed=no
+dpkg --purge orvane >/dev/null 2>&1 || true
 left=()
 while IFS= read -r f; do [ -e "$f" ] && left+=("$f"); done <<< "$files"
 for folder in /usr/lib/orvane /usr/lib/python3/dist-packages/orvane /usr/share/doc/orvane; do
