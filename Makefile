@@ -9,8 +9,11 @@ BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 .PHONY: all deps configure demo test test-fast docs sanitize fuzz bench clean python-path deb wheel
 
-# PYTHON_PATH=no leaves the user's Python alone (see python-path).
-PYTHON_PATH ?= yes
+# PYTHON_PATH=yes also points the user's Python at this build (see
+# python-path), a developer's convenience; by default the user's Python is
+# left alone: the package is used from the wheel or the Debian package
+# (make wheel, make deb), or with PYTHONPATH=build/python.
+PYTHON_PATH ?= no
 
 all: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
