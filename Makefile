@@ -7,10 +7,13 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-.PHONY: all deps configure demo test test-fast docs sanitize fuzz bench clean python-path
+.PHONY: all deps configure demo test test-fast docs sanitize fuzz bench clean python-path deb wheel
 
-# PYTHON_PATH=no leaves the user's Python alone (see python-path).
-PYTHON_PATH ?= yes
+# PYTHON_PATH=yes also points the user's Python at this build (see
+# python-path), a developer's convenience; by default the user's Python is
+# left alone: the package is used from the wheel or the Debian package
+# (make wheel, make deb), or with PYTHONPATH=build/python.
+PYTHON_PATH ?= no
 
 all: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -32,6 +35,19 @@ demo: all
 
 test: all
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian packages build/orvane_VERSION_ARCH.deb (tool, deliverables,
+# Python package, man pages, completion) and orvane-octave_*.deb (the
+# Octave builds); Depends computed by dpkg-shlibdeps (dpkg-dev).
+deb: all
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -l $(BUILD_DIR)/*.deb
+
+# The wheel of the Python package, build/orvane-VERSION-*.whl (compiled
+# module, host and deliverables inside), built offline with Debian's
+# setuptools: pip install --no-index it into a virtual environment.
+wheel: all
+	bash packaging/build-wheel.sh $(BUILD_DIR)
 
 # The unit label only: in-process code and the deliverables, no tool, no
 # socket, no browser (tests/CMakeLists.txt says how a file is labelled).

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/completion.h"
 #include "cli/options.h"
 #include "stream/stop_request.h"
 
@@ -177,6 +178,13 @@ int main(int argc, char** argv) {
     // values such as -inf as written.
     root.allow_extras();
     for (const Command& c : commands) c.app->allow_extras();
+    // Hidden: the bash completion script, written from these tables when
+    // the package is built (share/bash-completion/completions/orvane).
+    if (argc == 3 && std::string(argv[1]) == "--completion") {
+        if (std::string(argv[2]) != "bash") return usageError("--completion: only 'bash' is written");
+        std::fputs(bashCompletion(root, commands).c_str(), stdout);
+        return 0;
+    }
 
     // Named before parsing, so that notes given while options are read
     // already say which command they belong to.

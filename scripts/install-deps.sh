@@ -34,6 +34,12 @@ packages+=(python3 python3-dev pybind11-dev python3-pybind11 python3-numpy pytho
 # it from docs/; its YAML module also writes the build's own mkdocs.yml.
 packages+=(mkdocs python3-yaml)
 
+# Packages (make deb, make wheel): dpkg-dev gives dpkg-shlibdeps, which
+# computes the Debian package's Depends from its binaries; help2man writes
+# the man pages from each command's --help; setuptools, wheel and pip build
+# the wheel offline, and venv (with pip) installs it in its test.
+packages+=(dpkg-dev help2man python3-setuptools python3-wheel python3-pip python3-venv)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

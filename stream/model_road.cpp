@@ -25,7 +25,15 @@ std::string builtDeliverablePath(const std::string& fileName) {
     std::error_code failure;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", failure);
     if (failure) return fileName;
-    return (executable.parent_path() / fileName).string();
+    // Beside the tool in the build folder; ../lib/orvane beside bin/ in an
+    // installed or unpacked tree, wherever its prefix lies. Missing from
+    // both: the path beside the tool, so that the load error names it.
+    const std::filesystem::path beside = executable.parent_path() / fileName;
+    const std::filesystem::path installed = executable.parent_path().parent_path() / "lib" / "orvane" / fileName;
+    if (!std::filesystem::exists(beside, failure) && std::filesystem::exists(installed, failure)) {
+        return installed.string();
+    }
+    return beside.string();
 }
 
 bool checkDriverRate(BlockDriver& driver, const DriverChoice& choice, const SampleRateBuild& build,

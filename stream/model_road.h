@@ -32,7 +32,8 @@ struct DriverChoice {
 };
 
 // The built deliverable with this file name, found next to the running
-// executable (both land in the build directory).
+// executable (both land in the build directory), else in ../lib/orvane
+// from the executable's folder (an installed or unpacked package).
 std::string builtDeliverablePath(const std::string& fileName);
 
 // Null, with `error` set, when the driver cannot be made (unknown build,

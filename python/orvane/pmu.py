@@ -100,24 +100,31 @@ def build_rate(build: str) -> float:
 def deliverable_path(build: str) -> str:
     """Path of a build's deliverable (``Orvane_10kHz_sf.mexa64`` ...).
 
-    Looked for next to this package first, then in the build directory the
-    package was built in (or ``$ORVANE_BUILD_DIR`` when set).
+    Looked for next to this package first (a wheel), then where an
+    installation puts the deliverables relative to the package
+    (``/usr/lib/orvane`` beside ``/usr/lib/python3/dist-packages``), then in
+    ``$ORVANE_BUILD_DIR`` when set, then in the build directory the package
+    was built in.
 
     Raises
     ------
     FileNotFoundError
-        When neither place holds it.
+        When no place holds it.
     """
     name = _orvane.build_info(build)["sfunction"] + ".mexa64"
-    places = [Path(__file__).resolve().parent]
+    here = Path(__file__).resolve().parent
+    places = [here]
+    if getattr(_build_info, "DELIVERABLES_FROM_PACKAGE", ""):
+        places.append((here / _build_info.DELIVERABLES_FROM_PACKAGE).resolve())
     if os.environ.get("ORVANE_BUILD_DIR"):
         places.append(Path(os.environ["ORVANE_BUILD_DIR"]))
-    places.append(Path(_build_info.BUILD_DIR))
+    if _build_info.BUILD_DIR:
+        places.append(Path(_build_info.BUILD_DIR))
     for place in places:
         if (place / name).is_file():
             return str(place / name)
-    raise FileNotFoundError(f"{name}: not found next to the orvane package ({places[0]}) nor in the build "
-                            f"directory ({places[-1]}); build it with make")
+    raise FileNotFoundError(f"{name}: not found in {', '.join(str(p) for p in places)}; build it with make, "
+                            "or install the orvane package")
 
 
 @dataclass
