@@ -86,7 +86,11 @@ FileOutcome runSource(SampleSource& source, const DriverChoice& choice, const st
         warn("orvane run: " + describeRun(summary));
     }
     InputWatch watch(source, build->fs);
-    const RunOutcome run = runSamples(watch, *driver, sinks, progress, qualityTrackerFor(*build));
+    ReportQualityTracker quality = qualityTrackerFor(*build);
+    // A recorder whose clock says it was not locked (time quality code F):
+    // every report's time rests on it, and every output says so.
+    quality.setUnsynchronised(facts.clockQuality == 0xF);
+    const RunOutcome run = runSamples(watch, *driver, sinks, progress, quality);
     for (const std::string& warning : watch.warnings(run.fault == FaultKind::None)) warn(warning);
     FileOutcome outcome;
     outcome.fault = run.fault;

@@ -25,6 +25,9 @@ public:
     // strobe cleared. The driver's error() says why on failure.
     Result step(BlockDriver& driver, const ModelInputs& in, ModelOutputs& out, ReportQuality sourceQuality,
                 bool sourceRestart, ReportQuality& word, bool& afterNonFinite);
+    // Every word carries the unsynchronised bit: the input's clock says it
+    // was not locked (a recorder's time quality code F).
+    void setUnsynchronised(bool unsynchronised) { quality_.setUnsynchronised(unsynchronised); }
 
 private:
     ReportQualityTracker quality_;

@@ -62,10 +62,11 @@ ServeStream::ServeStream(std::vector<ServeInput> inputs, double sampleRate, std:
       streamIdCode_(streamIdCode),
       paced_(paced),
       log_(std::move(log)) {
-    for (const ServeInput& road : inputs) {
+    for (size_t k = 0; k < inputs.size(); ++k) {
         Input input;
-        input.road = road;
+        input.road = inputs[k];
         input.block = PmuBlockStep(sampleRate);
+        if (k < blockSettings_.size()) input.block.setUnsynchronised(!blockSettings_[k].synchronised);
         inputs_.push_back(input);
     }
 }

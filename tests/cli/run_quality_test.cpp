@@ -15,8 +15,10 @@
 #include "io/c37118/frame_assembler.h"
 #include "io/c37118/report_framer.h"
 #include "io/comtrade/cfg_parser.h"
+#include "io/comtrade/comtrade_writer.h"
 #include "io/hdf5/hdf5_file.h"
 #include "io/report_quality.h"
+#include "tests/io/comtrade_fixtures.h"
 #include "tests/support/tool_process.h"
 
 namespace {
@@ -139,5 +141,25 @@ TEST(RunQuality, EveryOutputCarriesTheSameWordAtARealTime) {
         EXPECT_NE(readWholeFile(page).find("\"flagged_reports\":" + std::to_string(doNotUse) + ","),
                   std::string::npos)
             << file;
+    }
+}
+
+// A recorder whose clock says it was not locked (time quality code F): every
+// report of it says unsynchronised, in the files as in STAT; a locked one's
+// reports do not.
+TEST(RunQuality, AnUnlockedRecordersClockIsToldInEveryReport) {
+    ScratchDirectory scratch("unlocked");
+    for (const int code : {0xF, 0}) {
+        SyntheticRecording r = threePhaseRecording(DataFormat::Ascii, 4000.0, 4000);
+        r.config.timeQuality = code;
+        const std::string stem = scratch.file("rec" + std::to_string(code));
+        ASSERT_TRUE(writeComtrade(stem, r.config, r.data));
+        const std::string csv = stem + ".csv";
+        ASSERT_EQ(runTool("run --comtrade '" + stem + ".cfg' --reports-only --quality --output '" + csv + "'", scratch)
+                      .status,
+                  0);
+        const std::vector<int> words = csvWords(csv);
+        ASSERT_FALSE(words.empty());
+        for (const int w : words) EXPECT_EQ((w & kQualityUnsynchronised) != 0, code == 0xF) << "code " << code;
     }
 }
