@@ -5,7 +5,7 @@
 SteadySecond steadySecond(const SampleRateBuild& build, double frequency) {
     SteadySecond second;
     second.samples = static_cast<std::size_t>(build.fs);
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.frequency = frequency;
     ThreePhaseSignal signal(spec);
     second.phases.resize(3 * second.samples);

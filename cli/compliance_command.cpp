@@ -133,7 +133,7 @@ int complianceCommand(ComplianceOptions& o) {
         if (!SvPublisher::check(sv.publisher, error)) throw UsageError(error);
         road = std::make_unique<SvThroughRoad>(sv);
         SvThroughRoad* r = road.get();
-        instrument = [r](const ThreePhaseSignalSpec& signal, double start, double end, BlockDriver& driver,
+        instrument = [r](const ThreePhaseSignalParameters& signal, double start, double end, BlockDriver& driver,
                          const InstrumentFrame& received, std::string& e) {
             return r->run(signal, start, end, driver, received, e);
         };

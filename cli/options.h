@@ -19,7 +19,7 @@
 #include "signals/built_in_signals.h"
 #include "io/input_checks.h"
 #include "stream/fault.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 
 // A command: its subcommand and what runs it once the options are read.
 struct Command {

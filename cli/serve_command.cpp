@@ -24,15 +24,15 @@ struct ServeOptions {
     SvOptions svOptions;
     std::string listen = "127.0.0.1:4712";
     std::optional<std::string> udp, udpTo;
-    UdpRoads roads;
+    UdpTransports roads;
     int64_t ttl = 1;
     bool noPace = false;
     RecordingOptions recording;
     std::vector<CLI::Option*> portOptions, shapeOptions;
 };
 
-UdpRoads udpRoads(const ServeOptions& o) {
-    UdpRoads roads = o.roads;
+UdpTransports udpTransports(const ServeOptions& o) {
+    UdpTransports roads = o.roads;
     roads.ttl = static_cast<int>(o.ttl);
     std::string error;
     HostPort address;
@@ -86,7 +86,7 @@ int serveCommand(ServeOptions& o) {
     HostPort listenAddress;
     std::string error;
     if (!parseHostPort(o.listen, "--listen", listenAddress, error)) throw UsageError(error);
-    const UdpRoads roads = udpRoads(o);
+    const UdpTransports roads = udpTransports(o);
     if (o.in.choice.buildTag == "auto" && (blocks != 1 || !o.in.inputs[0].kind->ownRate)) {
         throw UsageError("--build auto needs one input, a file or --sv (a signal has no rate of its own)");
     }

@@ -29,7 +29,7 @@ const char* estimatorName(Estimator estimator);  // "model", "reference", "instr
 // the newest input the instrument had taken when it made the frame. False,
 // with `error` set, when the road fails.
 using InstrumentFrame = std::function<void(const DataFrame& frame, uint32_t timeBase, double newestInput)>;
-using InstrumentRoad = std::function<bool(const ThreePhaseSignalSpec& signal, double start, double end,
+using InstrumentRoad = std::function<bool(const ThreePhaseSignalParameters& signal, double start, double end,
                                           BlockDriver& driver, const InstrumentFrame& received, std::string& error)>;
 
 // Makes a fresh driver for the model under test; null with `error` set when

@@ -62,7 +62,7 @@ std::string steadyPlots(const PlanResult& result, PlanTest test) {
     std::string html = "<div class=\"plots\">\n";
     for (const Quantity& q : quantities) {
         if (std::isnan(q.limit)) continue;
-        PlotSpec plot{std::string(q.title) + " (" + q.unit + ")", "s since the first counted report",
+        SvgPlotContent plot{std::string(q.title) + " (" + q.unit + ")", "s since the first counted report",
                       std::string(q.title) + " " + q.unit, true, q.limit * q.scale, kNone, {}, {}};
         for (int e = 0; e < kEstimatorCount; ++e) {
             int count = 0;
@@ -112,7 +112,7 @@ std::string stepPlots(const PlanResult& result, PlanTest test) {
     const double window = 0.1;
     std::string html = "<div class=\"plots\">\n";
     for (const Quantity& q : quantities) {
-        PlotSpec plot{std::string(q.title) + " (" + q.unit + ")", "ms from the step (equivalent time)",
+        SvgPlotContent plot{std::string(q.title) + " (" + q.unit + ")", "ms from the step (equivalent time)",
                       std::string(q.title) + " " + q.unit, q.logY, q.limit * q.scale, 0.0, {}, {}};
         for (const StepGroup& g : result.summary.steps) {
             if (g.test != test) continue;

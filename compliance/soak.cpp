@@ -145,7 +145,7 @@ SoakResult runSoak(const SoakSettings& s, BlockDriver& driver, double sampleRate
                    const SoakObserver& observer) {
     // The frequency wander is a slow phase modulation: a deviation of
     // `wander` Hz needs a depth of wander/fm radians at fm = 1/period.
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.amplitude = kSoakAmplitude;
     spec.frequency = kSoakNominalFrequency;
     spec.pmFrequency = 1.0 / s.wanderPeriod;

@@ -37,8 +37,8 @@ class PlanBuilder {
 public:
     explicit PlanBuilder(TestPlan& plan) : plan_(plan), s_(plan.settings) {}
 
-    ThreePhaseSignalSpec baseSignal(double frequency) const {
-        ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters baseSignal(double frequency) const {
+        ThreePhaseSignalParameters spec;
         spec.amplitude = kRatedAmplitude;
         spec.frequency = frequency;
         spec.phase = 0.0;
@@ -48,14 +48,14 @@ public:
 
     // A case whose reports count from the end of the settling time on, for
     // `evaluation` seconds (rounded up to whole reports).
-    void addSettled(PlanTest test, std::string label, double parameter, const ThreePhaseSignalSpec& signal,
+    void addSettled(PlanTest test, std::string label, double parameter, const ThreePhaseSignalParameters& signal,
                     double evaluation) {
         const int first = static_cast<int>(std::lround(kSettleTime * s_.reportRate));
         const int count = std::max(1, static_cast<int>(std::ceil(evaluation * s_.reportRate - 1e-9)));
         add(test, std::move(label), parameter, signal, first, count, -1);
     }
 
-    void add(PlanTest test, std::string label, double parameter, const ThreePhaseSignalSpec& signal, int first,
+    void add(PlanTest test, std::string label, double parameter, const ThreePhaseSignalParameters& signal, int first,
              int count, int stepPosition) {
         PlanCase c{test, std::move(label), parameter, signal, first, std::max(0, count), 0.0, stepPosition};
         // Run on past the last counted report so that a late report is still
@@ -184,7 +184,7 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
 
     const std::vector<double> percents = quick ? std::vector<double>{80.0, 120.0} : sweep(80.0, 120.0, 10.0);
     for (double percent : percents) {
-        ThreePhaseSignalSpec spec = b.baseSignal(f0);
+        ThreePhaseSignalParameters spec = b.baseSignal(f0);
         spec.amplitude = kRatedAmplitude * percent / 100.0;
         b.addSettled(PlanTest::MagnitudeRange, format("%.0f %% of rated", percent), percent, spec, kEvaluationTime);
     }
@@ -196,7 +196,7 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
         for (int h = 2; h <= kHighestHarmonic; ++h) orders.push_back(h);
     }
     for (int h : orders) {
-        ThreePhaseSignalSpec spec = b.baseSignal(f0);
+        ThreePhaseSignalParameters spec = b.baseSignal(f0);
         spec.harmonics.push_back(Harmonic{h, kHarmonicFraction, 0.0});
         b.addSettled(PlanTest::Harmonics, format("h = %.0f", h), h, spec, kEvaluationTime);
     }
@@ -214,14 +214,14 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
         for (int k = 1; k <= steps; ++k) modulations.push_back(k * kModulationStep);
     }
     for (double fm : modulations) {
-        ThreePhaseSignalSpec spec = b.baseSignal(f0);
+        ThreePhaseSignalParameters spec = b.baseSignal(f0);
         spec.amDepth = kAmDepth;
         spec.amFrequency = fm;
         b.addSettled(PlanTest::AmplitudeModulation, format("fm = %.1f Hz", fm), fm, spec,
                      std::max(kEvaluationTime, 1.0 / fm));
     }
     for (double fm : modulations) {
-        ThreePhaseSignalSpec spec = b.baseSignal(f0);
+        ThreePhaseSignalParameters spec = b.baseSignal(f0);
         spec.pmDepth = kPmDepth;
         spec.pmFrequency = fm;
         b.addSettled(PlanTest::PhaseModulation, format("fm = %.1f Hz", fm), fm, spec,
@@ -232,7 +232,7 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
     // less than 2/Fs from either end of the ramp do not count (a report
     // exactly 2/Fs away does).
     for (double rate : {kRampRate, -kRampRate}) {
-        ThreePhaseSignalSpec spec = b.baseSignal(rate > 0.0 ? f0 - kFrequencySpan : f0 + kFrequencySpan);
+        ThreePhaseSignalParameters spec = b.baseSignal(rate > 0.0 ? f0 - kFrequencySpan : f0 + kFrequencySpan);
         const double duration = 2.0 * kFrequencySpan / kRampRate;
         spec.rampRate = rate;
         spec.rampStart = t0 + kSettleTime;
@@ -272,7 +272,7 @@ TestPlan makeTestPlan(const PlanSettings& settings) {
     plan.settings.stepPositions = positions;
     for (const StepKind& kind : kinds) {
         for (int p = 0; p < positions; ++p) {
-            ThreePhaseSignalSpec spec = b.baseSignal(f0);
+            ThreePhaseSignalParameters spec = b.baseSignal(f0);
             spec.stepTime = b.stepInstant(stepBase + p / (positions * fs));
             spec.magnitudeStep = kind.magnitudeStep;
             spec.phaseStep = kind.phaseStep;

@@ -63,7 +63,7 @@ struct PlanCase {
     PlanTest test;
     std::string label;      // what distinguishes the case: "f = 48.25 Hz"
     double parameter;       // the swept value, in the label's unit
-    ThreePhaseSignalSpec signal;
+    ThreePhaseSignalParameters signal;
     int firstReport;        // index of the first counted report
     int reportCount;        // counted reports: firstReport .. firstReport + reportCount - 1
     double runEnd;          // s, absolute: samples are fed while time < runEnd

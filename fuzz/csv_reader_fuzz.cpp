@@ -6,14 +6,14 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/scratch_file.h"
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static ScratchFile file("csv");
     const std::string& path = file.hold(data, size);
 
     std::string error;
-    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+    std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error);
     if (reader == nullptr) {
         FUZZ_CHECK(error.rfind(path + ":", 0) == 0, "refusal without the file's name: %s", error.c_str());
         return 0;

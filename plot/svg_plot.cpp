@@ -93,7 +93,7 @@ std::string shadeOf(double hue, int index, int count) {
     return text;
 }
 
-std::string renderSvgPlot(const PlotSpec& spec) {
+std::string renderSvgPlot(const SvgPlotContent& spec) {
     Range x, y;
     for (const PlotSeries& s : spec.series) {
         for (const auto& [px, py] : s.points) {

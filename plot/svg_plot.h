@@ -23,7 +23,7 @@ struct PlotMarker {
     bool dashed = true;
 };
 
-struct PlotSpec {
+struct SvgPlotContent {
     std::string title;
     std::string xLabel;
     std::string yLabel;
@@ -34,7 +34,7 @@ struct PlotSpec {
     std::vector<PlotMarker> markers;
 };
 
-std::string renderSvgPlot(const PlotSpec& spec);
+std::string renderSvgPlot(const SvgPlotContent& spec);
 
 // `text` with the characters that HTML and SVG treat specially escaped.
 std::string escapeMarkup(const std::string& text);

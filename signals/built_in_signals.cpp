@@ -19,49 +19,49 @@ struct SignalFrame {
 
 struct BuiltInSignal {
     BuiltInSignalInfo info;
-    void (*applyDefaults)(ThreePhaseSignalSpec& spec, const SignalFrame& frame);
+    void (*applyDefaults)(ThreePhaseSignalParameters& spec, const SignalFrame& frame);
 };
 
 const BuiltInSignal kSignals[] = {
-    {{"steady", "balanced set at the nominal frequency"}, [](ThreePhaseSignalSpec&, const SignalFrame&) {}},
+    {{"steady", "balanced set at the nominal frequency"}, [](ThreePhaseSignalParameters&, const SignalFrame&) {}},
     {{"off-nominal", "balanced set 1.5 Hz above nominal"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame& f) { s.frequency = f.nominalFrequency + 1.5; }},
+     [](ThreePhaseSignalParameters& s, const SignalFrame& f) { s.frequency = f.nominalFrequency + 1.5; }},
     {{"ramp", "frequency ramp of 1 Hz/s from the event time to the end"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame& f) {
+     [](ThreePhaseSignalParameters& s, const SignalFrame& f) {
          s.rampRate = 1.0;
          s.rampStart = f.eventTime;
          s.rampEnd = f.endTime;
      }},
     {{"magnitude-step", "magnitude step of +10 % at the event time"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame& f) {
+     [](ThreePhaseSignalParameters& s, const SignalFrame& f) {
          s.stepTime = f.eventTime;
          s.magnitudeStep = 0.1;
      }},
     {{"phase-step", "phase step of +10 degrees at the event time"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame& f) {
+     [](ThreePhaseSignalParameters& s, const SignalFrame& f) {
          s.stepTime = f.eventTime;
          s.phaseStep = std::numbers::pi / 18.0;
      }},
     {{"amplitude-modulation", "amplitude modulated 10 % at 2 Hz"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame&) {
+     [](ThreePhaseSignalParameters& s, const SignalFrame&) {
          s.amDepth = 0.1;
          s.amFrequency = 2.0;
      }},
     {{"phase-modulation", "phase modulated 5 degrees at 2 Hz"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame&) {
+     [](ThreePhaseSignalParameters& s, const SignalFrame&) {
          s.pmDepth = 5.0 * std::numbers::pi / 180.0;
          s.pmFrequency = 2.0;
      }},
     {{"harmonics", "10 % third harmonic"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame&) { s.harmonics = {Harmonic{3, 0.1, 0.0}}; }},
+     [](ThreePhaseSignalParameters& s, const SignalFrame&) { s.harmonics = {Harmonic{3, 0.1, 0.0}}; }},
     {{"unbalance", "phase amplitudes 1, 0.9 and 1.1 times the amplitude"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame&) {
+     [](ThreePhaseSignalParameters& s, const SignalFrame&) {
          s.phaseGain[0] = 1.0;
          s.phaseGain[1] = 0.9;
          s.phaseGain[2] = 1.1;
      }},
     {{"noise", "white Gaussian noise of 1 % of the amplitude"},
-     [](ThreePhaseSignalSpec& s, const SignalFrame&) { s.noiseStdDev = 0.01 * s.amplitude; }},
+     [](ThreePhaseSignalParameters& s, const SignalFrame&) { s.noiseStdDev = 0.01 * s.amplitude; }},
 };
 
 constexpr double kDegree = std::numbers::pi / 180.0;
@@ -117,7 +117,7 @@ std::unique_ptr<SampleSource> makeSignalSource(const std::string& name, const Si
     const SignalFrame frame{ports.nominalFrequency, startTime + shape.eventTime.value_or(0.5),
                             startTime + sampleCountReal / sampleRate};
 
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.frequency = ports.nominalFrequency;
     spec.startTime = startTime;
     if (shape.amplitude) spec.amplitude = *shape.amplitude;

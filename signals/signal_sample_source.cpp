@@ -1,6 +1,6 @@
 #include "signals/signal_sample_source.h"
 
-SignalSampleSource::SignalSampleSource(std::string name, const ThreePhaseSignalSpec& spec, double sampleRate,
+SignalSampleSource::SignalSampleSource(std::string name, const ThreePhaseSignalParameters& spec, double sampleRate,
                                        double startTime, uint64_t sampleCount, const ModelInputs& ports)
     : name_(std::move(name)),
       signal_(spec),

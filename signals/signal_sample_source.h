@@ -10,7 +10,7 @@ class SignalSampleSource : public SampleSource {
 public:
     // `ports` gives the configuration ports (report rate, calibration,
     // nominal frequency, report mode); its phases and time are replaced.
-    SignalSampleSource(std::string name, const ThreePhaseSignalSpec& spec, double sampleRate, double startTime,
+    SignalSampleSource(std::string name, const ThreePhaseSignalParameters& spec, double sampleRate, double startTime,
                        uint64_t sampleCount, const ModelInputs& ports);
 
     const std::string& name() const override { return name_; }

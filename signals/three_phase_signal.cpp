@@ -40,7 +40,7 @@ double wrapAngle(double angle) {
 
 }  // namespace
 
-ThreePhaseSignal::ThreePhaseSignal(const ThreePhaseSignalSpec& spec) : spec_(spec), rngState_(spec.noiseSeed) {}
+ThreePhaseSignal::ThreePhaseSignal(const ThreePhaseSignalParameters& spec) : spec_(spec), rngState_(spec.noiseSeed) {}
 
 double ThreePhaseSignal::rampDuration() const {
     return std::max(0.0, spec_.rampEnd - spec_.rampStart);

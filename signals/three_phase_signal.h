@@ -13,7 +13,7 @@ struct Harmonic {
     double phase = 0.0;      // rad, at t = 0
 };
 
-struct ThreePhaseSignalSpec {
+struct ThreePhaseSignalParameters {
     double amplitude = 100.0;   // peak, per phase
     double frequency = 50.0;    // Hz, at t = 0 (and before a ramp starts)
     double phase = 0.0;         // rad, of phase a at t = 0
@@ -45,7 +45,7 @@ struct ThreePhaseSignalSpec {
 // Evaluates the signal sample by sample.
 class ThreePhaseSignal {
 public:
-    explicit ThreePhaseSignal(const ThreePhaseSignalSpec& spec);
+    explicit ThreePhaseSignal(const ThreePhaseSignalParameters& spec);
     // The three phase values at absolute time t. Noise, when enabled, is
     // drawn in call order, so evaluate each sample once, in time order.
     void sample(double t, double out[3]);
@@ -61,7 +61,7 @@ public:
     };
     Reference reference(double t, double nominalFrequency) const;
 
-    const ThreePhaseSignalSpec& spec() const { return spec_; }
+    const ThreePhaseSignalParameters& spec() const { return spec_; }
 
 private:
     double rampDuration() const;
@@ -71,7 +71,7 @@ private:
     double fundamentalPhase(double t) const;
     double fundamentalAmplitude(double t) const;
 
-    ThreePhaseSignalSpec spec_;
+    ThreePhaseSignalParameters spec_;
     uint64_t rngState_;
 };
 

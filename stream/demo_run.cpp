@@ -6,7 +6,7 @@
 
 #include "io/csv/csv_sink.h"
 #include "signals/signal_sample_source.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/run_loop.h"
 
 namespace {
@@ -34,7 +34,7 @@ DemoResult runDemo(int32_t reportRate, const std::string& csvPath) {
     DriverChoice choice;
     const SampleRateBuild* build = buildByTag(choice.buildTag);
     result.modelName = build->sfunctionName;
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.amplitude = 100.0;
     spec.frequency = 50.5;
     spec.harmonics = {Harmonic{3, 0.1, 0.0}};

@@ -13,7 +13,7 @@
 #include "io/run_summary.h"
 #include "model/ports.h"
 #include "stream/input_table.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/run_loop.h"
 
 // One input file of `orvane run` and where its outputs go.

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "io/c37118/c37118_sink.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/comtrade/line_frequency.h"
-#include "io/csv/csv_sample_reader.h"
-#include "io/csv/resampled_csv_source.h"
+#include "io/csv/csv_sample_source.h"
+#include "io/csv/resampled_csv_sample_source.h"
 #include "io/input_checks.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/sv_capture.h"
 
 namespace {
@@ -30,7 +30,7 @@ const SampleRateBuild* buildFor(const std::string& buildTag, std::string& error)
 // which rows were missing; one resampled has said it while resampling.
 class CsvInput : public OpenedInput {
 public:
-    CsvInput(std::unique_ptr<SampleSource> source, SourceFacts facts, const CsvSampleReader* reader)
+    CsvInput(std::unique_ptr<SampleSource> source, SourceFacts facts, const CsvSampleSource* reader)
         : OpenedInput(std::move(source), std::move(facts)), reader_(reader) {}
     std::vector<std::string> endWarnings() const override {
         if (reader_ == nullptr) return {};
@@ -42,7 +42,7 @@ public:
     }
 
 private:
-    const CsvSampleReader* reader_;
+    const CsvSampleSource* reader_;
 };
 
 // A sample CSV (thirteen columns, or plain three-phase with the ports and
@@ -54,7 +54,7 @@ std::unique_ptr<OpenedInput> openSampleCsv(const std::string& path, const InputS
     SourceFacts facts;
     facts.description = "file " + path;
     const CsvReadOptions options{settings.comtrade.phases, settings.ports};
-    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error, options);
+    std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error, options);
     if (!reader) return nullptr;
     if (!reader->plain() && settings.portsGiven) {
         error = path + ": the port options (--report-rate, --nominal-frequency, --report-mode, --magnitude-coeffs, "
@@ -93,7 +93,7 @@ std::unique_ptr<OpenedInput> openSampleCsv(const std::string& path, const InputS
             return nullptr;
         }
         std::unique_ptr<SampleSource> resampled =
-            ResampledCsvSource::open(path, options, found.rate, build->fs, settings.bridgeGaps, error);
+            ResampledCsvSampleSource::open(path, options, found.rate, build->fs, settings.bridgeGaps, error);
         if (!resampled) return nullptr;
         facts.length = resampled->sampleCount();
         return std::make_unique<CsvInput>(std::move(resampled), std::move(facts), nullptr);
@@ -101,7 +101,7 @@ std::unique_ptr<OpenedInput> openSampleCsv(const std::string& path, const InputS
     reader->expectSampleRate(build->fs);
     if (settings.bridgeGaps) reader->bridgeGaps();
     facts.length = reader->sampleCount();
-    const CsvSampleReader* direct = reader.get();
+    const CsvSampleSource* direct = reader.get();
     return std::make_unique<CsvInput>(std::move(reader), std::move(facts), direct);
 }
 

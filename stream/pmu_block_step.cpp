@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 
 PmuBlockStep::PmuBlockStep(double sampleRate) : quality_(qualityTrackerFor(sampleRate)) {}
 

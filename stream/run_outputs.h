@@ -9,7 +9,7 @@
 #include "io/output_formats.h"
 #include "io/output_sink.h"
 #include "io/run_description.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 
 RunDescription describeRun(const SampleRateBuild& build, const DriverChoice& driver, const std::string& input,
                            double epochOfTimeZero, const std::string& commandLine);

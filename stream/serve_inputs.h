@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "stream/input_table.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/serve_stream.h"
 #include "stream/sv_capture.h"
 

@@ -121,7 +121,7 @@ bool ServeStream::prepare() {
     return true;
 }
 
-bool ServeStream::openUdp(const UdpRoads& roads, std::string& error) {
+bool ServeStream::openUdp(const UdpTransports& roads, std::string& error) {
     roads_ = roads;
     if (roads.commands) {
         udpCommands_ = std::make_unique<UdpSocket>();

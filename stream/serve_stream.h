@@ -29,7 +29,7 @@
 #include "io/sample_source.h"
 #include "net/tcp_server.h"
 #include "net/udp_socket.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/pmu_block_step.h"
 #include "stream/run_loop.h"
 #include "stream/sv_capture.h"
@@ -57,7 +57,7 @@ struct ServeInput {
     BlockDriver* driver = nullptr;
 };
 
-struct UdpRoads {
+struct UdpTransports {
     std::optional<HostPort> commands;  // answer command datagrams here
     std::optional<HostPort> dataTo;    // send data frames there
     int ttl = 1;
@@ -80,7 +80,7 @@ public:
     // when it cannot.
     bool prepare();
     // Opens the UDP sockets; false with `error` when one cannot be opened.
-    bool openUdp(const UdpRoads& roads, std::string& error);
+    bool openUdp(const UdpTransports& roads, std::string& error);
     const UdpSocket* udpCommands() const { return udpCommands_.get(); }
     // Serves until the first input ends or `stop` becomes non-zero (None),
     // or the leading block or its input fails (error() says why).
@@ -178,7 +178,7 @@ private:
     std::map<TcpServer::ClientId, Client> clients_;
     std::map<UdpPeer, PmuConnection> udpPeers_;
 
-    UdpRoads roads_;
+    UdpTransports roads_;
     std::unique_ptr<UdpSocket> udpCommands_;
     std::unique_ptr<UdpSocket> udpData_;
     UdpPeer dataTo_;

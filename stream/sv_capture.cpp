@@ -7,7 +7,7 @@
 
 #include "io/sv/sv_survey.h"
 #include "io/input_checks.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 
 void SvGapBridge::fill(double phase[3], SampleGapFlags& flags) {
     // A flagged sample's values are not to be trusted even when present.

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "io/comtrade/comtrade_sample_source.h"
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 #include "io/sv/packet_capture.h"
 
 std::unique_ptr<SampleSource> openPublishInput(const SvPublishInput& input, double rate, double& epochShift,
                                                std::string& error) {
     epochShift = 0.0;
     if (!input.signal.empty()) return makeSignalSource(input.signal, input.shape, input.ports, rate, error);
-    if (!input.csvPath.empty()) return CsvSampleReader::open(input.csvPath, error);
+    if (!input.csvPath.empty()) return CsvSampleSource::open(input.csvPath, error);
     auto recording = ComtradeSampleSource::open(input.comtradePath, input.read, error);
     if (!recording || !recording->prepare(rate, input.ports, error)) return nullptr;
     epochShift = static_cast<double>(recording->recording().origin.epochSecondsOfOrigin());

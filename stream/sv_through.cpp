@@ -5,7 +5,7 @@
 #include "io/c37118/pdc_session.h"
 #include "io/c37118/pmu_stream_framer.h"
 #include "stream/frame_output.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/pmu_block_step.h"
 #include "stream/run_loop.h"
 #include "stream/sv_capture.h"
@@ -37,7 +37,7 @@ double secondsOfClock(const SvClock& c) {
 
 uint32_t defaultSvRate(double nominalFrequency) { return nominalFrequency == 60.0 ? 4800u : 4000u; }
 
-bool SvThroughRoad::run(const ThreePhaseSignalSpec& shape, double start, double end, BlockDriver& driver,
+bool SvThroughRoad::run(const ThreePhaseSignalParameters& shape, double start, double end, BlockDriver& driver,
                         const SvThroughReceiver& received, std::string& error) {
     // The merging unit: every sample quantised and framed into the tape.
     const SvPublisherOptions& mu = settings_.publisher;

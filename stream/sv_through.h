@@ -58,7 +58,7 @@ public:
     // `signal` from `start` to `end` (s since 1970, samples while time <
     // end) through the instrument, with `driver` (not yet started) as its
     // block. False, with `error` set, when a piece of the road refuses.
-    bool run(const ThreePhaseSignalSpec& signal, double start, double end, BlockDriver& driver,
+    bool run(const ThreePhaseSignalParameters& signal, double start, double end, BlockDriver& driver,
              const SvThroughReceiver& received, std::string& error);
 
     const SvThroughSettings& settings() const { return settings_; }

@@ -47,8 +47,9 @@ class Signal:
         The configuration ports (``report_rate``, ``magnitude_coeffs``,
         ``phase_coeffs``, ``nominal_frequency``, ``report_mode``), ready to
         pass on: ``orvane.run(s.phases, s.time, **s.ports)``.
-    spec : dict
-        The generator's parameters (angles in rad, times absolute).
+    parameters : dict
+        The generator's parameters (angles in rad, times absolute); ``spec``
+        is its older name, kept for existing callers.
     """
 
     name: str
@@ -56,7 +57,12 @@ class Signal:
     time: np.ndarray
     rate: float
     ports: dict
-    spec: dict = field(repr=False)
+    parameters: dict = field(repr=False)
+
+    @property
+    def spec(self) -> dict:
+        """The older name of ``parameters``."""
+        return self.parameters
 
     def reference(self, time=None) -> Dict[str, np.ndarray]:
         """The exact positive-sequence phasor of the fundamental.
@@ -75,7 +81,7 @@ class Signal:
             ``rocof`` (Hz/s).
         """
         t = self.time if time is None else np.asarray(time, dtype=np.float64)
-        r = _orvane.signal_reference(self.spec, t, float(self.ports["nominal_frequency"]))
+        r = _orvane.signal_reference(self.parameters, t, float(self.ports["nominal_frequency"]))
         return {"magnitude": r[:, 0], "angle": r[:, 1], "frequency": r[:, 2], "rocof": r[:, 3]}
 
 
@@ -257,4 +263,4 @@ def signal(name: str = "steady", *, build: str = "10k", rate: Optional[float] = 
     phases = _orvane.signal_samples(s, time)
     ports = {"report_rate": rr, "magnitude_coeffs": mag, "phase_coeffs": phc, "nominal_frequency": f0,
              "report_mode": mode}
-    return Signal(name=name, phases=phases, time=time, rate=fs, ports=ports, spec=s)
+    return Signal(name=name, phases=phases, time=time, rate=fs, ports=ports, parameters=s)

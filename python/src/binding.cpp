@@ -31,12 +31,12 @@
 #include "io/comtrade/comtrade_error.h"
 #include "io/comtrade/comtrade_sample_source.h"
 #include "io/csv/csv_sink.h"
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 #include "io/input_checks.h"
 #include "model/model_entry.h"
 #include "signals/three_phase_signal.h"
 #include "stream/input_table.h"
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 #include "stream/stop_request.h"
 
 namespace py = pybind11;
@@ -251,7 +251,7 @@ py::dict readSampleCsv(const std::string& path, const std::vector<std::string>& 
         py::gil_scoped_release release;
         CsvReadOptions options;
         options.phases = phaseColumns;
-        std::unique_ptr<CsvSampleReader> probe = CsvSampleReader::open(path, error, options);
+        std::unique_ptr<CsvSampleSource> probe = CsvSampleSource::open(path, error, options);
         std::unique_ptr<SampleSource> source;
         std::unique_ptr<OpenedInput> opened;
         if (probe) {
@@ -430,8 +430,8 @@ void writeOutputCsv(const std::string& path, const Doubles& timestamp, const Dou
     }
 }
 
-ThreePhaseSignalSpec specFrom(const py::dict& d) {
-    ThreePhaseSignalSpec s;
+ThreePhaseSignalParameters specFrom(const py::dict& d) {
+    ThreePhaseSignalParameters s;
     auto get = [&](const char* key, double& field) {
         if (d.contains(key)) field = d[key].cast<double>();
     };

@@ -35,15 +35,15 @@ std::vector<Report> parseReports(const std::string& csv) {
 
 struct SignalCase {
     const char* arguments;
-    ThreePhaseSignalSpec expected;  // the signal the arguments describe
+    ThreePhaseSignalParameters expected;  // the signal the arguments describe
     double nominal;
     double magnitudeTolerance;  // relative
     double angleTolerance;      // rad
     double frequencyTolerance;  // Hz
 };
 
-ThreePhaseSignalSpec spec(double amplitude, double frequency, double phaseDegrees) {
-    ThreePhaseSignalSpec s;
+ThreePhaseSignalParameters spec(double amplitude, double frequency, double phaseDegrees) {
+    ThreePhaseSignalParameters s;
     s.amplitude = amplitude;
     s.frequency = frequency;
     s.phase = phaseDegrees * std::numbers::pi / 180.0;
@@ -87,7 +87,7 @@ TEST(RunSignals, RampIsTrackedAtItsRate) {
         runTool("run --signal ramp --ramp-rate 1 --event-time 0.2 --duration 1.5 --report-rate 10 --reports-only",
                 scratch);
     ASSERT_EQ(result.status, 0) << result.err;
-    ThreePhaseSignalSpec expected;
+    ThreePhaseSignalParameters expected;
     expected.rampRate = 1.0;
     expected.rampStart = 0.2;
     expected.rampEnd = 1.5;

@@ -33,7 +33,7 @@ TEST(ReferenceFilter, OrderIsTwoNominalCyclesLessTwoRoundedToEven) {
 
 // One second of a signal from 1000 s, sampled at the build's rate.
 struct Recording {
-    explicit Recording(const ThreePhaseSignalSpec& spec, const SampleRateBuild& build)
+    explicit Recording(const ThreePhaseSignalParameters& spec, const SampleRateBuild& build)
         : signal(spec), count(static_cast<std::size_t>(1.0 / build.ts)), samples(3 * count) {
         for (std::size_t n = 0; n < count; ++n) signal.sample(1000.0 + static_cast<double>(n) * build.ts, &samples[3 * n]);
     }
@@ -65,7 +65,7 @@ TEST(ReferenceEstimator, MeasuresKnownSignals) {
     };
     for (const SignalCase& c : cases) {
         SCOPED_TRACE(c.what);
-        ThreePhaseSignalSpec spec;
+        ThreePhaseSignalParameters spec;
         spec.frequency = c.frequency;
         spec.phase = c.phase;
         if (c.rampRate != 0.0) {
@@ -88,7 +88,7 @@ TEST(ReferenceEstimator, MeasuresKnownSignals) {
 }
 
 TEST(ReferenceEstimator, LatencyIsHalfTheWindowAndTheDerivativeSample) {
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     Recording rec(spec, kBuild10kHz);
     ReferenceEstimator e(kBuild10kHz.fs, kBuild10kHz.ts, 50.0);
     PhasorEstimate measured;
@@ -101,7 +101,7 @@ TEST(ReferenceEstimator, LatencyIsHalfTheWindowAndTheDerivativeSample) {
 }
 
 TEST(ReferenceEstimator, RefusesInstantsWhoseWindowLeavesTheSamples) {
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     Recording rec(spec, kBuild10kHz);
     ReferenceEstimator e(kBuild10kHz.fs, kBuild10kHz.ts, 50.0);
     PhasorEstimate measured;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 #include "tests/support/tool_process.h"
 
 namespace {
@@ -77,7 +77,7 @@ TEST(PlainCsv, PhasesByNameWithPortsFromTheOptionsAndSpacingAtUnixTimes) {
     options.ports.reportRate = 10;
     options.ports.nominalFrequency = 60.0;
     std::string error;
-    auto reader = CsvSampleReader::open(path, error, options);
+    auto reader = CsvSampleSource::open(path, error, options);
     ASSERT_TRUE(reader) << error;
     EXPECT_TRUE(reader->plain());
     reader->expectSampleRate(10000.0);  // steps quantised to 0.24 us pass
@@ -94,7 +94,7 @@ TEST(PlainCsv, PhasesByNameWithPortsFromTheOptionsAndSpacingAtUnixTimes) {
     EXPECT_EQ(csvSampleRate(path, options, error).rate, 10000.0) << error;
 
     options.phases = {"Ua", "Ub", "Ux"};
-    EXPECT_FALSE(CsvSampleReader::open(path, error, options));
+    EXPECT_FALSE(CsvSampleSource::open(path, error, options));
     EXPECT_NE(error.find(path + ":1:1: the header has no column 'Ux'"), std::string::npos) << error;
 }
 

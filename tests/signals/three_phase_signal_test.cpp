@@ -12,7 +12,7 @@ constexpr double kPi = std::numbers::pi;
 double wrap(double angle) { return std::remainder(angle, 2.0 * kPi); }
 
 TEST(ThreePhaseSignal, SteadySetIsCosinesOfAbsoluteTimeShiftedByThirds) {
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.amplitude = 70.0;
     spec.frequency = 50.0;
     spec.phase = 0.3;
@@ -39,7 +39,7 @@ TEST(ThreePhaseSignal, ReferenceAngleOfANominalSignalIsItsPhase) {
     };
     const Case cases[] = {{50.0, 50.0, 0.0}, {50.0, 50.0, 0.5}, {60.0, 60.0, -2.0}, {50.0, 50.0, kPi / 2}};
     for (const Case& c : cases) {
-        ThreePhaseSignalSpec spec;
+        ThreePhaseSignalParameters spec;
         spec.frequency = c.frequency;
         spec.phase = c.phase;
         ThreePhaseSignal signal(spec);
@@ -59,22 +59,22 @@ TEST(ThreePhaseSignal, ReferenceAngleOfANominalSignalIsItsPhase) {
 TEST(ThreePhaseSignal, SamplesAgreeWithTheReferencePhasor) {
     struct Case {
         const char* what;
-        ThreePhaseSignalSpec spec;
+        ThreePhaseSignalParameters spec;
     };
-    ThreePhaseSignalSpec ramp;
+    ThreePhaseSignalParameters ramp;
     ramp.rampRate = 1.0;
     ramp.rampStart = 0.2;
     ramp.rampEnd = 0.7;
-    ThreePhaseSignalSpec steps;
+    ThreePhaseSignalParameters steps;
     steps.stepTime = 0.4;
     steps.magnitudeStep = 0.1;
     steps.phaseStep = 0.2;
-    ThreePhaseSignalSpec modulated;
+    ThreePhaseSignalParameters modulated;
     modulated.amDepth = 0.1;
     modulated.amFrequency = 2.0;
     modulated.pmDepth = 0.1;
     modulated.pmFrequency = 3.0;
-    ThreePhaseSignalSpec offNominal;
+    ThreePhaseSignalParameters offNominal;
     offNominal.frequency = 51.5;
     const Case cases[] = {{"ramp", ramp}, {"steps", steps}, {"modulation", modulated}, {"off-nominal", offNominal}};
     for (const Case& c : cases) {
@@ -91,15 +91,15 @@ TEST(ThreePhaseSignal, SamplesAgreeWithTheReferencePhasor) {
 
 // Frequency is the derivative of the phase and ROCOF that of the frequency.
 TEST(ThreePhaseSignal, ReferenceFrequencyAndRocofAreDerivatives) {
-    ThreePhaseSignalSpec ramp;
+    ThreePhaseSignalParameters ramp;
     ramp.rampRate = 2.0;
     ramp.rampStart = 0.2;
     ramp.rampEnd = 0.7;
-    ThreePhaseSignalSpec modulated;
+    ThreePhaseSignalParameters modulated;
     modulated.pmDepth = 0.1;
     modulated.pmFrequency = 3.0;
     const double h = 1e-6;
-    for (const ThreePhaseSignalSpec& spec : {ramp, modulated}) {
+    for (const ThreePhaseSignalParameters& spec : {ramp, modulated}) {
         ThreePhaseSignal signal(spec);
         for (double t : {0.1, 0.33, 0.5, 0.69, 0.9}) {
             const auto before = signal.reference(t - h, 50.0);
@@ -117,7 +117,7 @@ TEST(ThreePhaseSignal, ReferenceFrequencyAndRocofAreDerivatives) {
 }
 
 TEST(ThreePhaseSignal, HarmonicsFollowTheirPhaseSequence) {
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.harmonics = {Harmonic{3, 0.1, 0.0}};
     ThreePhaseSignal signal(spec);
     double v[3];
@@ -131,7 +131,7 @@ TEST(ThreePhaseSignal, HarmonicsFollowTheirPhaseSequence) {
 }
 
 TEST(ThreePhaseSignal, UnbalanceScalesPhasesAndThePositiveSequence) {
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.phaseGain[1] = 0.9;
     spec.phaseGain[2] = 1.2;
     ThreePhaseSignal signal(spec);
@@ -142,7 +142,7 @@ TEST(ThreePhaseSignal, UnbalanceScalesPhasesAndThePositiveSequence) {
 }
 
 TEST(ThreePhaseSignal, NoiseIsReproducibleAndOfTheGivenSpread) {
-    ThreePhaseSignalSpec spec;
+    ThreePhaseSignalParameters spec;
     spec.amplitude = 0.0;
     spec.noiseStdDev = 2.0;
     spec.noiseSeed = 7;

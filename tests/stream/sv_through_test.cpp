@@ -30,7 +30,7 @@ TEST(SvThrough, ReportsLeaveAsFramesOnTheGridAtUnixTimes) {
         settings.publisher.loseFraction = c.lose;
         SvThroughRoad road(settings);
         InProcessDriver driver(model_4k::kModelEntry.installMethods, "Orvane_4kHz_sf");
-        ThreePhaseSignalSpec shape;
+        ThreePhaseSignalParameters shape;
         shape.frequency = 50.5;
         const double start = 1700000000.37;
         const ThreePhaseSignal signal(shape);

@@ -1,9 +1,9 @@
-#include "io/csv/resampled_csv_source.h"
+#include "io/csv/resampled_csv_sample_source.h"
 
 #include <cmath>
 #include <stdexcept>
 
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 #include "io/resample/resampler.h"
 
 namespace {
@@ -17,14 +17,14 @@ bool samePorts(const ModelInputs& a, const ModelInputs& b) {
 
 }  // namespace
 
-std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& path, const CsvReadOptions& options,
+std::unique_ptr<ResampledCsvSampleSource> ResampledCsvSampleSource::open(const std::string& path, const CsvReadOptions& options,
                                                              double fileRate, double buildRate, bool bridgeGaps,
                                                              std::string& error) {
-    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error, options);
+    std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error, options);
     if (!reader) return nullptr;
     reader->expectSampleRate(fileRate);
     if (bridgeGaps) reader->bridgeGaps();
-    std::unique_ptr<ResampledCsvSource> source(new ResampledCsvSource);
+    std::unique_ptr<ResampledCsvSampleSource> source(new ResampledCsvSampleSource);
     source->path_ = path;
     source->fileRate_ = fileRate;
     source->buildRate_ = buildRate;
@@ -74,7 +74,7 @@ std::unique_ptr<ResampledCsvSource> ResampledCsvSource::open(const std::string& 
     return source;
 }
 
-SampleSource::Status ResampledCsvSource::next(ModelInputs& in) {
+SampleSource::Status ResampledCsvSampleSource::next(ModelInputs& in) {
     if (3 * next_ >= phases_.size()) return Status::End;
     // The input row at or before this instant carries the configuration.
     const double position = static_cast<double>(next_) * fileRate_ / buildRate_;

@@ -1,8 +1,8 @@
-// Which road a run takes to the measurement model: the build's deliverable
-// loaded from its file and driven through mexFunction, another deliverable
-// file, or the model's methods linked into the program.
-#ifndef ORVANE_STREAM_MODEL_ROAD_H
-#define ORVANE_STREAM_MODEL_ROAD_H
+// Which driver steps the measurement model for a run: the build's
+// deliverable loaded from its file and called through mexFunction, another
+// deliverable file, or the model's methods linked into the program.
+#ifndef ORVANE_STREAM_MODEL_DRIVER_H
+#define ORVANE_STREAM_MODEL_DRIVER_H
 
 #include <memory>
 #include <string>
@@ -17,7 +17,7 @@ const ModelEntry* entryByTag(const std::string& tag);
 const SampleRateBuild* buildByTag(const std::string& tag);
 
 // The quality tracker of a run of `build`: its start-up span is the one of
-// that build's filters (see qualityTrackerFor in model_road.cpp).
+// that build's filters (see qualityTrackerFor in model_driver.cpp).
 ReportQualityTracker qualityTrackerFor(const SampleRateBuild& build);
 // The same for a stream at `sampleRate`; a rate no build has gets the
 // longest span of the builds at that rate's delay-line length.
@@ -46,4 +46,4 @@ std::unique_ptr<BlockDriver> makeDriver(const DriverChoice& choice, std::string&
 bool checkDriverRate(BlockDriver& driver, const DriverChoice& choice, const SampleRateBuild& build,
                      std::string& error);
 
-#endif  // ORVANE_STREAM_MODEL_ROAD_H
+#endif  // ORVANE_STREAM_MODEL_DRIVER_H

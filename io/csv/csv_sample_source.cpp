@@ -1,4 +1,4 @@
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 
 #include <sys/stat.h>
 
@@ -57,16 +57,16 @@ std::string quoteField(const char* begin, const char* end) {
 
 }  // namespace
 
-CsvSampleReader::CsvSampleReader(const std::string& path) : path_(path) {}
+CsvSampleSource::CsvSampleSource(const std::string& path) : path_(path) {}
 
-CsvSampleReader::~CsvSampleReader() {
+CsvSampleSource::~CsvSampleSource() {
     if (file_ != nullptr) std::fclose(file_);
     std::free(line_);
 }
 
-std::unique_ptr<CsvSampleReader> CsvSampleReader::open(const std::string& path, std::string& error,
+std::unique_ptr<CsvSampleSource> CsvSampleSource::open(const std::string& path, std::string& error,
                                                        const CsvReadOptions& options) {
-    std::unique_ptr<CsvSampleReader> reader(new CsvSampleReader(path));
+    std::unique_ptr<CsvSampleSource> reader(new CsvSampleSource(path));
     reader->ports_ = options.ports;
     reader->file_ = std::fopen(path.c_str(), "rb");
     if (reader->file_ == nullptr) {
@@ -96,12 +96,12 @@ std::unique_ptr<CsvSampleReader> CsvSampleReader::open(const std::string& path, 
     return reader;
 }
 
-std::optional<double> CsvSampleReader::fractionConsumed() const {
+std::optional<double> CsvSampleSource::fractionConsumed() const {
     if (fileSize_ == 0) return std::nullopt;
     return static_cast<double>(bytesRead_) / static_cast<double>(fileSize_);
 }
 
-bool CsvSampleReader::readLine() {
+bool CsvSampleSource::readLine() {
     errno = 0;
     const ssize_t length = getline(&line_, &lineCapacity_, file_);
     if (length < 0) {
@@ -121,7 +121,7 @@ bool CsvSampleReader::readLine() {
     return true;
 }
 
-SampleSource::Status CsvSampleReader::fail(size_t column, const std::string& what) {
+SampleSource::Status CsvSampleSource::fail(size_t column, const std::string& what) {
     error_ = path_ + ":" + std::to_string(lineNumber_) + ":" + std::to_string(column) + ": " + what;
     failed_ = true;
     return Status::Error;
@@ -150,7 +150,7 @@ bool sameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool CsvSampleReader::findPlainColumns(const std::vector<std::string>& names, const CsvReadOptions& options) {
+bool CsvSampleSource::findPlainColumns(const std::vector<std::string>& names, const CsvReadOptions& options) {
     auto find = [&](const std::string& wanted, size_t& index) {
         for (size_t k = 0; k < names.size(); ++k) {
             if (names[k] == wanted) {
@@ -180,7 +180,7 @@ bool CsvSampleReader::findPlainColumns(const std::vector<std::string>& names, co
     return true;
 }
 
-bool CsvSampleReader::checkHeader(const CsvReadOptions& options) {
+bool CsvSampleSource::checkHeader(const CsvReadOptions& options) {
     if (!readLine()) {
         lineNumber_ = 1;
         if (!failed_) fail(1, "the file is empty; expected the header '" + expectedHeader() + "' or 'time,va,vb,vc'");
@@ -244,9 +244,9 @@ constexpr double kSpacingTolerance = kSameRateTolerance;
 
 }  // namespace
 
-void CsvSampleReader::expectSampleRate(double sampleRate) { period_ = 1.0 / sampleRate; }
+void CsvSampleSource::expectSampleRate(double sampleRate) { period_ = 1.0 / sampleRate; }
 
-bool CsvSampleReader::checkSpacing(double time) {
+bool CsvSampleSource::checkSpacing(double time) {
     if (!std::isfinite(time)) {
         // Counted with the missing values; the next step starts afresh.
         havePrevious_ = false;
@@ -281,7 +281,7 @@ bool CsvSampleReader::checkSpacing(double time) {
     return false;
 }
 
-SampleSource::Status CsvSampleReader::next(ModelInputs& in) {
+SampleSource::Status CsvSampleSource::next(ModelInputs& in) {
     if (failed_) return Status::Error;
     if (!readLine()) return failed_ ? Status::Error : Status::End;
     if (!(plain_ ? parsePlainRow(in) : parseRow(in))) return Status::Error;
@@ -298,7 +298,7 @@ SampleSource::Status CsvSampleReader::next(ModelInputs& in) {
     return Status::Sample;
 }
 
-std::string missingRowsWarning(const CsvSampleReader& reader) {
+std::string missingRowsWarning(const CsvSampleSource& reader) {
     if (reader.missingRows() == 0) return "";
     return "warning: " + reader.name() + ":" + std::to_string(reader.firstMissingLine()) + ": " +
            std::to_string(reader.missingRows()) + " row" + (reader.missingRows() == 1 ? "" : "s") +
@@ -307,7 +307,7 @@ std::string missingRowsWarning(const CsvSampleReader& reader) {
            "until the block is started again (--bridge-gaps bridges short gaps instead)";
 }
 
-std::string timeJumpWarning(const CsvSampleReader& reader) {
+std::string timeJumpWarning(const CsvSampleSource& reader) {
     if (reader.timeJumps() == 0) return "";
     return "warning: " + reader.name() + ":" + std::to_string(reader.firstTimeJumpLine()) + ": time stands still, " +
            "runs back or jumps " + std::to_string(reader.timeJumps()) + " time" + (reader.timeJumps() == 1 ? "" : "s") +
@@ -315,7 +315,7 @@ std::string timeJumpWarning(const CsvSampleReader& reader) {
 }
 
 RateFinding csvSampleRate(const std::string& path, const CsvReadOptions& options, std::string& error) {
-    std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error, options);
+    std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error, options);
     if (!reader) return {};
     // The times of the first second and a little more (findSampleRate
     // stops at the first jump of time).
@@ -345,7 +345,7 @@ RateFinding csvSampleRate(const std::string& path, const CsvReadOptions& options
 // SIZE_MAX once the fault is reported: more than `most` fields (the text
 // from `tooMany()`, made only then), or a field `take` refused.
 template <typename TooMany, typename Take>
-size_t CsvSampleReader::splitFields(size_t most, TooMany tooMany, Take take) {
+size_t CsvSampleSource::splitFields(size_t most, TooMany tooMany, Take take) {
     size_t count = 0;
     char* cursor = line_;
     char* const lineEnd = line_ + lineLength_;
@@ -364,7 +364,7 @@ size_t CsvSampleReader::splitFields(size_t most, TooMany tooMany, Take take) {
     }
 }
 
-bool CsvSampleReader::parsePlainRow(ModelInputs& in) {
+bool CsvSampleSource::parsePlainRow(ModelInputs& in) {
     // The ports of every row come from the options.
     in = ports_;
     double* target[3] = {&in.phase[0], &in.phase[1], &in.phase[2]};
@@ -390,7 +390,7 @@ bool CsvSampleReader::parsePlainRow(ModelInputs& in) {
     return true;
 }
 
-bool CsvSampleReader::parseRow(ModelInputs& in) {
+bool CsvSampleSource::parseRow(ModelInputs& in) {
     const char* fieldStart[kColumnCount];
     const char* fieldEnd[kColumnCount];
     const size_t count = splitFields(

@@ -1,4 +1,4 @@
-#include "stream/model_road.h"
+#include "stream/model_driver.h"
 
 #include <cmath>
 #include <cstdio>

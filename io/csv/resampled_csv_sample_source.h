@@ -3,23 +3,23 @@
 // are resampled as one stream, and each output sample takes the
 // configuration columns of the input row at or before its instant. Time
 // starts at the first row's and steps by the build's period.
-#ifndef ORVANE_IO_CSV_RESAMPLED_CSV_SOURCE_H
-#define ORVANE_IO_CSV_RESAMPLED_CSV_SOURCE_H
+#ifndef ORVANE_IO_CSV_RESAMPLED_CSV_SAMPLE_SOURCE_H
+#define ORVANE_IO_CSV_RESAMPLED_CSV_SAMPLE_SOURCE_H
 
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 #include "io/sample_source.h"
 
-class ResampledCsvSource : public SampleSource {
+class ResampledCsvSampleSource : public SampleSource {
 public:
     // Null, with `error` set, when the file is bad, its time is not one
     // continuous run, or it has missing values and `bridgeGaps` is off
     // (resampling would smear them over their neighbours).
-    static std::unique_ptr<ResampledCsvSource> open(const std::string& path, const CsvReadOptions& options,
+    static std::unique_ptr<ResampledCsvSampleSource> open(const std::string& path, const CsvReadOptions& options,
                                                     double fileRate, double buildRate, bool bridgeGaps,
                                                     std::string& error);
 
@@ -46,4 +46,4 @@ private:
     ReportQuality quality_ = 0;
 };
 
-#endif  // ORVANE_IO_CSV_RESAMPLED_CSV_SOURCE_H
+#endif  // ORVANE_IO_CSV_RESAMPLED_CSV_SAMPLE_SOURCE_H

@@ -1,4 +1,4 @@
-#include "io/csv/csv_sample_reader.h"
+#include "io/csv/csv_sample_source.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ const std::string kHeader = "time,va,vb,vc,report_rate,mag_c2,mag_c1,mag_c0,ph_p
 // Fields start at columns 1, 5, 7, 9, 11, 14, 16, 18, 20, 22, 24, 26, 29.
 const std::string kRow = "0.5,1,2,3,50,0,0,1,0,0,0,50,1";
 
-class CsvSampleReaderTest : public ::testing::Test {
+class CsvSampleSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         directory_ = std::filesystem::temp_directory_path() /
@@ -35,7 +35,7 @@ protected:
     // Reads every sample; the error text of the first fault, or "".
     std::string readAll(const std::string& path, int* samples = nullptr) {
         std::string error;
-        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+        std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error);
         if (!reader) return error;
         ModelInputs in;
         int count = 0;
@@ -48,7 +48,7 @@ protected:
     std::filesystem::path directory_;
 };
 
-TEST_F(CsvSampleReaderTest, FaultsNameFileLineAndColumn) {
+TEST_F(CsvSampleSourceTest, FaultsNameFileLineAndColumn) {
     struct Case {
         const char* what;
         std::string content;
@@ -87,16 +87,16 @@ TEST_F(CsvSampleReaderTest, FaultsNameFileLineAndColumn) {
     }
 }
 
-TEST_F(CsvSampleReaderTest, MissingFileAndDirectoryAreRefused) {
+TEST_F(CsvSampleSourceTest, MissingFileAndDirectoryAreRefused) {
     const std::string missing = (directory_ / "absent.csv").string();
     EXPECT_NE(readAll(missing).find(missing + ": cannot open"), std::string::npos);
     EXPECT_NE(readAll(directory_.string()).find("is a directory"), std::string::npos);
 }
 
-TEST_F(CsvSampleReaderTest, ReadsEveryPortOfARow) {
+TEST_F(CsvSampleSourceTest, ReadsEveryPortOfARow) {
     const std::string path = write(kHeader + "\r\n1000.25,1.5,-2.5,nan,-7,0.1,0.2,0.3,-inf,inf,0.6,60,0\r\n");
     std::string error;
-    auto reader = CsvSampleReader::open(path, error);
+    auto reader = CsvSampleSource::open(path, error);
     ASSERT_TRUE(reader) << error;
     ModelInputs in;
     ASSERT_EQ(reader->next(in), SampleSource::Status::Sample) << reader->error();
@@ -116,7 +116,7 @@ TEST_F(CsvSampleReaderTest, ReadsEveryPortOfARow) {
     EXPECT_EQ(reader->next(in), SampleSource::Status::End);
 }
 
-TEST_F(CsvSampleReaderTest, AcceptedShapes) {
+TEST_F(CsvSampleSourceTest, AcceptedShapes) {
     struct Case {
         const char* what;
         std::string content;
@@ -139,7 +139,7 @@ TEST_F(CsvSampleReaderTest, AcceptedShapes) {
 // refused at its first step with the rate found, an uneven step (a lost row)
 // with its line; discontinuities of time (standing, backwards, long jumps)
 // are the block's business and pass, counted. Missing values are counted.
-TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
+TEST_F(CsvSampleSourceTest, SampleSpacingAgainstTheBuildRate) {
     auto rows = [](std::initializer_list<double> times) {
         std::string text = kHeader + "\n";
         char row[120];
@@ -164,7 +164,7 @@ TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
     for (const Case& c : cases) {
         std::string error;
         const std::string path = write(c.content);
-        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+        std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error);
         ASSERT_TRUE(reader) << error;
         reader->expectSampleRate(10000.0);
         ModelInputs in;
@@ -187,7 +187,7 @@ TEST_F(CsvSampleReaderTest, SampleSpacingAgainstTheBuildRate) {
 // (within the bridge's proven span, 20 samples at 10 kHz); a 25-sample gap
 // is bridged too, but marks every sample from its 21st until the filters'
 // memory has passed (here the end of the file).
-TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
+TEST_F(CsvSampleSourceTest, MissingValuesAreCountedAndBridgedOnRequest) {
     std::string text = kHeader + "\n";
     char row[200];
     auto wave = [](int k, int p) { return std::sin(2 * M_PI * 51.5 * (80000.37 + k * 1e-4) - p * 2 * M_PI / 3); };
@@ -202,7 +202,7 @@ TEST_F(CsvSampleReaderTest, MissingValuesAreCountedAndBridgedOnRequest) {
     const std::string path = write(text);
     for (bool bridge : {false, true}) {
         std::string error;
-        std::unique_ptr<CsvSampleReader> reader = CsvSampleReader::open(path, error);
+        std::unique_ptr<CsvSampleSource> reader = CsvSampleSource::open(path, error);
         ASSERT_TRUE(reader) << error;
         reader->expectSampleRate(10000.0);
         if (bridge) reader->bridgeGaps();

@@ -4,8 +4,8 @@
 // caller), with the configuration ports given by the caller. Every fault in
 // the file is reported with the file's name, the line and the column where
 // it was found.
-#ifndef ORVANE_IO_CSV_CSV_SAMPLE_READER_H
-#define ORVANE_IO_CSV_CSV_SAMPLE_READER_H
+#ifndef ORVANE_IO_CSV_CSV_SAMPLE_SOURCE_H
+#define ORVANE_IO_CSV_CSV_SAMPLE_SOURCE_H
 
 #include <cstdio>
 #include <memory>
@@ -27,14 +27,14 @@ struct CsvReadOptions {
     ModelInputs ports;
 };
 
-class CsvSampleReader : public SampleSource {
+class CsvSampleSource : public SampleSource {
 public:
     // Opens the file and checks its header. Null, with `error` set ("FILE:
     // LINE:COLUMN: what"), when the file cannot be read or its header is
     // neither form.
-    static std::unique_ptr<CsvSampleReader> open(const std::string& path, std::string& error,
+    static std::unique_ptr<CsvSampleSource> open(const std::string& path, std::string& error,
                                                  const CsvReadOptions& options = {});
-    ~CsvSampleReader() override;
+    ~CsvSampleSource() override;
 
     // A plain three-phase CSV: its ports come from the options, not the file.
     bool plain() const { return plain_; }
@@ -68,7 +68,7 @@ public:
     const std::string& error() const override { return error_; }
 
 private:
-    explicit CsvSampleReader(const std::string& path);
+    explicit CsvSampleSource(const std::string& path);
     // Reads the next line into line_ (no line end); false at the end of the
     // file or on a read error (then error_ is set).
     bool readLine();
@@ -119,8 +119,8 @@ RateFinding csvSampleRate(const std::string& path, const CsvReadOptions& options
 
 // The one-line warning (no line end) about missing values the reader met,
 // empty when there were none.
-std::string missingRowsWarning(const CsvSampleReader& reader);
+std::string missingRowsWarning(const CsvSampleSource& reader);
 // The same for time discontinuities.
-std::string timeJumpWarning(const CsvSampleReader& reader);
+std::string timeJumpWarning(const CsvSampleSource& reader);
 
-#endif  // ORVANE_IO_CSV_CSV_SAMPLE_READER_H
+#endif  // ORVANE_IO_CSV_CSV_SAMPLE_SOURCE_H
