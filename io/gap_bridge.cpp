@@ -22,6 +22,8 @@ GapBridge::GapBridge(double sampleRate, double nominalFrequency)
       capacity_(2 * period_ + 4),
       // Before the first period, nothing is known: a missing value stays so.
       history_(3 * capacity_, std::numeric_limits<double>::quiet_NaN()),
+      lostRing_(memory_, 0),
+      denseLimit_(static_cast<std::size_t>(std::floor(static_cast<double>(memory_) * kBridgeDenseLossShare))),
       sinceBridged_(memory_ + 1),
       sinceMissing_(memory_ + 1) {}
 
@@ -124,9 +126,14 @@ ReportQuality GapBridge::process(double phase[3]) {
     }
     noteCrossings(phase, received);
     run_ = missing ? run_ + 1 : 0;
+    lostCount_ -= lostRing_[lostAt_];
+    lostRing_[lostAt_] = missing ? 1 : 0;
+    lostCount_ += lostRing_[lostAt_];
+    lostAt_ = lostAt_ + 1 == lostRing_.size() ? 0 : lostAt_ + 1;
     if (missing) {
         ++(left ? unbridged_ : bridged_);
-        runBeyondProven_ = runBeyondProven_ || left || run_ > proven_;
+        const bool dense = lostCount_ > denseLimit_;
+        runBeyondProven_ = runBeyondProven_ || left || run_ > proven_ || dense;
         (runBeyondProven_ ? sinceMissing_ : sinceBridged_) = 0;
     } else {
         runBeyondProven_ = false;

@@ -114,3 +114,24 @@ TEST(GapBridge, RunsWithinTheProvenSpanAreBridgedLongerOnesMissing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Losses denser than the bridge was proven for: every run is short, yet
+// each bridged sample continues bridged ones; they are graded missing, and
+// sparse losses of the same run length are not.
+TEST(GapBridge, DenseLossesAreMissingSparseOnesBridged) {
+    const Wave wave{4000, 50.0, 1, 0.0};
+    for (const int every : {3, 50}) {  // one sample lost in 3 (33 %), in 50 (2 %)
+        GapBridge bridge(4000, 50);
+        bool anyMissing = false;
+        for (long k = 0; k < 8000; ++k) {
+            double phase[3] = {wave.at(k, 0), wave.at(k, 1), wave.at(k, 2)};
+            if (k >= 1000 && k % every == 0) phase[0] = std::numeric_limits<double>::quiet_NaN();
+            anyMissing = anyMissing || (bridge.process(phase) & kQualityMissing) != 0;
+        }
+        EXPECT_EQ(anyMissing, every == 3) << "one in " << every;
+    }
+}
+
+}  // namespace
