@@ -12,9 +12,10 @@ Resampler::Resampler(double inputRate, double outputRate, unsigned channels, Lat
     soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     if (latency == Latency::Live) {
-        // The transform length sets how much input waits for a block; the
+        // The transform length sets how much input waits for a block (64
+        // points keep a report's latency within the class-P limit); the
         // transition band sets the filter's length and so its look-ahead.
-        runtime.log2_large_dft_size = 8;
+        runtime.log2_large_dft_size = 6;
         quality.passband_end = 0.5;
     }
     soxr_error_t error = nullptr;
