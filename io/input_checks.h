@@ -129,7 +129,6 @@ private:
     bool haveTime_ = false;
     uint64_t missing_ = 0, firstMissing_ = 0;
     uint64_t jumps_ = 0, firstJump_ = 0;
-    bool gapsTold_ = false;
     double pastLimitTime_ = 0.0;
     uint64_t pastLimitSample_ = 0;
     int32_t pastLimitRate_ = 0;
